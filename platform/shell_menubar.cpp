@@ -1,7 +1,5 @@
 // Menu bars: a window of class "menu_worker" owned by its parent, with the
 // commands of the menu resource it was built from.
-#include <mutex>
-
 #include "platform/display.h"
 #include "platform/resource.h"
 #include "platform/shell.h"
@@ -14,21 +12,14 @@ namespace {
 constexpr const char* kMenuBarClass = "menu_worker";
 constexpr int kMenuBarHeight = 52;
 
-std::mutex g_classMutex;
-bool g_classRegistered = false;
-
+// The window manager forgets classes when the platform restarts, so the
+// class is registered on every use; "already exists" is the usual answer.
 bool EnsureMenuBarClass()
 {
-    std::lock_guard<std::mutex> lock(g_classMutex);
-    if (g_classRegistered)
-        return true;
     WNDCLASSW wc;
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = kMenuBarClass;
-    if (RegisterClassW(&wc) == 0 && GetLastError() != static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS))
-        return false;
-    g_classRegistered = true;
-    return true;
+    return RegisterClassW(&wc) != 0 || GetLastError() == static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS);
 }
 
 void CollectCommands(const std::vector<MenuItemInfo>& items, std::vector<UINT>* out)

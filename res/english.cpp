@@ -77,7 +77,6 @@ constexpr StringEntry kStrings[] = {
     {IDS_DLG_STORAGE_SCREEN_OFF, "Screen off after"},
     {IDS_DLG_STORAGE_LANGUAGE, "Language"},
     {IDS_DLG_STORAGE_FREE, "Free space"},
-    {IDS_DLG_STORAGE_DELETE_LEVEL, "Delete level"},
     {IDS_DLG_RECORDING, "Recording"},
     {IDS_DLG_RECORD_SOUND, "Record sound"},
     {IDS_DLG_SOUND_ON_CALL, "Record sound during calls"},

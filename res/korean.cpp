@@ -77,7 +77,6 @@ constexpr StringEntry kStrings[] = {
     {IDS_DLG_STORAGE_SCREEN_OFF, "화면 꺼짐 시간"},
     {IDS_DLG_STORAGE_LANGUAGE, "언어"},
     {IDS_DLG_STORAGE_FREE, "여유 공간"},
-    {IDS_DLG_STORAGE_DELETE_LEVEL, "삭제 기준"},
     {IDS_DLG_RECORDING, "녹화"},
     {IDS_DLG_RECORD_SOUND, "소리 녹음"},
     {IDS_DLG_SOUND_ON_CALL, "통화 중 소리 녹음"},

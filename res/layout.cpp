@@ -29,6 +29,13 @@ constexpr DialogControl FieldAt(std::int32_t pageWidth, int row, std::uint32_t i
                          pageWidth / 2 - kMargin, kControlHeight};
 }
 
+// A control in the left half of a row.
+constexpr DialogControl LeftAt(std::int32_t pageWidth, int row, std::uint32_t id, ControlKind kind)
+{
+    return DialogControl{id, kind, 0, kMargin, kMargin + row * kRowHeight, pageWidth / 2 - 2 * kMargin,
+                         kControlHeight};
+}
+
 // A control across the whole row.
 constexpr DialogControl WideAt(std::int32_t pageWidth, int row, std::uint32_t id, ControlKind kind,
                                std::uint32_t textId)
@@ -55,7 +62,7 @@ constexpr std::array<DialogControl, 11> StoragePage()
             LabelAt(W, 4, IDS_DLG_STORAGE_LANGUAGE),
             FieldAt(W, 4, IDC_LANGUAGE, ControlKind::ComboBox),
             LabelAt(W, 1, IDS_DLG_STORAGE_FREE),
-            FieldAt(W, 5, IDC_DELETE_LEVEL, ControlKind::ComboBox, IDS_DLG_STORAGE_DELETE_LEVEL)};
+            FieldAt(W, 5, IDC_DELETE_LEVEL, ControlKind::ComboBox)};
 }
 
 template <std::int32_t W>
@@ -67,10 +74,10 @@ constexpr std::array<DialogControl, 10> RecordingPage()
             FieldAt(W, 2, IDC_SPLIT_TIME, ControlKind::ComboBox),
             LabelAt(W, 3, IDS_DLG_QUALITY),
             FieldAt(W, 3, IDC_QUALITY, ControlKind::ComboBox),
-            FieldAt(W, 4, IDC_HIDDEN_1033, ControlKind::CheckBox),
-            FieldAt(W, 5, IDC_DELETE_LEVEL, ControlKind::ComboBox),
-            FieldAt(W, 6, IDC_HIDDEN_1009, ControlKind::Text),
-            FieldAt(W, 7, IDC_HIDDEN_1010, ControlKind::Text)};
+            LeftAt(W, 4, IDC_HIDDEN_1033, ControlKind::Text),
+            FieldAt(W, 4, IDC_DELETE_LEVEL, ControlKind::ComboBox),
+            LeftAt(W, 5, IDC_HIDDEN_1009, ControlKind::Text),
+            FieldAt(W, 5, IDC_HIDDEN_1010, ControlKind::Text)};
 }
 
 template <std::int32_t W>
