@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -32,11 +32,16 @@ std::size_t CodePoints(const std::string& text)
 // The printf conversions of a format, in order ("%02d" -> "d", "%.5f" -> "f").
 std::string Conversions(const std::string& format)
 {
-    static const std::regex conversion("%[-+ #0]*[0-9]*(?:\\.[0-9]+)?([a-zA-Z%])");
     std::string out;
-    for (std::sregex_iterator it(format.begin(), format.end(), conversion), end; it != end; ++it) {
-        if ((*it)[1] != "%")
-            out += (*it)[1].str();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%')
+            continue;
+        std::size_t j = i + 1;
+        while (j < format.size() && std::string_view("-+ #0123456789.").find(format[j]) != std::string_view::npos)
+            ++j;
+        if (j < format.size() && format[j] != '%')
+            out += format[j];
+        i = j;
     }
     return out;
 }
