@@ -18,8 +18,9 @@ using Path = const std::string&;
 
 constexpr std::int64_t kDefaultHoldMs = 100;
 constexpr std::size_t kMaxNameChars = 64;
-// A power broadcast of 536 bytes leaves room for 259 wide characters and the end.
-constexpr std::size_t kMaxPowerStateChars = 259;
+// Power state names are short ASCII words ("on", "backlightoff"), so that any
+// power broadcast record can carry them.
+constexpr std::size_t kMaxPowerStateChars = 64;
 constexpr std::size_t kMaxDescriptionChars = 4096;
 constexpr std::int64_t kMaxCoordinate = 32767;
 
@@ -147,10 +148,29 @@ std::vector<Field> NoFields(Draft&)
     return {};
 }
 
+bool ReadPowerStateName(const Value& value, Path path, std::string* out, std::string* error)
+{
+    std::string name;
+    if (!json::ReadText(value, path, kMaxPowerStateChars, &name, error)) {
+        return false;
+    }
+    bool word = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+    if (!word) {
+        return json::Fail(path, "a power state name has only ASCII letters, digits, '_' and '-'", error);
+    }
+    *out = name;
+    return true;
+}
+
 std::vector<Field> PowerTransitionFields(Draft& d)
 {
+    std::string* state = &d.event.powerState;
     return {ValueField("flags", true, 0, UINT32_MAX, &d.event.powerFlags),
-            TextField("state", false, kMaxPowerStateChars, &d.event.powerState)};
+            Field{"state", false, [state](const Value& v, Path path, std::string* e) {
+                      return ReadPowerStateName(v, path, state, e);
+                  }}};
 }
 
 std::vector<Field> PowerInfoFields(Draft& d)

@@ -233,6 +233,8 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
         {WithEvent(R"({"at": 1, "do": "call_start", "number": "123"})"),
          "s.json: events[1].number: unknown key (expected one of: at, do)"},
         {WithEvent(R"({"at": 1, "do": "power_transition", "state": "on"})"), "s.json: events[1]: missing key \"flags\""},
+        {WithEvent(R"({"at": 1, "do": "power_transition", "flags": 0, "state": "back light"})"),
+         "s.json: events[1].state: a power state name has only ASCII letters, digits, '_' and '-'"},
         {WithEvent(R"({"at": 1, "do": "power_info", "ac": false, "percent": 101})"),
          "s.json: events[1].percent: out of range: must be from 0 to 100"},
         {WithEvent(R"({"at": 1, "do": "rotation", "value": 3})"),
