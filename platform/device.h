@@ -44,12 +44,12 @@ struct DeviceProfile {
     std::string platformType = "PocketPC";
     std::string manufacturer = "SAMSUNG Electronics";
     DWORD totalPhysicalMemory = 128u * 1024 * 1024;
-    DWORD availablePhysicalMemory = 48u * 1024 * 1024;
-    // Screen size in the handset's natural orientation (DMDO_0), and the
-    // orientation the display starts in.
+    DWORD availablePhysicalMemory = 64u * 1024 * 1024;
+    // Screen size in the handset's natural orientation (DMDO_0, portrait),
+    // and the orientation the display starts in (DMDO_270: 800 x 480).
     int screenWidth = 480;
     int screenHeight = 800;
-    DWORD orientation = 0;
+    DWORD orientation = 4;
 };
 
 // Replaces the whole profile, display included. A profile with a screen

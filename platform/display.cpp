@@ -11,7 +11,7 @@ namespace {
 struct Display {
     int naturalWidth = 480;
     int naturalHeight = 800;
-    DWORD orientation = DMDO_0;
+    DWORD orientation = DMDO_270;
     int programChanges = 0;
 };
 

@@ -113,7 +113,7 @@ TEST_F(DeviceTest, DisplayChangesOtherThanOrientationAreRefused)
     mode.dmSize = 3;
     EXPECT_EQ(os::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, 0, nullptr), os::DISP_CHANGE_BADPARAM);
     EXPECT_EQ(os::ChangeDisplaySettingsEx(nullptr, nullptr, nullptr, 0, nullptr), os::DISP_CHANGE_BADPARAM);
-    EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_0);
+    EXPECT_EQ(os::sim::CurrentOrientation(), os::sim::DeviceProfile{}.orientation);
     EXPECT_EQ(os::sim::OrientationChangeCount(), 0);
 }
 

@@ -25,6 +25,7 @@ protected:
         os::sim::DeviceProfile profile;
         profile.orientation = os::DMDO_270;  // 800 x 480
         ASSERT_TRUE(os::sim::ConfigureDevice(profile));
+        ASSERT_EQ(os::GetSystemMetrics(os::SM_CXSCREEN), 800);
         os::WNDCLASSW wc;
         wc.lpfnWndProc = os::DefWindowProcW;
         wc.lpszClassName = "ShellTarget";
