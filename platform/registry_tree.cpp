@@ -216,7 +216,7 @@ bool RegTree::HasChildren(const std::string& path) const
     return it != keys_.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool RegTree::IsRoot(const std::string& path) const
+bool RegTree::IsRoot(const std::string& path)
 {
     return path.find('\\') == std::string::npos;
 }

@@ -58,7 +58,7 @@ public:
     void Erase(const std::string& path);
     std::vector<const RegKey*> Children(const std::string& path) const;
     bool HasChildren(const std::string& path) const;
-    bool IsRoot(const std::string& path) const;
+    static bool IsRoot(const std::string& path);
     const std::map<std::string, RegKey>& Keys() const { return keys_; }
 
 private:

@@ -4,6 +4,8 @@
 
 #include "platform/registry.h"
 #include "platform/registry_sim.h"
+#include "platform/sync.h"
+#include "platform/window.h"
 #include "tests/support/registry_fixture.h"
 
 using namespace os;
@@ -345,6 +347,118 @@ TEST_F(RegistryTest, InterruptedRewriteLeavesTheOldFile)
     key = Open(kAppKey);
     EXPECT_EQ(String(key, "SelectDisk"), "SD");
     RegCloseKey(key);
+}
+
+LRESULT QuietProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+constexpr UINT kPhoneState = 10338;
+constexpr DWORD kUserData = 2069;
+
+class RegistryNotifyTest : public RegistryTest {
+protected:
+    void SetUp() override
+    {
+        RegistryTest::SetUp();
+        WNDCLASSW wc;
+        wc.lpfnWndProc = QuietProc;
+        wc.lpszClassName = "RegistryNotifyTest";
+        ASSERT_NE(RegisterClassW(&wc), 0);
+        window_ = CreateWindowExW(0, "RegistryNotifyTest", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        ASSERT_EQ(RegistryNotifyWindow(HKEY_LOCAL_MACHINE, "System\\State\\Phone", "call start time", window_,
+                                       kPhoneState, kUserData, nullptr, &notify_),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, "\\System\\State\\Phone", 0, "", 0, 0, nullptr, &phone_,
+                                  nullptr),
+                  ERROR_SUCCESS);
+    }
+
+    // How many change messages wait in the queue (they are taken out).
+    int Posted()
+    {
+        int count = 0;
+        MSG msg;
+        while (PeekMessageW(&msg, window_, kPhoneState, kPhoneState, PM_REMOVE)) {
+            EXPECT_EQ(msg.wParam, 0u);
+            EXPECT_EQ(msg.lParam, static_cast<LPARAM>(kUserData));
+            ++count;
+        }
+        return count;
+    }
+
+    HWND window_ = nullptr;
+    HREGNOTIFY notify_ = nullptr;
+    HKEY phone_ = nullptr;
+};
+
+TEST_F(RegistryNotifyTest, PostsWhenTheWatchedValueChanges)
+{
+    const std::vector<BYTE> call = {1, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<BYTE> noCall(8, 0);
+    EXPECT_EQ(Posted(), 0) << "creating the key is no change of the value";
+    ASSERT_EQ(RegSetBinary(phone_, "Call Start Time", call), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 1);
+    ASSERT_EQ(RegSetBinary(phone_, "Call Start Time", call), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 0) << "same data";
+    ASSERT_EQ(RegSetBinary(phone_, "CALL START TIME", noCall), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 1);
+    ASSERT_EQ(RegSetDword(phone_, "Other", 1), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 0) << "another value";
+    ASSERT_EQ(RegDeleteValueW(phone_, "Call Start Time"), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 1);
+
+    ASSERT_EQ(RegSetBinary(phone_, "Call Start Time", call), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 1);
+    ASSERT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, "System\\State"), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 1) << "deleted with its key";
+
+    // A refused change posts nothing.
+    HKEY again = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, "", 0, 0, nullptr, &again, nullptr),
+              ERROR_SUCCESS);
+    os::sim::SetRegistryCrashPoint(os::sim::RegistryCrashPoint::BeforeRename);
+    EXPECT_EQ(RegSetBinary(again, "Call Start Time", call), ERROR_WRITE_FAULT);
+    EXPECT_EQ(Posted(), 0);
+
+    ASSERT_EQ(RegistryCloseNotification(notify_), ERROR_SUCCESS);
+    EXPECT_EQ(RegistryCloseNotification(notify_), ERROR_INVALID_HANDLE);
+    ASSERT_EQ(RegSetBinary(again, "Call Start Time", call), ERROR_SUCCESS);
+    EXPECT_EQ(Posted(), 0) << "closed";
+    RegCloseKey(again);
+}
+
+DWORD SetFromAnotherThread(void* param)
+{
+    const std::vector<BYTE> call = {9, 9, 9, 9, 0, 0, 0, 0};
+    return static_cast<DWORD>(RegSetBinary(static_cast<HKEY>(param), "Call Start Time", call));
+}
+
+TEST_F(RegistryNotifyTest, ChangeOnAnotherThreadReachesTheWindowsThread)
+{
+    HANDLE thread = CreateThread(nullptr, 0, SetFromAnotherThread, phone_, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    DWORD result = 1;
+    ASSERT_TRUE(GetExitCodeThread(thread, &result));
+    EXPECT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS));
+    CloseHandle(thread);
+    EXPECT_EQ(Posted(), 1);
+}
+
+TEST_F(RegistryNotifyTest, RegistrationChecksItsArguments)
+{
+    HREGNOTIFY other = nullptr;
+    int condition = 0;
+    EXPECT_EQ(RegistryNotifyWindow(HKEY_CURRENT_USER, "A", "B", window_, 1, 0, &condition, &other),
+              ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(RegistryNotifyWindow(HKEY_CURRENT_USER, "A\\\\B", "B", window_, 1, 0, nullptr, &other),
+              ERROR_INVALID_NAME);
+    EXPECT_EQ(RegistryNotifyWindow(HKEY_CURRENT_USER, "A", "B", nullptr, 1, 0, nullptr, &other),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegistryCloseNotification(nullptr), ERROR_INVALID_HANDLE);
 }
 
 class MalformedRegistryTest : public RegistryFixture {

@@ -1,5 +1,6 @@
 // A registry of its own for each test: a fresh device root in a temporary
-// folder, opened before the test and removed after it.
+// folder, opened before the test and removed after it, on a started platform
+// (for the windows that receive notifications and own application state).
 #pragma once
 
 #include <cstdlib>
@@ -12,11 +13,13 @@
 
 #include "platform/registry.h"
 #include "platform/registry_sim.h"
+#include "tests/support/platform_fixture.h"
 
-class RegistryFixture : public ::testing::Test {
+class RegistryFixture : public testing_support::PlatformTest {
 protected:
     void SetUp() override
     {
+        PlatformTest::SetUp();
         std::string pattern = (std::filesystem::temp_directory_path() / "kestrava-registry-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
@@ -28,6 +31,7 @@ protected:
         os::sim::CloseRegistry();
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
+        PlatformTest::TearDown();
     }
 
     // Closes the registry and reads it back from its file.
