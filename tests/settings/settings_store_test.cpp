@@ -68,6 +68,9 @@ protected:
     void SetUp() override
     {
         RegistryFixture::SetUp();
+        const std::string library = std::string(KESTRAVA_BINARY_DIR) + "/res/kestrava-res-English.dll";
+        g_hResourceLibrary = os::LoadLibraryW(library.c_str());
+        ASSERT_NE(g_hResourceLibrary, nullptr);
         os::WNDCLASSW wc;
         wc.lpfnWndProc = TestWindowProc;
         wc.lpszClassName = "SettingsStoreTest";
@@ -81,6 +84,8 @@ protected:
     {
         os::DestroyWindow(window_);
         os::UnregisterClassW("SettingsStoreTest", nullptr);
+        os::FreeLibrary(g_hResourceLibrary);
+        g_hResourceLibrary = nullptr;
         RegistryFixture::TearDown();
     }
 
