@@ -17,18 +17,23 @@ namespace stdfs = std::filesystem;
 std::string Absolute(const std::string& host)
 {
     std::error_code error;
-    const stdfs::path path = stdfs::absolute(host, error);
-    return error ? host : path.lexically_normal().string();
+    const stdfs::path absolute = stdfs::absolute(host, error);
+    std::string path = error ? host : absolute.lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+bool Refuse(std::string* why, std::string reason)
+{
+    *why = std::move(reason);
+    return false;
 }
 
 bool MakeFolders(const std::string& host, std::string* why)
 {
     std::error_code error;
     stdfs::create_directories(host, error);
-    if (error || !stdfs::is_directory(host, error)) {
-        *why = "cannot make folder " + host;
-        return false;
-    }
+    if (error || !stdfs::is_directory(host, error)) return Refuse(why, "cannot make folder " + host);
     return true;
 }
 
@@ -47,20 +52,20 @@ bool StartsWithFolder(const std::string& path, const std::string& folder)
 // Fills the parts of a state from the configuration, off the mutex.
 bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
 {
-    if (config.deviceRoot.empty()) return (*why = "no device root", false);
+    if (config.deviceRoot.empty()) return Refuse(why, "no device root");
     const std::string root = Absolute(config.deviceRoot);
     out->fsHost = root + "/fs";
     if (!MakeFolders(out->fsHost, why)) return false;
     std::vector<std::string> program;
     if (ParseDevicePath(config.programDevicePath.c_str(), LastPart::Name, &program) != ERROR_SUCCESS ||
         program.size() < 2) {
-        return (*why = "unusable program path " + config.programDevicePath, false);
+        return Refuse(why, "unusable program path " + config.programDevicePath);
     }
     out->programPath = JoinDevicePath(program);
     program.pop_back();
     out->programAt = program;
     if (!config.programHostFolder.empty()) {
-        if (!IsFolder(config.programHostFolder)) return (*why = "no folder " + config.programHostFolder, false);
+        if (!IsFolder(config.programHostFolder)) return Refuse(why, "no folder " + config.programHostFolder);
         out->programHost = Absolute(config.programHostFolder);
         std::string parent = out->fsHost;
         for (std::size_t i = 0; i + 1 < program.size(); ++i) parent += "/" + program[i];
@@ -70,12 +75,12 @@ bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
         const bool clash = NamesEqual(volume.name, program.front()) ||
                            std::any_of(out->volumes.begin(), out->volumes.end(),
                                        [&](const VolumePtr& other) { return NamesEqual(other->name, volume.name); });
-        if (!IsValidName(volume.name, false) || clash) return (*why = "unusable volume name " + volume.name, false);
+        if (!IsValidName(volume.name, false) || clash) return Refuse(why, "unusable volume name " + volume.name);
         auto made = std::make_shared<Volume>();
         made->name = volume.name;
         made->host = volume.hostFolder.empty() ? root + "/volumes/" + volume.name : Absolute(volume.hostFolder);
         if (volume.hostFolder.empty() ? !MakeFolders(made->host, why) : !IsFolder(made->host)) {
-            return (*why = "no folder " + made->host, false);
+            return Refuse(why, "no folder " + made->host);
         }
         made->capacity = volume.capacityBytes;
         made->number = static_cast<unsigned>(out->volumes.size() + 1);
