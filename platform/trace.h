@@ -39,6 +39,9 @@ public:
     std::vector<std::string> Lines() const;
     // Lines of the program only, without the platform's "[os]" lines.
     std::vector<std::string> ProgramLines() const;
+
+private:
+    std::vector<std::string>* lines_;
 };
 
 }  // namespace os

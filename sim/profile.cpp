@@ -1,0 +1,352 @@
+#include "sim/profile.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "sim/json_reader.h"
+#include "sim/text_file.h"
+
+namespace sim {
+namespace {
+
+using json::Value;
+
+constexpr std::size_t kMaxDescriptionChars = 4096;
+constexpr std::size_t kMaxModelChars = 255;
+constexpr std::size_t kMaxVolumeNameChars = 64;
+constexpr std::size_t kMaxLanguageChars = 31;
+constexpr std::size_t kMaxHostPathChars = 4096;
+constexpr std::int64_t kMaxScreenSide = 32767;  // touch points travel as 16-bit values
+
+bool SameName(const std::string& a, const std::string& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// A name that becomes one component of a device path.
+bool ReadName(const Value& value, const std::string& path, std::size_t maxChars, std::string* out,
+              std::string* error)
+{
+    std::string name;
+    if (!json::ReadText(value, path, maxChars, &name, error)) {
+        return false;
+    }
+    if (name == "." || name == ".." || name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+        return json::Fail(path, "\"" + name + "\" cannot be a folder name", error);
+    }
+    *out = name;
+    return true;
+}
+
+// Bytes as a number, or a text with a binary unit: "4096", "512KB", "512MB", "2GB".
+bool ReadSize(const Value& value, const std::string& path, std::uint64_t* out, std::string* error)
+{
+    const std::string what = "expected a size in bytes such as 2147483648, \"512MB\" or \"2GB\"";
+    if (value.is_number_integer()) {
+        std::int64_t bytes = 0;
+        if (!json::ReadInteger(value, path, 0, INT64_MAX, &bytes, error)) {
+            return false;
+        }
+        *out = static_cast<std::uint64_t>(bytes);
+        return true;
+    }
+    if (!value.is_string()) {
+        return json::Fail(path, what, error);
+    }
+    std::string text = value.get<std::string>();
+    struct Unit {
+        const char* suffix;
+        std::uint64_t factor;
+    };
+    static constexpr Unit kUnits[] = {{"KB", 1024}, {"MB", kMegabyte}, {"GB", kGigabyte}};
+    std::uint64_t unit = 1;
+    for (const Unit& u : kUnits) {
+        if (text.size() > 2 && text.ends_with(u.suffix)) {
+            text.resize(text.size() - 2);
+            unit = u.factor;
+            break;
+        }
+    }
+    bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) {
+        return json::Fail(path, what, error);
+    }
+    std::uint64_t count = text.size() <= 18 ? std::stoull(text) : UINT64_MAX;
+    if (count > static_cast<std::uint64_t>(INT64_MAX) / unit) {
+        return json::Fail(path, "\"" + value.get<std::string>() + "\" is too large", error);
+    }
+    *out = count * unit;
+    return true;
+}
+
+bool ReadMemory(const Value& value, const std::string& path, std::uint64_t* out, std::string* error)
+{
+    std::uint64_t bytes = 0;
+    if (!ReadSize(value, path, &bytes, error)) {
+        return false;
+    }
+    if (bytes > UINT32_MAX) {
+        return json::Fail(path, "more than the phone can report (4 GB less one byte)", error);
+    }
+    *out = bytes;
+    return true;
+}
+
+bool ReadScreen(const Value& value, const std::string& path, ScreenSize* out, std::string* error)
+{
+    std::int64_t width = 0, height = 0;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"width", true,
+          [&](const Value& v, const std::string& p, std::string* e) {
+              return json::ReadInteger(v, p, 1, kMaxScreenSide, &width, e);
+          }},
+         {"height", true, [&](const Value& v, const std::string& p, std::string* e) {
+              return json::ReadInteger(v, p, 1, kMaxScreenSide, &height, e);
+          }}},
+        error);
+    if (!ok) {
+        return false;
+    }
+    if (width < height) {
+        return json::Fail(path, "give the landscape size (width not below height)", error);
+    }
+    *out = ScreenSize{static_cast<int>(width), static_cast<int>(height)};
+    return true;
+}
+
+bool ReadRotation(const Value& value, const std::string& path, int* out, std::string* error)
+{
+    std::int64_t r = 0;
+    if (!json::ReadInteger(value, path, 0, kRotation270, &r, error)) {
+        return false;
+    }
+    if (r == 3) {
+        return json::Fail(path, "must be 0, 1, 2 or 4 (0, 90, 180 or 270 degrees)", error);
+    }
+    *out = static_cast<int>(r);
+    return true;
+}
+
+bool ReadVolume(const Value& value, const std::string& path, Volume* out, std::string* error)
+{
+    Volume volume;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"name", true,
+          [&](const Value& v, const std::string& p, std::string* e) {
+              return ReadName(v, p, kMaxVolumeNameChars, &volume.name, e);
+          }},
+         {"capacity", true,
+          [&](const Value& v, const std::string& p, std::string* e) {
+              if (!ReadSize(v, p, &volume.capacityBytes, e)) {
+                  return false;
+              }
+              return volume.capacityBytes > 0 || json::Fail(p, "must not be 0", e);
+          }},
+         {"mounted", false,
+          [&](const Value& v, const std::string& p, std::string* e) { return json::ReadBool(v, p, &volume.mounted, e); }},
+         {"hostFolder", false, [&](const Value& v, const std::string& p, std::string* e) {
+              return json::ReadText(v, p, kMaxHostPathChars, &volume.hostFolder, e);
+          }}},
+        error);
+    if (ok) {
+        *out = volume;
+    }
+    return ok;
+}
+
+bool ReadVolumes(const Value& value, const std::string& path, std::vector<Volume>* out, std::string* error)
+{
+    std::vector<Volume> volumes;
+    auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
+        Volume volume;
+        if (!ReadVolume(v, p, &volume, e)) {
+            return false;
+        }
+        for (const Volume& other : volumes) {
+            if (SameName(other.name, volume.name)) {
+                return json::Fail(json::Member(p, "name"), "volume \"" + volume.name + "\" given twice", e);
+            }
+        }
+        volumes.push_back(volume);
+        return true;
+    };
+    if (!json::ReadArray(value, path, readOne, error)) {
+        return false;
+    }
+    *out = volumes;
+    return true;
+}
+
+bool ReadLanguages(const Value& value, const std::string& path, std::vector<std::string>* out,
+                   std::string* error)
+{
+    std::vector<std::string> languages;
+    auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
+        std::string name;
+        if (!ReadName(v, p, kMaxLanguageChars, &name, e)) {
+            return false;
+        }
+        for (const std::string& other : languages) {
+            if (SameName(other, name)) {
+                return json::Fail(p, "language \"" + name + "\" given twice", e);
+            }
+        }
+        languages.push_back(name);
+        return true;
+    };
+    if (!json::ReadArray(value, path, readOne, error)) {
+        return false;
+    }
+    if (languages.empty()) {
+        return json::Fail(path, "at least one language is needed", error);
+    }
+    *out = languages;
+    return true;
+}
+
+int DaysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DDThh:mm:ss", local time.
+bool ReadStartTime(const Value& value, const std::string& path, std::optional<LocalDateTime>* out,
+                   std::string* error)
+{
+    const std::string what = "expected a local time such as \"2009-03-03T08:59:30\"";
+    if (!value.is_string()) {
+        return json::Fail(path, what, error);
+    }
+    const std::string text = value.get<std::string>();
+    static constexpr char kPattern[] = "dddd-dd-ddTdd:dd:dd";
+    bool shaped = text.size() + 1 == sizeof kPattern;
+    for (std::size_t i = 0; shaped && i < text.size(); ++i) {
+        shaped = kPattern[i] == 'd' ? std::isdigit(static_cast<unsigned char>(text[i])) != 0 : text[i] == kPattern[i];
+    }
+    if (!shaped) {
+        return json::Fail(path, what, error);
+    }
+    auto field = [&](std::size_t at, std::size_t n) { return std::stoi(text.substr(at, n)); };
+    LocalDateTime t{field(0, 4), field(5, 2), field(8, 2), field(11, 2), field(14, 2), field(17, 2)};
+    if (t.year < 1601 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month) ||
+        t.hour > 23 || t.minute > 59 || t.second > 59) {
+        return json::Fail(path, "\"" + text + "\" is not a valid date and time", error);
+    }
+    *out = t;
+    return true;
+}
+
+// One row per top-level key; a new section of the profile is one more row.
+std::vector<json::Field> ProfileFields(DeviceProfile& p)
+{
+    using json::Field;
+    using Path = const std::string&;
+    return {
+        Field{"description", false,
+              [](const Value& v, Path path, std::string* e) {
+                  std::string ignored;
+                  return json::ReadText(v, path, kMaxDescriptionChars, &ignored, e);
+              }},
+        Field{"screen", false, [&p](const Value& v, Path path, std::string* e) { return ReadScreen(v, path, &p.screen, e); }},
+        Field{"rotation", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadRotation(v, path, &p.rotation, e); }},
+        Field{"autoOrientation", false,
+              [&p](const Value& v, Path path, std::string* e) {
+                  std::int64_t value = 0;
+                  if (!json::ReadInteger(v, path, 0, 1, &value, e)) {
+                      return false;
+                  }
+                  p.autoOrientation = static_cast<int>(value);
+                  return true;
+              }},
+        Field{"model", false,
+              [&p](const Value& v, Path path, std::string* e) { return json::ReadText(v, path, kMaxModelChars, &p.model, e); }},
+        Field{"manufacturer", false,
+              [&p](const Value& v, Path path, std::string* e) {
+                  return json::ReadText(v, path, kMaxModelChars, &p.manufacturer, e);
+              }},
+        Field{"totalMemory", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadMemory(v, path, &p.totalMemoryBytes, e); }},
+        Field{"freeMemory", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadMemory(v, path, &p.freeMemoryBytes, e); }},
+        Field{"volumes", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadVolumes(v, path, &p.volumes, e); }},
+        Field{"startTime", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadStartTime(v, path, &p.startTime, e); }},
+        Field{"languages", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadLanguages(v, path, &p.languages, e); }},
+    };
+}
+
+}  // namespace
+
+DeviceProfile DefaultProfile()
+{
+    return DeviceProfile{};
+}
+
+bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error)
+{
+    Value document;
+    std::string why;
+    DeviceProfile profile = DefaultProfile();
+    bool ok = json::ParseDocument(text, &document, &why) && json::ReadObject(document, "", ProfileFields(profile), &why);
+    if (ok && profile.freeMemoryBytes > profile.totalMemoryBytes) {
+        ok = json::Fail("freeMemory", "more than totalMemory", &why);
+    }
+    if (!ok) {
+        *error = fileName + ": " + why;
+        return false;
+    }
+    *out = profile;
+    return true;
+}
+
+bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error)
+{
+    std::string text;
+    std::string why;
+    if (!ReadTextFile(path, &text, &why)) {
+        *error = path + ": " + why;
+        return false;
+    }
+    return ParseProfile(text, path, out, error);
+}
+
+const Volume* FindVolume(const DeviceProfile& profile, const std::string& name)
+{
+    for (const Volume& volume : profile.volumes) {
+        if (SameName(volume.name, name)) {
+            return &volume;
+        }
+    }
+    return nullptr;
+}
+
+ScreenSize ScreenSizeAt(const DeviceProfile& profile, int rotation)
+{
+    bool portrait = rotation == kRotation0 || rotation == kRotation180;
+    return portrait ? ScreenSize{profile.screen.height, profile.screen.width} : profile.screen;
+}
+
+os::SYSTEMTIME ToSystemTime(const LocalDateTime& t)
+{
+    // Days since 1970-01-01 (a Thursday) of the civil date.
+    int y = t.month <= 2 ? t.year - 1 : t.year;
+    int era = y / 400;
+    int yearOfEra = y - era * 400;
+    int dayOfYear = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
+    int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    long long days = static_cast<long long>(era) * 146097 + dayOfEra - 719468;
+    auto word = [](int v) { return static_cast<os::WORD>(v); };
+    return os::SYSTEMTIME{word(t.year), word(t.month), word(static_cast<int>((days % 7 + 11) % 7)),
+                          word(t.day), word(t.hour), word(t.minute), word(t.second), 0};
+}
+
+}  // namespace sim

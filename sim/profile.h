@@ -1,0 +1,84 @@
+// The simulated phone's device profile: what the handset is (screen, model,
+// memory, storage volumes, languages, display orientation, clock start).
+// It is read from a JSON file whose keys all have defaults: a key left out
+// keeps the value of the built-in profile, an unknown key is an error.
+// Loading either yields the whole record or an error text naming the file
+// and the place; the output is untouched on error.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace sim {
+
+// Display orientations of the phone OS (DMDO_0, DMDO_90, DMDO_180, DMDO_270).
+constexpr int kRotation0 = 0;
+constexpr int kRotation90 = 1;
+constexpr int kRotation180 = 2;
+constexpr int kRotation270 = 4;
+
+struct ScreenSize {
+    int width = 800;
+    int height = 480;
+    bool operator==(const ScreenSize&) const = default;
+};
+
+struct Volume {
+    std::string name;            // e.g. "Storage Card"; the volume is "\<name>" on the device
+    std::uint64_t capacityBytes = 0;
+    bool mounted = true;         // mounted when the run starts
+    std::string hostFolder;      // host folder holding its files; empty: the simulator's choice
+    bool operator==(const Volume&) const = default;
+};
+
+struct LocalDateTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    bool operator==(const LocalDateTime&) const = default;
+};
+
+constexpr std::uint64_t kMegabyte = 1024ull * 1024;
+constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
+
+struct DeviceProfile {
+    // Size as the system reports it in the landscape orientations (90, 270);
+    // width >= height. Rotations 0 and 180 report it with the sides swapped.
+    ScreenSize screen;
+    int rotation = kRotation270;  // display orientation at start
+    int autoOrientation = 1;      // "AutoOrientation" under "\ControlPanel\MotionSensor"
+    std::string model = "SCH-M490";  // the OEM information string
+    std::string manufacturer = "SAMSUNG Electronics";
+    // Physical memory installed and available; the phone reports both as 32-bit counts.
+    std::uint64_t totalMemoryBytes = 128 * kMegabyte;
+    std::uint64_t freeMemoryBytes = 64 * kMegabyte;
+    std::vector<Volume> volumes = {Volume{"Storage Card", 2 * kGigabyte, true, ""}};
+    std::optional<LocalDateTime> startTime;  // local time at device time 0; none: the host's
+    std::vector<std::string> languages = {"English", "Korean"};
+    bool operator==(const DeviceProfile&) const = default;
+};
+
+// The built-in profile (also written out as sim/profiles/default.json).
+DeviceProfile DefaultProfile();
+
+// Parses the text of a profile file; `fileName` only names it in the error.
+bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error);
+// Reads and parses the profile file at `path`.
+bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
+
+// The profile's volume of that name (compared without case); null if none.
+const Volume* FindVolume(const DeviceProfile& profile, const std::string& name);
+
+// The screen size the system reports at `rotation`.
+ScreenSize ScreenSizeAt(const DeviceProfile& profile, int rotation);
+// The start time as the clock takes it, with its day of the week.
+os::SYSTEMTIME ToSystemTime(const LocalDateTime& t);
+
+}  // namespace sim

@@ -1,0 +1,391 @@
+#include "sim/scenario.h"
+
+#include <algorithm>
+
+#include "platform/window.h"
+#include "sim/duration.h"
+#include "sim/json_reader.h"
+#include "sim/profile.h"
+#include "sim/symbols.h"
+#include "sim/text_file.h"
+
+namespace sim {
+namespace {
+
+using json::Field;
+using json::Value;
+using Path = const std::string&;
+
+constexpr std::int64_t kDefaultHoldMs = 100;
+constexpr std::size_t kMaxNameChars = 64;
+// Power state names are short ASCII words ("on", "backlightoff"), so that any
+// power broadcast record can carry them.
+constexpr std::size_t kMaxPowerStateChars = 64;
+constexpr std::size_t kMaxDescriptionChars = 4096;
+constexpr std::int64_t kMaxCoordinate = 32767;
+
+// An event as read, before a press becomes its two halves.
+struct Draft {
+    ScenarioEvent event;
+    std::int64_t holdMs = kDefaultHoldMs;
+};
+
+// An integer, or a text of numbers and names (see symbols.h).
+bool ReadValue(const Value& value, Path path, std::int64_t min, std::int64_t max, std::int64_t* out,
+               std::string* error)
+{
+    if (value.is_number_integer()) {
+        return json::ReadInteger(value, path, min, max, out, error);
+    }
+    if (!value.is_string()) {
+        return json::Fail(path, "expected a number or a name such as \"WM_CLOSE\"", error);
+    }
+    std::string why;
+    return ParseValueText(value.get<std::string>(), min, max, out, &why) || json::Fail(path, why, error);
+}
+
+template <typename T>
+Field ValueField(const char* key, bool required, std::int64_t min, std::int64_t max, T* target)
+{
+    return Field{key, required, [=](const Value& v, Path path, std::string* e) {
+                     std::int64_t value = 0;
+                     if (!ReadValue(v, path, min, max, &value, e)) {
+                         return false;
+                     }
+                     *target = static_cast<T>(value);
+                     return true;
+                 }};
+}
+
+// Seconds as a number, or a duration text.
+bool ReadTime(const Value& value, Path path, std::int64_t* ms, std::string* error)
+{
+    if (value.is_number_integer()) {
+        std::int64_t seconds = 0;
+        if (!json::ReadInteger(value, path, 0, kMaxDurationMs / 1000, &seconds, error)) {
+            return false;
+        }
+        *ms = seconds * 1000;
+        return true;
+    }
+    if (!value.is_string()) {
+        return json::Fail(path, "expected a time such as 90, \"90s\", \"1500ms\", \"10m\", \"1h\" or \"0:01:30\"",
+                          error);
+    }
+    std::string why;
+    return ParseDuration(value.get<std::string>(), ms, &why) || json::Fail(path, why, error);
+}
+
+Field TimeField(const char* key, bool required, std::int64_t* ms)
+{
+    return Field{key, required, [ms](const Value& v, Path path, std::string* e) { return ReadTime(v, path, ms, e); }};
+}
+
+template <typename T>
+Field IntField(const char* key, bool required, std::int64_t min, std::int64_t max, T* target)
+{
+    return Field{key, required, [=](const Value& v, Path path, std::string* e) {
+                     std::int64_t value = 0;
+                     if (!json::ReadInteger(v, path, min, max, &value, e)) {
+                         return false;
+                     }
+                     *target = static_cast<T>(value);
+                     return true;
+                 }};
+}
+
+Field TextField(const char* key, bool required, std::size_t maxChars, std::string* target)
+{
+    return Field{key, required, [=](const Value& v, Path path, std::string* e) {
+                     return json::ReadText(v, path, maxChars, target, e);
+                 }};
+}
+
+std::vector<Field> MessageFields(Draft& d)
+{
+    ScenarioEvent& e = d.event;
+    return {TextField("window", false, kMaxNameChars, &e.window), ValueField("msg", true, 0, UINT32_MAX, &e.msg),
+            ValueField("wParam", false, 0, UINT32_MAX, &e.wParam),
+            ValueField("lParam", false, INT32_MIN, UINT32_MAX, &e.lParam)};
+}
+
+std::vector<Field> CommandFields(Draft& d)
+{
+    d.event.msg = os::WM_COMMAND;
+    return {ValueField("id", true, 0, 0xFFFF, &d.event.wParam),
+            ValueField("lParam", false, INT32_MIN, UINT32_MAX, &d.event.lParam)};
+}
+
+std::vector<Field> PointFields(Draft& d)
+{
+    return {IntField("x", true, 0, kMaxCoordinate, &d.event.x), IntField("y", true, 0, kMaxCoordinate, &d.event.y)};
+}
+
+std::vector<Field> TapFields(Draft& d)
+{
+    std::vector<Field> fields = PointFields(d);
+    fields.push_back(TimeField("hold", false, &d.holdMs));
+    return fields;
+}
+
+std::vector<Field> KeyFields(Draft& d)
+{
+    return {ValueField("vk", true, 1, 254, &d.event.vk)};
+}
+
+std::vector<Field> KeyPressFields(Draft& d)
+{
+    return {ValueField("vk", true, 1, 254, &d.event.vk), TimeField("hold", false, &d.holdMs)};
+}
+
+std::vector<Field> VolumeFields(Draft& d)
+{
+    return {TextField("volume", true, kMaxNameChars, &d.event.volume)};
+}
+
+std::vector<Field> NoFields(Draft&)
+{
+    return {};
+}
+
+bool ReadPowerStateName(const Value& value, Path path, std::string* out, std::string* error)
+{
+    std::string name;
+    if (!json::ReadText(value, path, kMaxPowerStateChars, &name, error)) {
+        return false;
+    }
+    bool word = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+    if (!word) {
+        return json::Fail(path, "a power state name has only ASCII letters, digits, '_' and '-'", error);
+    }
+    *out = name;
+    return true;
+}
+
+std::vector<Field> PowerTransitionFields(Draft& d)
+{
+    std::string* state = &d.event.powerState;
+    return {ValueField("flags", true, 0, UINT32_MAX, &d.event.powerFlags),
+            Field{"state", false, [state](const Value& v, Path path, std::string* e) {
+                      return ReadPowerStateName(v, path, state, e);
+                  }}};
+}
+
+std::vector<Field> PowerInfoFields(Draft& d)
+{
+    ScenarioEvent& e = d.event;
+    e.batteryPercent = 100;
+    return {Field{"ac", true, [&e](const Value& v, Path path, std::string* err) { return json::ReadBool(v, path, &e.onAc, err); }},
+            IntField("percent", false, 0, 100, &e.batteryPercent)};
+}
+
+std::vector<Field> RotationFields(Draft& d)
+{
+    int* rotation = &d.event.rotation;
+    return {Field{"value", true, [rotation](const Value& v, Path path, std::string* e) {
+                      std::int64_t value = 0;
+                      if (!json::ReadInteger(v, path, 0, kRotation270, &value, e)) {
+                          return false;
+                      }
+                      if (value == 3) {
+                          return json::Fail(path, "must be 0, 1, 2 or 4 (0, 90, 180 or 270 degrees)", e);
+                      }
+                      *rotation = static_cast<int>(value);
+                      return true;
+                  }}};
+}
+
+bool ReadAnswer(const Value& value, Path path, int* out, std::string* error)
+{
+    static constexpr std::pair<const char*, int> kNames[] = {
+        {"ok", kAnswerOk}, {"cancel", kAnswerCancel}, {"yes", kAnswerYes}, {"no", kAnswerNo}};
+    if (value.is_string()) {
+        for (const auto& [name, answer] : kNames) {
+            if (value.get<std::string>() == name) {
+                *out = answer;
+                return true;
+            }
+        }
+    }
+    std::int64_t number = 0;
+    if (!value.is_number_integer() || !json::ReadInteger(value, path, 1, 11, &number, error)) {
+        return json::Fail(path, "expected \"ok\", \"cancel\", \"yes\", \"no\" or a number from 1 to 11", error);
+    }
+    *out = static_cast<int>(number);
+    return true;
+}
+
+std::vector<Field> AnswerFields(Draft& d)
+{
+    int* answer = &d.event.answer;
+    return {Field{"answer", true, [answer](const Value& v, Path path, std::string* e) { return ReadAnswer(v, path, answer, e); }}};
+}
+
+// The exit button's command.
+void SetEndMessage(ScenarioEvent* e)
+{
+    e->msg = os::WM_COMMAND;
+    e->wParam = static_cast<os::WPARAM>(kIdmButton);
+    e->lParam = static_cast<os::LPARAM>(kExitButton);
+}
+
+std::vector<Field> EndFields(Draft& d)
+{
+    SetEndMessage(&d.event);
+    return {};
+}
+
+struct EventKindRow {
+    const char* name;
+    EventKind kind;
+    std::vector<Field> (*fields)(Draft&);
+    bool press;  // becomes the kind and its release after "hold"
+};
+
+constexpr EventKindRow kKinds[] = {
+    {"post", EventKind::PostMessage, MessageFields, false},
+    {"send", EventKind::SendMessage, MessageFields, false},
+    {"command", EventKind::Command, CommandFields, false},
+    {"tap", EventKind::TouchDown, TapFields, true},
+    {"touch_down", EventKind::TouchDown, PointFields, false},
+    {"touch_up", EventKind::TouchUp, PointFields, false},
+    {"key", EventKind::KeyDown, KeyPressFields, true},
+    {"key_down", EventKind::KeyDown, KeyFields, false},
+    {"key_up", EventKind::KeyUp, KeyFields, false},
+    {"mount", EventKind::Mount, VolumeFields, false},
+    {"unmount", EventKind::Unmount, VolumeFields, false},
+    {"call_start", EventKind::CallStart, NoFields, false},
+    {"call_end", EventKind::CallEnd, NoFields, false},
+    {"power_transition", EventKind::PowerTransition, PowerTransitionFields, false},
+    {"resume", EventKind::Resume, NoFields, false},
+    {"power_info", EventKind::PowerInfo, PowerInfoFields, false},
+    {"rotation", EventKind::Rotation, RotationFields, false},
+    {"message_box", EventKind::MessageBoxAnswer, AnswerFields, false},
+    {"end", EventKind::End, EndFields, false},
+};
+
+const EventKindRow* FindKind(const Value& name)
+{
+    for (const EventKindRow& row : kKinds) {
+        if (name.is_string() && name.get<std::string>() == row.name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+std::string KindNames()
+{
+    std::string names;
+    for (const EventKindRow& row : kKinds) {
+        names += (names.empty() ? "" : ", ") + std::string(row.name);
+    }
+    return names;
+}
+
+// Appends the event at `path` (the index-th of the file) to *out.
+bool ReadEvent(const Value& value, Path path, std::size_t index, std::vector<ScenarioEvent>* out, std::string* error)
+{
+    if (!value.is_object()) {
+        return json::Fail(path, "expected an object", error);
+    }
+    if (!value.contains("do")) {
+        return json::Fail(path, "missing key \"do\"", error);
+    }
+    const EventKindRow* row = FindKind(value["do"]);
+    if (row == nullptr) {
+        return json::Fail(json::Member(path, "do"), "unknown event " + value["do"].dump() + " (expected one of: " + KindNames() + ")",
+                          error);
+    }
+    Draft draft;
+    draft.event.kind = row->kind;
+    draft.event.source = index;
+    std::vector<Field> fields = row->fields(draft);
+    fields.insert(fields.begin(), {TimeField("at", true, &draft.event.atMs),
+                                   Field{"do", true, [](const Value&, Path, std::string*) { return true; }}});
+    if (!json::ReadObject(value, path, fields, error)) {
+        return false;
+    }
+    out->push_back(draft.event);
+    if (row->press) {
+        if (draft.event.atMs > kMaxDurationMs - draft.holdMs) {
+            return json::Fail(json::Member(path, "hold"), "the release would come after the latest device time", error);
+        }
+        ScenarioEvent release = draft.event;
+        release.kind = row->kind == EventKind::TouchDown ? EventKind::TouchUp : EventKind::KeyUp;
+        release.atMs += draft.holdMs;
+        out->push_back(release);
+    }
+    return true;
+}
+
+bool ReadScenario(const Value& document, std::vector<ScenarioEvent>* out, std::string* error)
+{
+    auto readEvents = [out](const Value& v, Path path, std::string* e) {
+        std::size_t index = 0;
+        return json::ReadArray(v, path, [&](const Value& item, Path itemPath, std::string* err) {
+            return ReadEvent(item, itemPath, index++, out, err);
+        }, e);
+    };
+    auto readDescription = [](const Value& v, Path path, std::string* e) {
+        std::string ignored;
+        return json::ReadText(v, path, kMaxDescriptionChars, &ignored, e);
+    };
+    return json::ReadObject(document, "", {Field{"description", false, readDescription}, Field{"events", true, readEvents}},
+                            error);
+}
+
+}  // namespace
+
+Scenario DefaultScenario()
+{
+    ScenarioEvent end;
+    end.atMs = 60'000;
+    end.kind = EventKind::End;
+    SetEndMessage(&end);
+    return Scenario{{end}};
+}
+
+bool ParseScenario(const std::string& text, const std::string& fileName, Scenario* out, std::string* error)
+{
+    Value document;
+    std::string why;
+    std::vector<ScenarioEvent> events;
+    if (!json::ParseDocument(text, &document, &why) || !ReadScenario(document, &events, &why)) {
+        *error = fileName + ": " + why;
+        return false;
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const ScenarioEvent& a, const ScenarioEvent& b) { return a.atMs < b.atMs; });
+    out->events = std::move(events);
+    return true;
+}
+
+bool LoadScenario(const std::string& path, Scenario* out, std::string* error)
+{
+    std::string text;
+    std::string why;
+    if (!ReadTextFile(path, &text, &why)) {
+        *error = path + ": " + why;
+        return false;
+    }
+    return ParseScenario(text, path, out, error);
+}
+
+bool CheckScenarioVolumes(const Scenario& scenario, const DeviceProfile& profile, const std::string& fileName,
+                          std::string* error)
+{
+    for (const ScenarioEvent& e : scenario.events) {
+        bool usesVolume = e.kind == EventKind::Mount || e.kind == EventKind::Unmount;
+        if (usesVolume && FindVolume(profile, e.volume) == nullptr) {
+            *error = fileName + ": " + json::Member(json::Element("events", e.source), "volume") + ": no volume \"" +
+                     e.volume + "\" in the profile";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace sim

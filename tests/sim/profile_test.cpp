@@ -1,0 +1,209 @@
+#include "sim/profile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kSourceDir = KESTRAVA_SOURCE_DIR;
+
+sim::DeviceProfile MustParse(const std::string& text)
+{
+    sim::DeviceProfile profile;
+    std::string error;
+    EXPECT_TRUE(sim::ParseProfile(text, "p.json", &profile, &error)) << error;
+    return profile;
+}
+
+std::string ParseError(const std::string& text)
+{
+    sim::DeviceProfile profile;
+    profile.model = "untouched";
+    std::string error;
+    EXPECT_FALSE(sim::ParseProfile(text, "p.json", &profile, &error)) << text;
+    EXPECT_EQ(profile.model, "untouched") << "a failed parse must leave the output alone";
+    return error;
+}
+
+TEST(DeviceProfile, BuiltInDefaultsDescribeAnAttachedLandscapeHandset)
+{
+    sim::DeviceProfile p = sim::DefaultProfile();
+    EXPECT_EQ(p.screen, (sim::ScreenSize{800, 480}));
+    EXPECT_EQ(p.rotation, sim::kRotation270);
+    EXPECT_EQ(p.autoOrientation, 1);
+    EXPECT_EQ(p.model, "SCH-M490");
+    EXPECT_EQ(p.manufacturer, "SAMSUNG Electronics");
+    EXPECT_GT(p.freeMemoryBytes, 10'485'760u);
+    EXPECT_LE(p.freeMemoryBytes, p.totalMemoryBytes);
+    ASSERT_EQ(p.volumes.size(), 1u);
+    EXPECT_EQ(p.volumes[0], (sim::Volume{"Storage Card", 2'147'483'648u, true, ""}));
+    EXPECT_FALSE(p.startTime.has_value());
+    EXPECT_EQ(p.languages, (std::vector<std::string>{"English", "Korean"}));
+}
+
+TEST(DeviceProfile, ExampleFileMatchesTheBuiltInProfile)
+{
+    sim::DeviceProfile fromFile;
+    std::string error;
+    ASSERT_TRUE(sim::LoadProfile(kSourceDir + "/sim/profiles/default.json", &fromFile, &error)) << error;
+    EXPECT_EQ(fromFile, sim::DefaultProfile());
+}
+
+TEST(DeviceProfile, FullProfileFillsEveryField)
+{
+    sim::DeviceProfile p = MustParse(R"({
+      "description": "portrait start",
+      "screen": {"width": 640, "height": 480},
+      "rotation": 0,
+      "autoOrientation": 0,
+      "model": "SGH-i900",
+      "manufacturer": "Samsung Electronics",
+      "totalMemory": "4194303KB",
+      "freeMemory": 9437184,
+      "volumes": [
+        {"name": "Storage Card", "capacity": "512MB", "mounted": false, "hostFolder": "/tmp/card"},
+        {"name": "My Storage", "capacity": 1048576},
+        {"name": "USB Disk", "capacity": "64KB", "mounted": true}
+      ],
+      "startTime": "2009-03-03T08:59:30",
+      "languages": ["Korean"]
+    })");
+    EXPECT_EQ(p.screen, (sim::ScreenSize{640, 480}));
+    EXPECT_EQ(p.rotation, 0);
+    EXPECT_EQ(p.autoOrientation, 0);
+    EXPECT_EQ(p.model, "SGH-i900");
+    EXPECT_EQ(p.manufacturer, "Samsung Electronics");
+    EXPECT_EQ(p.totalMemoryBytes, 4'294'966'272u);
+    EXPECT_EQ(p.freeMemoryBytes, 9'437'184u);
+    ASSERT_EQ(p.volumes.size(), 3u);
+    EXPECT_EQ(p.volumes[0], (sim::Volume{"Storage Card", 536'870'912u, false, "/tmp/card"}));
+    EXPECT_EQ(p.volumes[1], (sim::Volume{"My Storage", 1'048'576u, true, ""}));
+    EXPECT_EQ(p.volumes[2], (sim::Volume{"USB Disk", 65'536u, true, ""}));
+    EXPECT_EQ(p.startTime, (sim::LocalDateTime{2009, 3, 3, 8, 59, 30}));
+    EXPECT_EQ(p.languages, std::vector<std::string>{"Korean"});
+}
+
+TEST(DeviceProfile, LeftOutKeysKeepTheDefaults)
+{
+    sim::DeviceProfile p = MustParse(R"({"model": "SCH-M480", "volumes": []})");
+    sim::DeviceProfile expected = sim::DefaultProfile();
+    expected.model = "SCH-M480";
+    expected.volumes.clear();
+    EXPECT_EQ(p, expected);
+    EXPECT_EQ(MustParse("{}"), sim::DefaultProfile());
+}
+
+TEST(DeviceProfile, PortraitRotationsSwapTheReportedSides)
+{
+    sim::DeviceProfile p = sim::DefaultProfile();
+    EXPECT_EQ(sim::ScreenSizeAt(p, sim::kRotation0), (sim::ScreenSize{480, 800}));
+    EXPECT_EQ(sim::ScreenSizeAt(p, sim::kRotation90), (sim::ScreenSize{800, 480}));
+    EXPECT_EQ(sim::ScreenSizeAt(p, sim::kRotation180), (sim::ScreenSize{480, 800}));
+    EXPECT_EQ(sim::ScreenSizeAt(p, sim::kRotation270), (sim::ScreenSize{800, 480}));
+}
+
+TEST(DeviceProfile, StartTimeConvertsWithItsDayOfTheWeek)
+{
+    os::SYSTEMTIME st = sim::ToSystemTime(sim::LocalDateTime{2009, 3, 3, 8, 59, 30});
+    EXPECT_EQ(st.wYear, 2009);
+    EXPECT_EQ(st.wMonth, 3);
+    EXPECT_EQ(st.wDay, 3);
+    EXPECT_EQ(st.wHour, 8);
+    EXPECT_EQ(st.wMinute, 59);
+    EXPECT_EQ(st.wSecond, 30);
+    EXPECT_EQ(st.wMilliseconds, 0);
+    EXPECT_EQ(st.wDayOfWeek, 2);  // a Tuesday
+    EXPECT_EQ(sim::ToSystemTime(sim::LocalDateTime{2000, 2, 29, 0, 0, 0}).wDayOfWeek, 2);
+    EXPECT_EQ(sim::ToSystemTime(sim::LocalDateTime{1970, 1, 1, 0, 0, 0}).wDayOfWeek, 4);
+    EXPECT_EQ(sim::ToSystemTime(sim::LocalDateTime{1601, 1, 1, 0, 0, 0}).wDayOfWeek, 1);
+}
+
+TEST(DeviceProfile, SyntaxErrorsGiveLineAndColumn)
+{
+    EXPECT_EQ(ParseError("{\n  \"model\": \"x\",\n}"),
+              "p.json: line 3, column 1: syntax error while parsing object key - unexpected '}'; expected string "
+              "literal");
+    // The place is the character the parser stopped at; a multi-byte
+    // character counts once.
+    const std::pair<const char*, const char*> places[] = {
+        {"{\n  \"rotation\": tru\n}", "p.json: line 2, column 18: "},
+        {"{\"model\": \"\xc3\xa9\xc3\xa9\", x}", "p.json: line 1, column 17: "},
+        {"", "p.json: line 1, column 1: "},
+        {"{\"model\": \"x\"", "p.json: line 1, column 14: "},
+    };
+    for (const auto& [text, place] : places) {
+        std::string error = ParseError(text);
+        EXPECT_EQ(error.rfind(place, 0), 0u) << error;
+    }
+    EXPECT_EQ(ParseError("{\"freeMemory\": 1e999}"), "p.json: number overflow parsing '1e999'");
+}
+
+TEST(DeviceProfile, ContentErrorsNameTheField)
+{
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"[]", "p.json: top level: expected an object"},
+        {R"({"modle": "x"})",
+         "p.json: modle: unknown key (expected one of: description, screen, rotation, autoOrientation, model, "
+         "manufacturer, totalMemory, freeMemory, volumes, startTime, languages)"},
+        {R"({"screen": {"width": 800, "hieght": 480}})",
+         "p.json: screen.hieght: unknown key (expected one of: width, height)"},
+        {R"({"screen": {"width": 800}})", "p.json: screen: missing key \"height\""},
+        {R"({"screen": {"width": 480, "height": 800}})",
+         "p.json: screen: give the landscape size (width not below height)"},
+        {R"({"screen": {"width": "800", "height": 480}})", "p.json: screen.width: expected an integer from 1 to 32767"},
+        {R"({"screen": {"width": 40000, "height": 480}})", "p.json: screen.width: out of range: must be from 1 to 32767"},
+        {R"({"rotation": 3})", "p.json: rotation: must be 0, 1, 2 or 4 (0, 90, 180 or 270 degrees)"},
+        {R"({"autoOrientation": 2})", "p.json: autoOrientation: out of range: must be from 0 to 1"},
+        {R"({"model": ""})", "p.json: model: must not be empty"},
+        {R"({"model": 490})", "p.json: model: expected a text"},
+        {R"({"freeMemory": -1})", "p.json: freeMemory: out of range: must be from 0 to 9223372036854775807"},
+        {R"({"totalMemory": "4GB"})", "p.json: totalMemory: more than the phone can report (4 GB less one byte)"},
+        {R"({"totalMemory": "32MB", "freeMemory": "33MB"})", "p.json: freeMemory: more than totalMemory"},
+        {R"({"freeMemory": "64 MB"})", "p.json: freeMemory: expected a size in bytes such as 2147483648, \"512MB\" or \"2GB\""},
+        {R"({"totalMemory": "9999999999GB"})", "p.json: totalMemory: \"9999999999GB\" is too large"},
+        {R"({"volumes": {}})", "p.json: volumes: expected a list"},
+        {R"({"volumes": [{"name": "A", "capacity": "1GB"}, {"name": "B"}]})", "p.json: volumes[1]: missing key \"capacity\""},
+        {R"({"volumes": [{"name": "A", "capacity": 0}]})", "p.json: volumes[0].capacity: must not be 0"},
+        {R"({"volumes": [{"name": "A", "capacity": 1, "mounted": "yes"}]})",
+         "p.json: volumes[0].mounted: expected true or false"},
+        {R"({"volumes": [{"name": "A\\B", "capacity": 1}]})", "p.json: volumes[0].name: \"A\\B\" cannot be a folder name"},
+        {R"({"volumes": [{"name": "Card", "capacity": 1}, {"name": "CARD", "capacity": 1}]})",
+         "p.json: volumes[1].name: volume \"CARD\" given twice"},
+        {R"({"startTime": "2009-03-03 08:59:30"})",
+         "p.json: startTime: expected a local time such as \"2009-03-03T08:59:30\""},
+        {R"({"startTime": "2009-02-29T08:59:30"})", "p.json: startTime: \"2009-02-29T08:59:30\" is not a valid date and time"},
+        {R"({"startTime": "2009-03-03T24:00:00"})", "p.json: startTime: \"2009-03-03T24:00:00\" is not a valid date and time"},
+        {R"({"languages": []})", "p.json: languages: at least one language is needed"},
+        {R"({"languages": ["English", "english"]})", "p.json: languages[1]: language \"english\" given twice"},
+        {R"({"model": "a", "model": "b"})", "p.json: model: key given twice"},
+        {R"({"volumes": [{"name": "A", "capacity": 1}, {"name": "B", "capacity": 1, "capacity": 2}]})",
+         "p.json: volumes[1].capacity: key given twice"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseError(c.text), c.error);
+    }
+}
+
+TEST(DeviceProfile, LoadNamesTheFileItCannotReadOrParse)
+{
+    sim::DeviceProfile profile;
+    std::string error;
+    EXPECT_FALSE(sim::LoadProfile("/nonexistent/p.json", &profile, &error));
+    EXPECT_EQ(error, "/nonexistent/p.json: cannot open: No such file or directory");
+    EXPECT_FALSE(sim::LoadProfile(kSourceDir + "/sim/profiles", &profile, &error));
+    EXPECT_EQ(error.rfind(kSourceDir + "/sim/profiles: cannot read", 0), 0u) << error;
+    EXPECT_EQ(profile, sim::DeviceProfile{});
+}
+
+TEST(DeviceProfile, FindsVolumesWithoutCase)
+{
+    sim::DeviceProfile p = sim::DefaultProfile();
+    ASSERT_NE(sim::FindVolume(p, "storage card"), nullptr);
+    EXPECT_EQ(sim::FindVolume(p, "storage card")->name, "Storage Card");
+    EXPECT_EQ(sim::FindVolume(p, "Storage"), nullptr);
+}
+
+}  // namespace
