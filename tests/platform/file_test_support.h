@@ -83,6 +83,16 @@ protected:
         return content;
     }
 
+    static os::ULONGLONG SizeOf(const char* path)
+    {
+        os::WIN32_FIND_DATAW data;
+        const os::HANDLE search = os::FindFirstFileW(path, &data);
+        EXPECT_NE(search, os::INVALID_HANDLE_VALUE) << path;
+        if (search == os::INVALID_HANDLE_VALUE) return 0;
+        os::FindClose(search);
+        return (static_cast<os::ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+
     // Names found by a search, in listing order; empty when it fails.
     static std::vector<std::string> Find(const char* pattern)
     {
