@@ -1,10 +1,11 @@
+#include "platform/file_detail.h"
 #include "platform/kernel_object.h"
 
 namespace os::detail {
 
-bool CloseOtherHandle(HANDLE)
+bool CloseOtherHandle(HANDLE handle)
 {
-    return false;
+    return CloseFileHandle(handle);
 }
 
 }  // namespace os::detail
