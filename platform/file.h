@@ -88,6 +88,8 @@ struct WIN32_FIND_DATAW {
 // may hold wildcards. Files and folders alike; no "." or ".." entries.
 // ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the
 // folder does not exist. The entries are those present at the first call.
+// Times are the host's: creation and last write both give the modification
+// time. Folders report size 0.
 HANDLE FindFirstFileW(const char* pattern, WIN32_FIND_DATAW* data);
 // FALSE with ERROR_NO_MORE_FILES after the last entry.
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
