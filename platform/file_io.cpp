@@ -139,12 +139,15 @@ DWORD FileSize(HANDLE file, LONGLONG* size)
 }  // namespace
 }  // namespace os::detail::fs
 
+#include "platform/comm.h"
+
 namespace os {
 
 using namespace detail::fs;
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* bytesRead, void* /*overlapped*/)
 {
+    if (detail::IsCommHandle(file)) return detail::ReadComm(file, buffer, toRead, bytesRead);
     if (bytesRead != nullptr) *bytesRead = 0;
     if (buffer == nullptr && toRead > 0) return Finish(ERROR_INVALID_PARAMETER);
     OpenPtr object;
@@ -158,6 +161,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* bytesRead, void* /
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* bytesWritten, void* /*overlapped*/)
 {
+    if (detail::IsCommHandle(file)) return detail::WriteComm(file, buffer, toWrite, bytesWritten);
     if (bytesWritten != nullptr) *bytesWritten = 0;
     if (buffer == nullptr && toWrite > 0) return Finish(ERROR_INVALID_PARAMETER);
     State& state = TheState();

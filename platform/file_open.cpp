@@ -148,6 +148,8 @@ DWORD Open(State& state, const char* path, const Request& request, OpenPtr* out,
 }  // namespace
 }  // namespace os::detail::fs
 
+#include "platform/comm.h"
+
 namespace os {
 
 using namespace detail::fs;
@@ -155,6 +157,11 @@ using namespace detail::fs;
 HANDLE CreateFileW(const char* path, DWORD access, DWORD shareMode, void* /*security*/, DWORD creation,
                    DWORD flagsAndAttributes, HANDLE /*templateFile*/)
 {
+    // Serial ports ("COM1:") are devices of the comm module, not files.
+    if (path != nullptr && detail::IsCommDeviceName(path)) {
+        HANDLE port = detail::OpenCommDevice(path, access);
+        return port != nullptr ? port : INVALID_HANDLE_VALUE;
+    }
     const Request request{access, shareMode, creation, flagsAndAttributes & kCreationAttributes};
     HANDLE handle = INVALID_HANDLE_VALUE;
     bool existed = false;

@@ -1,3 +1,5 @@
+// CloseHandle's way to the modules that keep handles of their own kinds.
+#include "platform/comm.h"
 #include "platform/file_detail.h"
 #include "platform/kernel_object.h"
 
@@ -5,6 +7,7 @@ namespace os::detail {
 
 bool CloseOtherHandle(HANDLE handle)
 {
+    if (IsCommHandle(handle)) return CloseComm(handle) != FALSE;
     return CloseFileHandle(handle);
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/file_detail.h"
 #include "platform/resource.h"
 #include "platform/trace.h"
 
@@ -81,11 +82,11 @@ const char* detail::LoadedResources::Text(std::uint32_t id) const
 
 bool detail::LibraryHostPath(const std::string& devicePath, std::string* hostPath)
 {
-    if (devicePath.empty() || devicePath[0] != '/') {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    const DWORD error = ResolveDevicePath(devicePath, hostPath);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
         return false;
     }
-    *hostPath = devicePath;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include "platform/display.h"
 #include "platform/window_manager.h"
 
 namespace os {
@@ -78,9 +79,10 @@ void MarkForPaint(WindowRec* w)
     Sched().Wake(w->thread);
 }
 
+// A window of default size covers the screen as the display reports it now.
 RECT DefaultRect()
 {
-    return RECT{0, 0, 800, 480};
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
 }  // namespace

@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "sim/launcher.h"
+
+int main(int argc, char* argv[])
+{
+    return sim::RunLauncher(argc, argv);
+}

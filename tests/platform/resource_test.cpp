@@ -9,6 +9,7 @@
 #include "platform/window.h"
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
+#include "tests/support/program_folder.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ namespace res = kestrava::res;
 
 std::string LibraryPath(const std::string& language)
 {
-    return std::string(KESTRAVA_BINARY_DIR) + "/res/kestrava-res-" + language + ".dll";
+    return testing_support::ProgramFolder::LibraryPath(language);
 }
 
 std::size_t CodePoints(const std::string& text)
@@ -55,6 +56,7 @@ std::string Load(os::HINSTANCE library, os::UINT id, int maxChars = 100)
 
 class ResourceLibraryTest : public ::testing::Test {
 protected:
+    testing_support::ProgramFolder programFolder;
     os::HINSTANCE english = nullptr;
     os::HINSTANCE korean = nullptr;
     void SetUp() override
@@ -163,10 +165,11 @@ TEST_F(ResourceLibraryTest, LoadingTwiceSharesOneHandleUntilTheLastFree)
 
 TEST(ResourceLibraryLoad, MissingOrForeignFilesAreRefused)
 {
+    testing_support::ProgramFolder programFolder;
     EXPECT_EQ(os::LoadLibraryW(LibraryPath("Klingon").c_str()), nullptr);
     EXPECT_EQ(os::GetLastError(), static_cast<os::DWORD>(os::ERROR_MOD_NOT_FOUND));
 
-    const std::string notALibrary = std::string(KESTRAVA_BINARY_DIR) + "/CMakeCache.txt";
+    const std::string notALibrary = "\\Program Files\\Kestrava\\CMakeCache.txt";
     EXPECT_EQ(os::LoadLibraryW(notALibrary.c_str()), nullptr);
     EXPECT_EQ(os::GetLastError(), static_cast<os::DWORD>(os::ERROR_BAD_EXE_FORMAT));
 
@@ -259,6 +262,7 @@ TEST_F(AcceleratorTest, TableTwoTurnsF1IntoTheAboutCommand)
     os::HWND hwnd = os::CreateWindowExW(0, "AccelTarget", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
 
+    testing_support::ProgramFolder programFolder;
     os::HINSTANCE english = os::LoadLibraryW(LibraryPath("English").c_str());
     os::HACCEL table = os::LoadAcceleratorsW(english, res::IDA_MAIN);
     ASSERT_NE(table, nullptr);

@@ -10,6 +10,7 @@
 #include "platform/window.h"
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
+#include "tests/support/program_folder.h"
 
 namespace {
 
@@ -99,8 +100,8 @@ TEST_F(ShellTest, NavigationTitleActivationAndSettingChangesAreRecorded)
 TEST_F(ShellTest, MenuBarsAreWindowsWithTheCommandsOfTheirMenu)
 {
     EXPECT_EQ(os::SHFindMenuBar(main), nullptr);
-    os::HINSTANCE english =
-        os::LoadLibraryW((std::string(KESTRAVA_BINARY_DIR) + "/res/kestrava-res-English.dll").c_str());
+    testing_support::ProgramFolder programFolder;
+    os::HINSTANCE english = os::LoadLibraryW(testing_support::ProgramFolder::LibraryPath("English").c_str());
     ASSERT_NE(english, nullptr);
     os::SHMENUBARINFO info;
     info.hwndParent = main;

@@ -1,3 +1,4 @@
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "platform/resource.h"
 #include "platform/window.h"
 #include "settings/settings_store.h"
+#include "tests/support/program_folder.h"
 #include "tests/support/registry_fixture.h"
 
 namespace {
@@ -68,8 +70,8 @@ protected:
     void SetUp() override
     {
         RegistryFixture::SetUp();
-        const std::string library = std::string(KESTRAVA_BINARY_DIR) + "/res/kestrava-res-English.dll";
-        g_hResourceLibrary = os::LoadLibraryW(library.c_str());
+        programFolder_ = std::make_unique<testing_support::ProgramFolder>();
+        g_hResourceLibrary = os::LoadLibraryW(testing_support::ProgramFolder::LibraryPath("English").c_str());
         ASSERT_NE(g_hResourceLibrary, nullptr);
         os::WNDCLASSW wc;
         wc.lpfnWndProc = TestWindowProc;
@@ -131,6 +133,7 @@ protected:
 
     EventRecorderApp app_{};
     os::HWND window_ = nullptr;
+    std::unique_ptr<testing_support::ProgramFolder> programFolder_;
 };
 
 TEST_F(SettingsStoreTest, FirstStartTakesEveryDefaultAndCreatesTheKey)

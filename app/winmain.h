@@ -1,0 +1,8 @@
+// The program's main function: the runtime entry calls it with the program's
+// instance, its command line and the show command, and the process exits
+// with what it returns.
+#pragma once
+
+#include "platform/types.h"
+
+int WinMain(os::HINSTANCE instance, const char* commandLine, int showCommand);

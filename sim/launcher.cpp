@@ -1,0 +1,188 @@
+#include "sim/launcher.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/winmain.h"
+#include "platform/clock.h"
+#include "platform/device.h"
+#include "platform/file_sim.h"
+#include "platform/ipc.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "platform/registry_sim.h"
+#include "platform/trace.h"
+#include "platform/window.h"
+#include "sim/options.h"
+#include "sim/profile.h"
+#include "sim/scenario.h"
+#include "sim/scenario_runner.h"
+
+namespace sim {
+
+namespace {
+
+constexpr const char* kMainWindowTitle = "Ardvane";
+constexpr int kFailure = 1;
+
+// The host folder of this executable: the program's own folder on the device.
+std::string ExecutableFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "kestrava: %s\n", message.c_str());
+    return kFailure;
+}
+
+int PostToRunningInstance(const Options& options)
+{
+    os::sim::StartPlatform(os::ClockConfig{});
+    os::sim::SetIpcRoot(std::filesystem::absolute(options.root).lexically_normal().string());
+    os::HWND hwnd = os::FindWindowW(nullptr, kMainWindowTitle);
+    int code = 0;
+    if (hwnd == nullptr) {
+        code = Fail("no running instance on the device root " + options.root);
+    } else if (!os::PostMessageW(hwnd, options.post.msg, options.post.wParam, options.post.lParam)) {
+        code = Fail("the running instance did not take the message");
+    }
+    os::sim::StopPlatform();
+    return code;
+}
+
+bool LoadInputs(const Options& options, DeviceProfile* profile, Scenario* scenario, std::string* error)
+{
+    *profile = DefaultProfile();
+    *scenario = DefaultScenario();
+    if (!options.profilePath.empty() && !LoadProfile(options.profilePath, profile, error)) return false;
+    if (!options.scenarioPath.empty() && !LoadScenario(options.scenarioPath, scenario, error)) return false;
+    const std::string scenarioName = options.scenarioPath.empty() ? "built-in scenario" : options.scenarioPath;
+    return CheckScenarioVolumes(*scenario, *profile, scenarioName, error);
+}
+
+bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, std::string* error)
+{
+    os::sim::FileSystemConfig fs;
+    fs.deviceRoot = root;
+    fs.programHostFolder = ExecutableFolder();
+    for (const Volume& v : profile.volumes) {
+        fs.volumes.push_back(os::sim::VolumeConfig{v.name, v.capacityBytes, v.mounted, v.hostFolder});
+    }
+    return os::sim::ConfigureFileSystem(fs, error);
+}
+
+// The handset as the profile describes it: model, memory, screen, and the
+// orientation settings the program finds at start.
+bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
+{
+    os::sim::DeviceProfile device;
+    device.oemInfo = profile.model;
+    device.manufacturer = profile.manufacturer;
+    device.availablePhysicalMemory = static_cast<os::DWORD>(profile.freeMemoryBytes);
+    device.totalPhysicalMemory = static_cast<os::DWORD>(profile.totalMemoryBytes);
+    const ScreenSize natural = ScreenSizeAt(profile, kRotation0);
+    device.screenWidth = natural.width;
+    device.screenHeight = natural.height;
+    device.orientation = static_cast<os::DWORD>(profile.rotation);
+    if (!os::sim::ConfigureDevice(device)) {
+        *error = "the device profile's screen or memory is not usable";
+        return false;
+    }
+    os::HKEY key = nullptr;
+    if (os::RegCreateKeyExW(os::HKEY_CURRENT_USER, "\\ControlPanel\\MotionSensor", 0, nullptr, 0, 0, nullptr, &key,
+                            nullptr) != os::ERROR_SUCCESS) {
+        *error = "cannot write the orientation settings to the registry";
+        return false;
+    }
+    os::RegSetDword(key, "AutoOrientation", static_cast<os::DWORD>(profile.autoOrientation));
+    os::RegCloseKey(key);
+    return true;
+}
+
+void PrintSummary(const std::string& root, os::ClockMode mode, double wallSeconds)
+{
+    std::printf("kestrava: ran %s of device time on the %s clock in %.2f s\n",
+                os::FormatDeviceTime(os::DeviceTimeUs()).c_str(), mode == os::ClockMode::Virtual ? "virtual" : "real",
+                wallSeconds);
+    std::printf("kestrava: device root %s (registry: %s/registry.json)\n", root.c_str(), root.c_str());
+    const auto files = os::sim::FilesWritten();
+    std::printf("kestrava: %zu recording file(s) written\n", files.size());
+    for (const std::string& f : files) std::printf("  %s\n", f.c_str());
+}
+
+int RunPhone(const Options& options)
+{
+    DeviceProfile profile;
+    Scenario scenario;
+    std::string error;
+    if (!LoadInputs(options, &profile, &scenario, &error)) return Fail(error);
+    const std::string root = std::filesystem::absolute(options.root).lexically_normal().string();
+
+    os::ClockConfig clock;
+    clock.mode = options.clock;
+    if (profile.startTime) clock.start = ToSystemTime(*profile.startTime);
+    os::sim::StartPlatform(clock);
+    if (!options.tracePath.empty() && !os::TraceToFile(options.tracePath)) {
+        os::sim::StopPlatform();
+        return Fail("cannot write the trace file " + options.tracePath);
+    }
+    // The file system makes the device root; the registry file lives in it.
+    bool ready = ConfigureFiles(profile, root, &error);
+    if (ready) {
+        const auto registry = os::sim::OpenRegistry(root, &error);
+        if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
+        ready = registry != os::sim::RegistryOpenResult::Failed && ConfigureHandset(profile, &error);
+    }
+    if (!ready) {
+        os::CloseTraceFile();
+        os::sim::StopPlatform();
+        return Fail(error);
+    }
+    os::sim::SetIpcRoot(root);
+    if (!os::sim::StartIpcListener(&error)) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
+
+    const auto wallStart = std::chrono::steady_clock::now();
+    int code = kFailure;
+    if (StartScenarioRunner(scenario, options.runForMs)) {
+        code = WinMain(nullptr, "", 1);
+        StopScenarioRunner();
+    } else {
+        std::fprintf(stderr, "kestrava: cannot start the scenario\n");
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    os::sim::StopIpcListener();
+    PrintSummary(root, options.clock, wall);
+    os::sim::CloseRegistry();
+    os::CloseTraceFile();
+    os::sim::StopPlatform();
+    return code;
+}
+
+}  // namespace
+
+int RunLauncher(int argc, const char* const argv[])
+{
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), UsageText().c_str());
+        return kUsageExitCode;
+    }
+    switch (options.action) {
+    case Action::Help: std::fputs(UsageText().c_str(), stdout); return 0;
+    case Action::Version: std::fputs(VersionText().c_str(), stdout); return 0;
+    case Action::Post: return PostToRunningInstance(options);
+    case Action::Run: break;
+    }
+    return RunPhone(options);
+}
+
+}  // namespace sim

@@ -1,0 +1,13 @@
+// The runtime entry of the simulated phone: reads the command line, the
+// device profile and the scenario, sets up the platform (clock, file system
+// and volumes, registry, device, other-process windows), plays the scenario
+// beside the program, runs the program's main function and reports what the
+// run did. `kestrava --post` instead posts one message to the instance that
+// runs on the same device root.
+#pragma once
+
+namespace sim {
+
+int RunLauncher(int argc, const char* const argv[]);
+
+}  // namespace sim

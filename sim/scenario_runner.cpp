@@ -1,0 +1,177 @@
+#include "sim/scenario_runner.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/file_sim.h"
+#include "platform/message_box.h"
+#include "platform/power.h"
+#include "platform/registry.h"
+#include "platform/sync.h"
+#include "platform/trace.h"
+#include "platform/window.h"
+#include "sim/symbols.h"
+
+namespace sim {
+
+namespace {
+
+constexpr const char* kMainWindowTitle = "Ardvane";
+
+struct Runner {
+    Scenario scenario;
+    os::HANDLE stop = nullptr;
+    os::HANDLE thread = nullptr;
+};
+
+Runner* g_runner = nullptr;
+
+os::HWND TargetWindow(const ScenarioEvent& e)
+{
+    return e.window.empty() ? os::FindWindowW(nullptr, kMainWindowTitle) : os::FindWindowW(e.window.c_str(), nullptr);
+}
+
+void PostToTarget(const ScenarioEvent& e, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    os::HWND hwnd = TargetWindow(e);
+    if (hwnd == nullptr || !os::PostMessageW(hwnd, msg, wParam, lParam)) {
+        os::PlatformLog("scenario event %zu: no window to take message %u", e.source, msg);
+    }
+}
+
+void Touch(const ScenarioEvent& e, os::UINT msg)
+{
+    os::HWND hwnd = os::WindowFromPoint(os::POINT{e.x, e.y});
+    os::RECT r;
+    if (hwnd == nullptr || !os::GetWindowRect(hwnd, &r)) {
+        os::PlatformLog("scenario event %zu: no window under (%d, %d)", e.source, e.x, e.y);
+        return;
+    }
+    os::PostMessageW(hwnd, msg, 0, os::MAKELPARAM(e.x - r.left, e.y - r.top));
+}
+
+void Key(const ScenarioEvent& e, os::UINT msg)
+{
+    os::HWND hwnd = os::GetForegroundWindow();
+    if (hwnd == nullptr) hwnd = TargetWindow(e);
+    if (hwnd == nullptr) {
+        os::PlatformLog("scenario event %zu: no window for key %u", e.source, e.vk);
+        return;
+    }
+    os::PostMessageW(hwnd, msg, e.vk, 1);
+}
+
+// The phone publishes the start of a call as a file time, and 0 when none.
+void SetCallStartTime(bool onCall)
+{
+    os::FILETIME ft;
+    if (onCall) {
+        os::SYSTEMTIME now;
+        os::GetLocalTime(&now);
+        os::SystemTimeToFileTime(&now, &ft);
+    }
+    std::vector<os::BYTE> data(8);
+    for (int i = 0; i < 4; ++i) {
+        data[static_cast<std::size_t>(i)] = static_cast<os::BYTE>(ft.dwLowDateTime >> (8 * i));
+        data[static_cast<std::size_t>(4 + i)] = static_cast<os::BYTE>(ft.dwHighDateTime >> (8 * i));
+    }
+    os::HKEY key = nullptr;
+    if (os::RegCreateKeyExW(os::HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, nullptr, 0, 0, nullptr, &key,
+                            nullptr) != os::ERROR_SUCCESS) {
+        os::PlatformLog("scenario: cannot open the phone state key");
+        return;
+    }
+    os::RegSetBinary(key, "Call Start Time", data);
+    os::RegCloseKey(key);
+}
+
+void Check(bool ok, const ScenarioEvent& e, const char* what)
+{
+    if (!ok) os::PlatformLog("scenario event %zu: %s refused", e.source, what);
+}
+
+os::DWORD RunnerThread(void* param)
+{
+    auto* runner = static_cast<Runner*>(param);
+    for (const ScenarioEvent& e : runner->scenario.events) {
+        const std::int64_t wait = e.atMs - static_cast<std::int64_t>(os::DeviceTimeUs() / 1000);
+        const auto ms = static_cast<os::DWORD>(std::clamp<std::int64_t>(wait, 0, 0xFFFFFFFE));
+        if (os::WaitForSingleObject(runner->stop, ms) != os::WAIT_TIMEOUT) return 0;
+        PerformScenarioEvent(e);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void PerformScenarioEvent(const ScenarioEvent& e)
+{
+    switch (e.kind) {
+    case EventKind::PostMessage: PostToTarget(e, e.msg, e.wParam, e.lParam); break;
+    case EventKind::SendMessage:
+        if (os::HWND hwnd = TargetWindow(e)) {
+            os::SendMessageW(hwnd, e.msg, e.wParam, e.lParam);
+        } else {
+            os::PlatformLog("scenario event %zu: no window to take message %u", e.source, e.msg);
+        }
+        break;
+    case EventKind::Command:
+    case EventKind::End: PostToTarget(e, e.msg, e.wParam, e.lParam); break;
+    case EventKind::TouchDown: Touch(e, os::WM_LBUTTONDOWN); break;
+    case EventKind::TouchUp: Touch(e, os::WM_LBUTTONUP); break;
+    case EventKind::KeyDown: Key(e, os::WM_KEYDOWN); break;
+    case EventKind::KeyUp: Key(e, os::WM_KEYUP); break;
+    case EventKind::Mount: Check(os::sim::MountVolume(e.volume), e, "mount"); break;
+    case EventKind::Unmount: Check(os::sim::UnmountVolume(e.volume), e, "unmount"); break;
+    case EventKind::CallStart: SetCallStartTime(true); break;
+    case EventKind::CallEnd: SetCallStartTime(false); break;
+    case EventKind::PowerTransition: Check(os::sim::PowerTransition(e.powerFlags, e.powerState), e, "power"); break;
+    case EventKind::Resume: os::sim::PowerResume(); break;
+    case EventKind::PowerInfo: Check(os::sim::SetPowerInfo(e.onAc, e.batteryPercent), e, "power info"); break;
+    case EventKind::Rotation: Check(os::sim::RotateDisplay(static_cast<os::DWORD>(e.rotation)), e, "rotation"); break;
+    case EventKind::MessageBoxAnswer: os::sim::QueueMessageBoxAnswer(e.answer); break;
+    }
+}
+
+bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs)
+{
+    auto* runner = new Runner{scenario, nullptr, nullptr};
+    if (endAtMs) {
+        ScenarioEvent end;
+        end.kind = EventKind::End;
+        end.msg = os::WM_COMMAND;
+        end.wParam = static_cast<os::WPARAM>(kIdmButton);
+        end.lParam = kExitButton;
+        end.atMs = *endAtMs;
+        end.source = runner->scenario.events.size();
+        auto& events = runner->scenario.events;
+        // After every event of the same time, so that the run ends last.
+        auto at = std::upper_bound(events.begin(), events.end(), end.atMs,
+                                   [](std::int64_t t, const ScenarioEvent& x) { return t < x.atMs; });
+        events.insert(at, end);
+    }
+    runner->stop = os::CreateEventW(nullptr, os::TRUE, os::FALSE, nullptr);
+    runner->thread = os::CreateThread(nullptr, 0, RunnerThread, runner, 0, nullptr);
+    if (runner->thread == nullptr) {
+        os::CloseHandle(runner->stop);
+        delete runner;
+        return false;
+    }
+    os::SetThreadDescription(runner->thread, "scenario");
+    g_runner = runner;
+    return true;
+}
+
+void StopScenarioRunner()
+{
+    if (g_runner == nullptr) return;
+    os::SetEvent(g_runner->stop);
+    os::WaitForSingleObject(g_runner->thread, os::INFINITE);
+    os::CloseHandle(g_runner->thread);
+    os::CloseHandle(g_runner->stop);
+    delete g_runner;
+    g_runner = nullptr;
+}
+
+}  // namespace sim

@@ -1,0 +1,23 @@
+// Plays a scenario on the simulated phone: a platform thread that sleeps
+// until each event's device time and then does what the event says, through
+// the simulator's side of the platform (posting to windows, mounting cards,
+// turning the handset...). An event aimed at a window that does not exist
+// (yet, or any more) is logged and skipped.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "sim/scenario.h"
+
+namespace sim {
+
+// Starts the runner; `endAtMs` adds an end of the run at that device time.
+// False when the thread cannot be made.
+bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs);
+// Stops it (the remaining events are dropped) and waits for it to end.
+void StopScenarioRunner();
+// Performs one event now, on the calling platform thread.
+void PerformScenarioEvent(const ScenarioEvent& event);
+
+}  // namespace sim
