@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace testing_support {
 
 struct ProgramRun {
@@ -28,26 +30,6 @@ inline std::string ReadWholeFile(const std::string& path)
     return text.str();
 }
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrava-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // Starts kestrava with `args`; its output goes to files in `folder`.
 inline pid_t StartProgram(const std::vector<std::string>& args, const TempFolder& folder, const std::string& tag)
