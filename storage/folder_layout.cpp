@@ -10,7 +10,11 @@ namespace {
 
 constexpr const char* kRecordingFolder = "Ardvane";
 
-bool FolderExists(const std::string& path) { return os::GetFileAttributesW(path.c_str()) != os::INVALID_FILE_ATTRIBUTES; }
+// Whatever answers an attribute read exists; a failed read means it does not.
+bool FolderExists(const std::string& path)
+{
+    return os::GetFileAttributesW(path.c_str()) != os::INVALID_FILE_ATTRIBUTES;
+}
 
 // True when the folder exists afterwards.
 bool EnsureFolder(const std::string& path)

@@ -32,7 +32,8 @@ int PrepareTimeFolder(os::HWND hwnd, int kind);
 // The full path of a new recording in baseFolder (normally TimeFolder) named
 // after the current local time. Kind 4 also becomes the last recording: its
 // folder is "%s\%s" of baseFolder and subfolder, which ends in a backslash
-// when there is no subfolder. The folder is not created here.
+// when there is no subfolder. The folder is not created here. storage is the
+// application state's (the caller reaches it through the main window).
 int MakeRecordingPath(StorageState* storage, std::string_view baseFolder, int kind, std::string_view extension,
                       std::string* path, int eventFlag);
 

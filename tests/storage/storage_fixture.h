@@ -18,6 +18,7 @@
 namespace storage_test {
 
 constexpr os::ULONGLONG kMB = 1048576;
+constexpr const char* kSettingsKey = "\\Software\\Holmbrek\\Ardvane";
 
 inline os::LRESULT PlainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
@@ -82,9 +83,7 @@ protected:
     std::string StoredText(const char* name)
     {
         os::HKEY key = nullptr;
-        if (os::RegOpenKeyExW(os::HKEY_CURRENT_USER, "\\Software\\Holmbrek\\Ardvane", 0, 0, &key) != os::ERROR_SUCCESS) {
-            return "<none>";
-        }
+        if (os::RegOpenKeyExW(os::HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key) != os::ERROR_SUCCESS) return "<none>";
         std::string text;
         const bool found = os::RegQueryString(key, name, &text) == os::ERROR_SUCCESS;
         os::RegCloseKey(key);

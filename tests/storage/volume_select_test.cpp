@@ -63,7 +63,7 @@ TEST_F(VolumeSelectTest, ChosenCardWithRoomSavesTheWholeRecord)
     EXPECT_TRUE(enough);
     EXPECT_EQ(StoredText("SelectDisk"), "Storage Card");
     os::HKEY key = nullptr;
-    ASSERT_EQ(os::RegOpenKeyExW(os::HKEY_CURRENT_USER, "\\Software\\Holmbrek\\Ardvane", 0, 0, &key), os::ERROR_SUCCESS);
+    ASSERT_EQ(os::RegOpenKeyExW(os::HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key), os::ERROR_SUCCESS);
     os::DWORD split = 0;
     EXPECT_EQ(os::RegQueryDword(key, "SplitTimeSec", &split), os::ERROR_SUCCESS);
     EXPECT_EQ(split, 45u);
@@ -79,7 +79,7 @@ TEST_F(VolumeSelectTest, EnoughSpaceCountsWholeMegabytesOfTheChosenVolume)
     EXPECT_TRUE(enough) << "exactly the minimum is enough";
 
     PutFile("\\Storage Card\\clip.avi", 1);
-    EXPECT_EQ(os::RegDeleteKeyW(os::HKEY_CURRENT_USER, "\\Software\\Holmbrek\\Ardvane"), os::ERROR_SUCCESS);
+    EXPECT_EQ(os::RegDeleteKeyW(os::HKEY_CURRENT_USER, kSettingsKey), os::ERROR_SUCCESS);
     ASSERT_EQ(CheckStorageCard(window_, &enough), 1) << "found whatever its room";
     EXPECT_FALSE(enough) << "one byte short of 10 MB counts as 9 MB";
     EXPECT_EQ(StoredText("SelectDisk"), "<none>") << "not saved without enough space";
