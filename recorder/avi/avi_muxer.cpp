@@ -171,7 +171,6 @@ void AviMuxer::WriteStreamList(int i)
         avio_wl32(pb_, static_cast<std::uint32_t>(par->sample_rate * par->block_align));
         avio_wl16(pb_, static_cast<std::uint16_t>(par->block_align));
         avio_wl16(pb_, static_cast<std::uint16_t>(par->bits_per_coded_sample));
-        avio_wl16(pb_, 0);  // no extra format bytes
     }
     EndTag(strf);
     WriteSuperIndexRoom(s);
