@@ -9,12 +9,14 @@
 #include "platform/types.h"
 #include "platform/window.h"
 #include "settings/recorder_settings.h"
+#include "storage/storage_state.h"
 
 struct EventRecorderApp {
     uint32_t cmdMode = 0;  // the current screen mode; stays the first field
     RecorderSettings settings;
     // The recording-related settings as they were when a settings page opened.
     RecorderSettings savedSettings;
+    StorageState storage;
 };
 
 // The application state the main window keeps; null before it is attached.
