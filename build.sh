@@ -2,6 +2,7 @@
 # Installs what is missing, builds, and then runs the recorder or the tests.
 #   ./build.sh run [kestrava options]   the recorder on the built-in simulated phone
 #   ./build.sh test [--sanitize|--tsan] the tests (optionally under ASan+UBSan or TSan)
+#   ./build.sh test --fuzz              each parser's fuzzer for FUZZ_SECONDS (default 20) on its seeds
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -28,6 +29,36 @@ build() {  # build DIR [cmake options]
     cmake --build "$dir" -j "$(nproc)"
 }
 
+# Builds the libFuzzer targets with clang and runs each on a scratch copy of
+# its seeds in fuzz/corpus, so the repository is left as it was. A crash,
+# leak or broken invariant fails the run; its input is kept in build-fuzz/crashes.
+fuzz() {
+    local seconds=${FUZZ_SECONDS:-20}
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G "Unix Makefiles" -DKESTRAVA_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
+    local scratch passed=0 failed=0
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+    mkdir -p build-fuzz/crashes
+    for seeds in fuzz/corpus/*/; do
+        local name
+        name=$(basename "$seeds")
+        mkdir -p "$scratch/$name"
+        cp "$seeds"* "$scratch/$name/"
+        if ./build-fuzz/fuzz/"${name}_fuzzer" "$scratch/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+            -artifact_prefix="build-fuzz/crashes/$name-" >"$scratch/$name.log" 2>&1; then
+            echo "${name}_fuzzer: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$scratch/$name.log")"
+            passed=$((passed + 1))
+        else
+            tail -n 40 "$scratch/$name.log"
+            echo "${name}_fuzzer: FAILED (input kept in build-fuzz/crashes)"
+            failed=$((failed + 1))
+        fi
+    done
+    echo "fuzz: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
+
 mode=${1:-}
 [ $# -gt 0 ] && shift
 case "$mode" in
@@ -43,14 +74,15 @@ test)
     "")         dir=build;      opts=() ;;
     --sanitize) dir=build-asan; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
     --tsan)     dir=build-tsan; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug) ;;
-    *) echo "usage: $0 test [--sanitize|--tsan]" >&2; exit 2 ;;
+    --fuzz)     fuzz; exit ;;
+    *) echo "usage: $0 test [--sanitize|--tsan|--fuzz]" >&2; exit 2 ;;
     esac
     build "$dir" "${opts[@]}"
     cd "$dir"
     ctest --output-on-failure -j "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan]" >&2
+    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan|--fuzz]" >&2
     exit 2
     ;;
 esac

@@ -15,6 +15,10 @@ enum class RegFileLoad { Loaded, Missing, Malformed, Unreadable };
 // Reads `file` into *tree (left empty unless Loaded). For Malformed and
 // Unreadable, *error names the file and, when malformed, the line.
 RegFileLoad LoadRegistryFile(const std::string& file, RegTree* tree, std::string* error);
+// The parse of LoadRegistryFile on text already read, kept apart so that the
+// format can be checked without files: Loaded or Malformed, and `file` only
+// names the text in *error.
+RegFileLoad ParseRegistryText(const std::string& text, const std::string& file, RegTree* tree, std::string* error);
 
 std::string FormatRegistry(const RegTree& tree);
 

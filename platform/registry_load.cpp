@@ -278,7 +278,12 @@ RegFileLoad LoadRegistryFile(const std::string& file, RegTree* tree, std::string
         *error = file + ": cannot be read";
         return RegFileLoad::Unreadable;
     }
-    const std::string text = content.str();
+    return ParseRegistryText(content.str(), file, tree, error);
+}
+
+RegFileLoad ParseRegistryText(const std::string& text, const std::string& file, RegTree* tree, std::string* error)
+{
+    *tree = RegTree();
     const char* furthest = text.data();
     RegTree parsed;
     RegistrySax sax(text, &furthest, &parsed);

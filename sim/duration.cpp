@@ -7,14 +7,12 @@ enum class Digits { Ok, Bad, TooBig };
 
 Digits ParseDigits(std::string_view text, std::int64_t* out)
 {
-    if (text.empty()) {
+    // The shape first: a malformed text is bad, however many digits it has.
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
         return Digits::Bad;
     }
     std::int64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') {
-            return Digits::Bad;
-        }
         if (value > (kMaxDurationMs - (c - '0')) / 10) {
             return Digits::TooBig;
         }
@@ -42,13 +40,13 @@ Digits ParseClockForm(std::string_view text, std::int64_t* ms)
         return Digits::Bad;
     }
     std::int64_t h = 0, m = 0, s = 0;
-    Digits hours = ParseDigits(text.substr(0, first), &h);
-    if (hours != Digits::Ok) {
-        return hours;
-    }
     if (ParseDigits(text.substr(first + 1, 2), &m) != Digits::Ok ||
         ParseDigits(text.substr(second + 1, 2), &s) != Digits::Ok || m > 59 || s > 59) {
         return Digits::Bad;
+    }
+    Digits hours = ParseDigits(text.substr(0, first), &h);
+    if (hours != Digits::Ok) {
+        return hours;
     }
     std::int64_t hourMs = 0;
     if (Scale(h, 3'600'000, &hourMs) != Digits::Ok || hourMs > kMaxDurationMs - (m * 60 + s) * 1000) {

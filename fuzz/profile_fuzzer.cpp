@@ -1,0 +1,142 @@
+// The device profile file. A parse either fails with an error naming the
+// file, leaving the record as it was, or yields a whole valid record that
+// does not depend on what the record held before and that reads back the
+// same when written out as a profile file again.
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "fuzz/check.h"
+#include "sim/json_reader.h"
+#include "sim/profile.h"
+
+namespace {
+
+using sim::DeviceProfile;
+
+constexpr char kFile[] = "phone.json";
+
+// Far from any profile a file can give: languages may never be empty.
+DeviceProfile Sentinel()
+{
+    DeviceProfile p;
+    p.screen = {1, 2};
+    p.rotation = 3;
+    p.model = "left over";
+    p.volumes.clear();
+    p.startTime = sim::LocalDateTime{1, 1, 1, 1, 1, 1};
+    p.languages.clear();
+    return p;
+}
+
+bool ValidName(const std::string& name, std::size_t maxChars)
+{
+    return !name.empty() && sim::json::CountChars(name) <= maxChars && name != "." && name != ".." &&
+           name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+}
+
+// Names are compared without ASCII case.
+bool SameName(const std::string& a, const std::string& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+bool ValidTime(const sim::LocalDateTime& t)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 1601 || t.year > 9999 || t.month < 1 || t.month > 12) {
+        return false;
+    }
+    const bool leapDay = t.month == 2 && t.day == 29 && t.year % 4 == 0 && (t.year % 100 != 0 || t.year % 400 == 0);
+    return t.day >= 1 && (t.day <= kDays[t.month - 1] || leapDay) && t.hour >= 0 && t.hour <= 23 &&
+           t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
+}
+
+void CheckValid(const DeviceProfile& p)
+{
+    FUZZ_CHECK(p.screen.height >= 1 && p.screen.width >= p.screen.height && p.screen.width <= 32767);
+    FUZZ_CHECK(p.rotation == sim::kRotation0 || p.rotation == sim::kRotation90 || p.rotation == sim::kRotation180 ||
+               p.rotation == sim::kRotation270);
+    FUZZ_CHECK(p.autoOrientation == 0 || p.autoOrientation == 1);
+    FUZZ_CHECK(!p.model.empty() && sim::json::CountChars(p.model) <= 255);
+    FUZZ_CHECK(!p.manufacturer.empty() && sim::json::CountChars(p.manufacturer) <= 255);
+    FUZZ_CHECK(p.freeMemoryBytes <= p.totalMemoryBytes && p.totalMemoryBytes <= UINT32_MAX);
+    for (std::size_t i = 0; i < p.volumes.size(); ++i) {
+        const sim::Volume& v = p.volumes[i];
+        FUZZ_CHECK(ValidName(v.name, 64) && v.capacityBytes > 0 && v.capacityBytes <= INT64_MAX);
+        for (std::size_t k = 0; k < i; ++k) {
+            FUZZ_CHECK(!SameName(p.volumes[k].name, v.name));
+        }
+    }
+    FUZZ_CHECK(!p.languages.empty());
+    for (std::size_t i = 0; i < p.languages.size(); ++i) {
+        FUZZ_CHECK(ValidName(p.languages[i], 31));
+        for (std::size_t k = 0; k < i; ++k) {
+            FUZZ_CHECK(!SameName(p.languages[k], p.languages[i]));
+        }
+    }
+    FUZZ_CHECK(!p.startTime || ValidTime(*p.startTime));
+}
+
+std::string TimeText(const sim::LocalDateTime& t)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+// The profile as a file would give it, every key written out.
+std::string Write(const DeviceProfile& p)
+{
+    nlohmann::ordered_json file;
+    file["screen"] = {{"width", p.screen.width}, {"height", p.screen.height}};
+    file["rotation"] = p.rotation;
+    file["autoOrientation"] = p.autoOrientation;
+    file["model"] = p.model;
+    file["manufacturer"] = p.manufacturer;
+    file["totalMemory"] = p.totalMemoryBytes;
+    file["freeMemory"] = p.freeMemoryBytes;
+    file["volumes"] = nlohmann::ordered_json::array();
+    for (const sim::Volume& v : p.volumes) {
+        nlohmann::ordered_json volume = {{"name", v.name}, {"capacity", v.capacityBytes}, {"mounted", v.mounted}};
+        if (!v.hostFolder.empty()) {
+            volume["hostFolder"] = v.hostFolder;
+        }
+        file["volumes"].push_back(volume);
+    }
+    if (p.startTime) {
+        file["startTime"] = TimeText(*p.startTime);
+    }
+    file["languages"] = p.languages;
+    return file.dump(2);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const DeviceProfile sentinel = Sentinel();
+    DeviceProfile profile = sentinel;
+    std::string error = "untouched";
+    if (!sim::ParseProfile(text, kFile, &profile, &error)) {
+        FUZZ_CHECK(profile == sentinel);
+        FUZZ_CHECK(error.starts_with(std::string(kFile) + ": ") && error.size() > sizeof kFile + 1);
+        return 0;
+    }
+    FUZZ_CHECK(error == "untouched");
+    CheckValid(profile);
+    DeviceProfile fromDefault = sim::DefaultProfile();
+    FUZZ_CHECK(sim::ParseProfile(text, kFile, &fromDefault, &error) && fromDefault == profile);
+    DeviceProfile reread = sentinel;
+    FUZZ_CHECK(sim::ParseProfile(Write(profile), kFile, &reread, &error) && reread == profile);
+    return 0;
+}
