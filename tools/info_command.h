@@ -1,0 +1,26 @@
+// kestrava-info: reads the recordings (AVI files with the recorder's GPS
+// track, event tags and summary) and GPS logs that the phone wrote.
+//
+//   kestrava-info show [--json] FILE...
+//   kestrava-info check FILE...
+//   kestrava-info export --format gpx|kml|csv|srt [--output FILE] FILE|FOLDER...
+//
+// RunInfo returns the process exit code: 0 done (check: every file sound),
+// 1 a file with problems or unreadable, 2 a usage error. Results go to out,
+// messages to err.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kinfo {
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The subcommands, with the arguments after their name.
+int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kinfo
