@@ -83,6 +83,30 @@ TEST_F(InfoExportTest, GpxHasOneSegmentPerRunOfValidFixesAndEventsAsWaypoints)
         << gpx;
 }
 
+TEST_F(InfoExportTest, GpsbabelReadsTheGpxBackWithTheSamePoints)
+{
+    WriteTrip();
+    ASSERT_EQ(Export("gpx", Quoted(first_) + " " + Quoted(second_)).exitCode, 0);
+    const std::string gpx = Quoted(root_ + "/out.gpx");
+    // gpsbabel ends its CSV lines with CR LF.
+    const auto lines = [](std::string text) {
+        std::erase(text, '\r');
+        return text;
+    };
+    const ToolResult track = RunTool("gpsbabel -t -i gpx -f " + gpx + " -o unicsv,utc=0 -F -");
+    EXPECT_EQ(track.exitCode, 0) << track.output;
+    EXPECT_EQ(lines(track.output),
+              "No,Latitude,Longitude,Altitude,Date,Time\n"
+              "1,48.099998,11.500000,41.5,2009/03/03,07:59:01\n"
+              "2,48.200001,11.600000,41.5,2009/03/03,07:59:02\n"
+              "3,48.400002,11.800000,41.5,2009/03/03,07:59:04\n"
+              "4,-33.900002,-70.599998,41.5,2009/03/03,07:59:34\n");
+    const ToolResult waypoints = RunTool("gpsbabel -w -i gpx -f " + gpx + " -o unicsv,utc=0 -F -");
+    EXPECT_EQ(waypoints.exitCode, 0) << waypoints.output;
+    EXPECT_EQ(lines(waypoints.output),
+              "No,Latitude,Longitude,Name,Date,Time\n1,48.200001,11.600000,\"shock 1\",2009/03/03,07:59:03\n");
+}
+
 TEST_F(InfoExportTest, AFolderIsOneTripAndCsvHasARowPerValidFix)
 {
     WriteTrip();
