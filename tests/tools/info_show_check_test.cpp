@@ -71,6 +71,20 @@ TEST_F(InfoShowCheckTest, AnAviOfAnotherProgramIsSoundWithoutRecordingData)
     EXPECT_NE(checked.output.find("trip.avi: sound recording\n"), std::string::npos) << checked.output;
 }
 
+TEST_F(InfoShowCheckTest, AFileOfSeveralRiffsIsReadWhole)
+{
+    AVI_Writer_SetRiffLimit(40 * 1024);
+    const std::string path = WriteRecording("long.avi", 60, {TrackRecord(48.1f, 11.5f, 1, 0, 0)}, {});
+    const ToolResult shown = RunInfo("show " + Quoted(path));
+    EXPECT_EQ(shown.exitCode, 0) << shown.output;
+    EXPECT_EQ(shown.output.find(" 1 RIFF"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("60 frames in 60 chunks, 6.000 s"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("60 chunks, 6.000 s"), std::string::npos) << shown.output;
+    const ToolResult checked = RunInfo("check " + Quoted(path));
+    EXPECT_EQ(checked.exitCode, 0) << checked.output;
+    EXPECT_NE(checked.output.find("carries no recording data"), std::string::npos) << checked.output;
+}
+
 TEST_F(InfoShowCheckTest, CheckListsTheProblemsOfTruncatedCopies)
 {
     const std::string path = Recording();
