@@ -38,7 +38,6 @@ fuzz() {
     cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
     local scratch passed=0 failed=0
     scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
     mkdir -p build-fuzz/crashes
     for seeds in fuzz/corpus/*/; do
         local name
@@ -55,6 +54,7 @@ fuzz() {
             failed=$((failed + 1))
         fi
     done
+    rm -rf "$scratch"
     echo "fuzz: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }
