@@ -38,7 +38,7 @@ fuzz() {
     cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
     local scratch passed=0 failed=0
     scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
+    trap "rm -rf -- '$scratch'" EXIT
     mkdir -p build-fuzz/crashes
     for seeds in fuzz/corpus/*/; do
         local name
