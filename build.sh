@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ pkg-config clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev ffmpeg
-          nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev)
+          nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev gpsd-clients)
 
 install_missing() {
     local missing=()
@@ -38,7 +38,6 @@ fuzz() {
     cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
     local scratch passed=0 failed=0
     scratch=$(mktemp -d)
-    trap "rm -rf -- '$scratch'" EXIT
     mkdir -p build-fuzz/crashes
     for seeds in fuzz/corpus/*/; do
         local name
@@ -55,6 +54,7 @@ fuzz() {
             failed=$((failed + 1))
         fi
     done
+    rm -rf "$scratch"
     echo "fuzz: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }

@@ -4,17 +4,62 @@
 // exist before or beside the main window live here as globals.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <string>
 
+#include "platform/registry.h"
+#include "platform/sync.h"
 #include "platform/types.h"
 #include "platform/window.h"
 #include "settings/recorder_settings.h"
+#include "storage/storage_state.h"
+
+// A long-running worker with the start and stop protocol of the program's
+// threads: created suspended, resumed, stopped through its flag (and stop
+// event where it has one) with a bounded wait.
+struct WorkerThread {
+    os::HANDLE thread = nullptr;
+    os::HANDLE stopEvent = nullptr;  // manual reset, where the worker has one
+    os::HANDLE workEvent = nullptr;  // auto reset, where the worker has one
+    std::atomic<bool> stop{false};
+    bool running = false;
+};
 
 struct EventRecorderApp {
     uint32_t cmdMode = 0;  // the current screen mode; stays the first field
     RecorderSettings settings;
     // The recording-related settings as they were when a settings page opened.
     RecorderSettings savedSettings;
+    StorageState storage;
+
+    int landscape = 0;        // 1 when the screen was wider than high at creation
+    int resolutionClass = 0;  // 0: 320x320 or other, 1: 400x240, 2: 640x480, 3: 800x480
+    os::CRITICAL_SECTION recorderLock;
+    os::CRITICAL_SECTION storageLock;
+    int recordingFileStatus = 2;  // 0: a file is open, 2: none
+    uint32_t filedEvents = 0;
+    int eventPending = 0;  // an event clip is waiting to be filed
+    int captureWidth = 0;
+    int captureHeight = 0;
+    int storageClass = 0;  // 0 usable, 1 volume too small, 2 quota cannot be met
+    uint64_t freeSpaceBytes = 0;
+    // The space counters of the recording volume, kept by space management.
+    uint64_t UsableTotal = 0;
+    uint64_t EvtTotal = 0;
+    uint64_t EvtFree = 0;
+    uint64_t AviTotal = 0;
+    int storageMaintenanceEnabled = 0;
+    int captureDeviceError = 0;
+    int onCall = 0;
+    int gpsScreenActive = 0;
+    os::SYSTEMTIME startTime;
+
+    std::atomic<os::HANDLE> powerQueue{nullptr};
+    WorkerThread powerThread;
+    os::HREGNOTIFY phoneStateNotification = nullptr;
+    WorkerThread storageThread;
+    void* imagingFactory = nullptr;
 };
 
 // The application state the main window keeps; null before it is attached.
@@ -23,5 +68,17 @@ inline EventRecorderApp* AppFromWindow(os::HWND hwnd)
     return reinterpret_cast<EventRecorderApp*>(os::GetWindowLongW(hwnd, os::GWL_USERDATA));
 }
 
-// The per-language resource library, loaded at start-up.
-inline os::HINSTANCE g_hResourceLibrary = nullptr;
+// Process-wide values.
+inline os::HINSTANCE g_hResourceLibrary = nullptr;  // the per-language resource library
+inline os::HWND g_hMainWindow = nullptr;
+inline os::HWND g_hAlertWindow = nullptr;           // "TarvoAlert"
+inline os::HWND g_hAccSmsCancelWindow = nullptr;    // "TarvoAccSmsCancel"
+inline std::string g_deviceModel;                   // the OEM information string, lower case
+inline os::DWORD g_savedOpticalMouseMode = 0;
+inline os::DWORD g_savedRotation = 0;
+inline os::DWORD g_savedAutoOrientation = 0;
+struct SerialReader;
+inline SerialReader* g_gpsSerialReader = nullptr;
+inline bool g_destroying = false;
+inline bool g_waitCursorShown = false;
+inline WorkerThread g_rotationWatch;

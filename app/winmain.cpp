@@ -1,97 +1,104 @@
-// The program's entry as it stands until the start-up sequence is built: it
-// loads the language's resource library, creates the main window with its
-// application state, loads the settings and stores them (so that a first
-// start leaves every default in the registry), and runs the message loop
-// until the exit button or a WM_CLOSE.
+// The program's entry: the process-wide set-up, the main window and its
+// pop-ups, the message loop, and the process-wide tear-down.
 #include "app/winmain.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "app/app_state.h"
-#include "platform/file.h"
+#include "app/main_window.h"
+#include "app/messages.h"
+#include "app/popups.h"
+#include "app/wait_cursor.h"
+#include "app/workers.h"
+#include "platform/com.h"
+#include "platform/device.h"
+#include "platform/display.h"
 #include "platform/message_box.h"
 #include "platform/resource.h"
+#include "platform/shell.h"
 #include "platform/trace.h"
-#include "platform/window.h"
-#include "settings/settings_store.h"
+#include "sensing/gps_serial.h"
 
 namespace {
 
-constexpr os::UINT IDM_BUTTON = 40007;
-constexpr os::LPARAM kExitButton = 7;
-constexpr const char* kTitle = "Ardvane";
-constexpr const char* kClassName = "Kestrava";
+constexpr os::UINT kLowMemoryText = 1068;
+constexpr os::UINT kAcceleratorTable = 2;
+constexpr os::DWORD kMinimumFreeMemory = 0xA00000;
+constexpr os::DWORD kFullScreenFlags = 24;
 
-os::HINSTANCE LoadLanguageLibrary()
+void ReadDeviceModel()
 {
-    std::string language;
-    ReadLanguageSetting(&language);
-    std::string module;
-    os::GetModuleFileNameW(nullptr, &module, os::MAX_PATH);
-    const std::string folder = module.substr(0, module.rfind('\\'));
-    return os::LoadLibraryW((folder + "\\res\\kestrava-res-" + language + ".dll").c_str());
+    std::string model;
+    os::SystemParametersInfoW(os::SPI_GETOEMINFO, 256, &model, 0);
+    std::transform(model.begin(), model.end(), model.begin(), [](unsigned char c) { return std::tolower(c); });
+    g_deviceModel = model;
 }
 
-os::LRESULT MainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+void HideShellOn800x480()
 {
-    switch (msg) {
-    case os::WM_CREATE: {
-        auto* cs = reinterpret_cast<os::CREATESTRUCTW*>(lParam);
-        os::SetWindowLongW(hwnd, os::GWL_USERDATA, reinterpret_cast<os::LONG_PTR>(cs->lpCreateParams));
-        if (LoadSettings(hwnd)) SaveSettings(hwnd);
+    if (os::GetSystemMetrics(os::SM_CXSCREEN) != 800 || os::GetSystemMetrics(os::SM_CYSCREEN) != 480) return;
+    os::SHSipPreference(g_hMainWindow, os::SIP_FORCEDOWN);
+    os::SHFullScreen(g_hMainWindow, kFullScreenFlags);
+    if (os::HWND menuBar = os::SHFindMenuBar(g_hMainWindow)) os::ShowWindow(menuBar, os::SW_HIDE);
+}
+
+int RunMessageLoop()
+{
+    os::MEMORYSTATUS memory;
+    os::GlobalMemoryStatus(&memory);
+    if (memory.dwAvailPhys < kMinimumFreeMemory) {
+        std::string text;
+        os::LoadStringW(g_hResourceLibrary, kLowMemoryText, &text, 100);
+        os::MessageBoxW(nullptr, text.c_str(), kAppTitle, os::MB_ICONWARNING);
+        // Without the loop the destroy sequence never runs: the worker started
+        // with the window must still end before the process does.
+        StopRotationWatchThread();
         return 0;
     }
-    case os::WM_COMMAND:
-        if (os::LOWORD(wParam) == IDM_BUTTON && lParam == kExitButton) {
-            os::Trace("WM_CLOSE Msg Send by Kestrava 4\r\n");
-            os::PostMessageW(hwnd, os::WM_CLOSE, 0, 7);
-        }
-        return 0;
-    case os::WM_CLOSE:
-        os::DestroyWindow(hwnd);
-        return 0;
-    case os::WM_DESTROY:
-        delete AppFromWindow(hwnd);
-        os::SetWindowLongW(hwnd, os::GWL_USERDATA, 0);
-        os::PostQuitMessage(0);
-        return 0;
-    default:
-        return os::DefWindowProcW(hwnd, msg, wParam, lParam);
+    os::HACCEL accelerators = os::LoadAcceleratorsW(g_hResourceLibrary, kAcceleratorTable);
+    os::MSG msg;
+    while (os::GetMessageW(&msg, nullptr, 0, 0)) {
+        if (os::TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) continue;
+        os::TranslateMessage(&msg);
+        os::DispatchMessageW(&msg);
     }
+    if (accelerators != nullptr) os::DestroyAcceleratorTable(accelerators);
+    return static_cast<int>(msg.wParam);
 }
 
 }  // namespace
 
 int WinMain(os::HINSTANCE, const char*, int showCommand)
 {
-    g_hResourceLibrary = LoadLanguageLibrary();
-    if (g_hResourceLibrary == nullptr) {
-        os::MessageBoxW(nullptr, "Fail to import resource dll\nre-install program.", kTitle, os::MB_ICONERROR);
-        return 0;
-    }
-    os::WNDCLASSW wc;
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = g_hResourceLibrary;
-    wc.lpszClassName = kClassName;
-    os::RegisterClassW(&wc);
-    auto* app = new EventRecorderApp();
-    os::HWND hwnd = os::CreateWindowExW(0, kClassName, kTitle, os::WS_VISIBLE, os::CW_USEDEFAULT, os::CW_USEDEFAULT,
-                                        os::CW_USEDEFAULT, os::CW_USEDEFAULT, nullptr, nullptr, g_hResourceLibrary, app);
     int exitCode = 0;
-    if (hwnd == nullptr) {
-        delete app;  // the class was refused before the window took the state
-    } else {
-        os::ShowWindow(hwnd, showCommand);
-        os::UpdateWindow(hwnd);
-        os::MSG msg;
-        while (os::GetMessageW(&msg, nullptr, 0, 0)) {
-            os::TranslateMessage(&msg);
-            os::DispatchMessageW(&msg);
-        }
-        exitCode = static_cast<int>(msg.wParam);
+    g_destroying = false;
+    ShowWaitCursor();
+    ReadDeviceModel();
+    os::SmiOpticalMouseGetMode(&g_savedOpticalMouseMode);
+    os::SmiOpticalMouseSetMode(1);
+    if (g_deviceModel != "sgh-i900") g_gpsSerialReader = SerialOpen("COM1:", 115200, nullptr, nullptr);
+    os::CoInitializeEx(nullptr, 0);
+    os::Trace("\r\n---->start kestrava program\r\n");
+
+    if (!LoadResourceLibrary()) {
+        os::MessageBoxW(nullptr, "Fail to import resource dll\nre-install program.", kAppTitle, os::MB_ICONERROR);
+    } else if (CreateMainWindow(g_hResourceLibrary, showCommand)) {
+        HideShellOn800x480();
+        CreatePopupWindows(g_hMainWindow, g_hResourceLibrary);
+        if (AppFromWindow(g_hMainWindow)->resolutionClass != 0) StartRotationWatchThread();
+        HideWaitCursor();
+        exitCode = RunMessageLoop();
     }
-    os::UnregisterClassW(kClassName, g_hResourceLibrary);
-    os::FreeLibrary(g_hResourceLibrary);
+
+    if (g_hResourceLibrary != nullptr) os::FreeLibrary(g_hResourceLibrary);
     g_hResourceLibrary = nullptr;
+    os::Trace("---->end kestrava program\r\n");
+    if (g_gpsSerialReader != nullptr) SerialClose(g_gpsSerialReader);
+    g_gpsSerialReader = nullptr;
+    os::CoUninitialize();
+    os::SmiOpticalMouseSetMode(g_savedOpticalMouseMode);
+    HideWaitCursor();
     return exitCode;
 }

@@ -1,3 +1,8 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/registry_file.h"
@@ -32,6 +37,25 @@ void Reset(detail::RegistryState& state)
     state.crash = RegistryCrashPoint::None;
 }
 
+// Temporary files of processes that no longer run (or of this one) are what
+// an interrupted write left behind; another live instance's file is its own.
+void RemoveAbandonedTemporaryFiles(const std::string& deviceRoot, const std::string& prefix)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(deviceRoot, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + prefix.size()));
+        const bool alive = pid > 0 && pid != ::getpid() && (::kill(pid, 0) == 0 || errno != ESRCH);
+        if (alive) continue;
+        PlatformLog("registry: removing %s left by an interrupted write", entry.path().c_str());
+        std::error_code removeError;
+        if (!std::filesystem::remove(entry.path(), removeError)) {
+            PlatformLog("registry: cannot remove %s: %s", entry.path().c_str(), removeError.message().c_str());
+        }
+    }
+}
+
 }  // namespace
 
 RegistryOpenResult OpenRegistry(const std::string& deviceRoot, std::string* error)
@@ -45,13 +69,7 @@ RegistryOpenResult OpenRegistry(const std::string& deviceRoot, std::string* erro
         return RegistryOpenResult::Failed;
     }
     const std::string file = (std::filesystem::path(deviceRoot) / kFileName).string();
-    const std::string temp = detail::TemporaryFileOf(file);
-    if (std::filesystem::exists(temp, ec)) {
-        PlatformLog("registry: removing %s left by an interrupted write", temp.c_str());
-        if (!std::filesystem::remove(temp, ec)) {
-            PlatformLog("registry: cannot remove %s: %s", temp.c_str(), ec.message().c_str());
-        }
-    }
+    RemoveAbandonedTemporaryFiles(deviceRoot, std::string(kFileName) + ".tmp.");
     const detail::RegFileLoad load = detail::LoadRegistryFile(file, &state.tree, error);
     if (load == detail::RegFileLoad::Unreadable) {
         return RegistryOpenResult::Failed;

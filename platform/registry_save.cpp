@@ -124,7 +124,9 @@ std::string FormatRegistry(const RegTree& tree)
     return out;
 }
 
-std::string TemporaryFileOf(const std::string& file) { return file + ".tmp"; }
+// Each process writes its own temporary file, so that two instances on one
+// device root never rename each other's half-written file.
+std::string TemporaryFileOf(const std::string& file) { return file + ".tmp." + std::to_string(::getpid()); }
 
 LONG WriteFileAtomically(const std::string& file, const std::string& text, sim::RegistryCrashPoint crash,
                          std::size_t crashBytes, std::string* error)

@@ -134,14 +134,7 @@ int RunPhone(const Options& options)
         os::sim::StopPlatform();
         return Fail("cannot write the trace file " + options.tracePath);
     }
-    // The file system makes the device root; the registry file lives in it.
-    bool ready = ConfigureFiles(profile, root, &error);
-    if (ready) {
-        const auto registry = os::sim::OpenRegistry(root, &error);
-        if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
-        ready = registry != os::sim::RegistryOpenResult::Failed && ConfigureHandset(profile, &error);
-    }
-    if (!ready) {
+    if (!PreparePhone(profile, root, &error)) {
         os::CloseTraceFile();
         os::sim::StopPlatform();
         return Fail(error);
@@ -167,6 +160,16 @@ int RunPhone(const Options& options)
 }
 
 }  // namespace
+
+bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::string* error)
+{
+    // The file system makes the device root; the registry file lives in it.
+    if (!ConfigureFiles(profile, root, error)) return false;
+    const auto registry = os::sim::OpenRegistry(root, error);
+    if (registry == os::sim::RegistryOpenResult::Failed) return false;
+    if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());
+    return ConfigureHandset(profile, error);
+}
 
 int RunLauncher(int argc, const char* const argv[])
 {

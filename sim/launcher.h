@@ -6,7 +6,16 @@
 // runs on the same device root.
 #pragma once
 
+#include <string>
+
+#include "sim/profile.h"
+
 namespace sim {
+
+// Sets up the started platform for a run on the device root `root` as the
+// profile describes: the file system and its volumes (the program folder is
+// this executable's), the registry, the handset. False with `error` set.
+bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::string* error);
 
 int RunLauncher(int argc, const char* const argv[]);
 

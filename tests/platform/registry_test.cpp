@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -309,7 +310,7 @@ TEST_F(RegistryTest, InterruptedRewriteLeavesTheOldFile)
     ASSERT_EQ(RegSetString(key, "SelectDisk", "Storage Card"), ERROR_SUCCESS);
     RegCloseKey(key);
     const std::string before = ReadFile(RegistryFile());
-    const std::string temp = RegistryFile() + ".tmp";
+    const std::string temp = RegistryFile() + ".tmp." + std::to_string(::getpid());
 
     struct Crash {
         os::sim::RegistryCrashPoint point;

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/clock.h"
+#include "platform/host_wait.h"
 #include "platform/sync.h"
 #include "platform/trace.h"
 #include "platform/window.h"
@@ -219,6 +222,39 @@ TEST_F(VirtualClockTest, TenMinutesOfTimersSleepsAndWaitsRepeatExactly)
     EXPECT_NE(std::find(first.begin(), first.end(), "1000 main msg=275 w=1"), first.end());
     EXPECT_NE(std::find(first.begin(), first.end(), "1300 sender got 0"), first.end());
     EXPECT_NE(std::find(first.begin(), first.end(), "700 waiter timeout"), first.end());
+}
+
+struct HostReader {
+    int fd = -1;
+    os::DWORD tickAfterRead = 0;
+    static os::DWORD Run(void* p)
+    {
+        auto* r = static_cast<HostReader*>(p);
+        char byte = 0;
+        {
+            os::detail::HostWaitScope wait("a pipe");
+            if (::read(r->fd, &byte, 1) != 1) return 1;
+        }
+        r->tickAfterRead = os::GetTickCount();
+        return 0;
+    }
+};
+
+TEST_F(VirtualClockTest, AThreadWaitingOnTheHostLetsTimeRunAndRejoinsWhenWoken)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    HostReader reader;
+    reader.fd = fds[0];
+    os::HANDLE thread = os::CreateThread(nullptr, 0, HostReader::Run, &reader, 0, nullptr);
+    os::Sleep(5000);  // not held up by the thread blocked on the host
+    EXPECT_EQ(os::GetTickCount(), 5000u);
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    EXPECT_EQ(os::WaitForSingleObject(thread, os::INFINITE), os::WAIT_OBJECT_0);
+    EXPECT_EQ(reader.tickAfterRead, 5000u);  // it ran at the time it was woken
+    os::CloseHandle(thread);
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 os::DWORD WaitForever(void* event)

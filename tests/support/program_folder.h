@@ -2,13 +2,12 @@
 // tests load the resource libraries by their device paths, as the program does.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/file_sim.h"
+#include "tests/support/temp_folder.h"
 
 namespace testing_support {
 
@@ -16,22 +15,11 @@ class ProgramFolder {
 public:
     ProgramFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrava-program-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "cannot make a temporary device root";
-            return;
-        }
-        root_ = pattern;
         os::sim::FileSystemConfig config;
-        config.deviceRoot = root_;
+        config.deviceRoot = root_.Path();
         config.programHostFolder = KESTRAVA_BINARY_DIR;
         std::string error;
         EXPECT_TRUE(os::sim::ConfigureFileSystem(config, &error)) << error;
-    }
-    ~ProgramFolder()
-    {
-        std::error_code ec;
-        if (!root_.empty()) std::filesystem::remove_all(root_, ec);
     }
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
@@ -42,7 +30,7 @@ public:
     }
 
 private:
-    std::string root_;
+    TempFolder root_;
 };
 
 }  // namespace testing_support

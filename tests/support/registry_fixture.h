@@ -14,23 +14,20 @@
 #include "platform/registry.h"
 #include "platform/registry_sim.h"
 #include "tests/support/platform_fixture.h"
+#include "tests/support/temp_folder.h"
 
 class RegistryFixture : public testing_support::PlatformTest {
 protected:
     void SetUp() override
     {
         PlatformTest::SetUp();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrava-registry-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root_ = folder_.Path();
         Reopen();
     }
 
     void TearDown() override
     {
         os::sim::CloseRegistry();
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
         PlatformTest::TearDown();
     }
 
@@ -57,5 +54,6 @@ protected:
         out << text;
     }
 
+    testing_support::TempFolder folder_;
     std::string root_;
 };

@@ -1,0 +1,87 @@
+// The destroy sequences: the orderly one, and the power-loss variant that the
+// power thread asks for with WM_CLOSE lParam 1911.
+#include <string>
+
+#include "app/app_state.h"
+#include "app/display_state.h"
+#include "app/lst.h"
+#include "app/main_window.h"
+#include "app/workers.h"
+#include "platform/display.h"
+#include "platform/file.h"
+#include "platform/registry.h"
+#include "platform/trace.h"
+#include "recorder/mov.h"
+#include "sensing/gps_serial.h"
+#include "storage/space_management.h"
+#include "storage/folder_layout.h"
+#include "storage/volume_select.h"
+#include "ui/cmd.h"
+
+namespace {
+
+// An event clip still waiting to be filed goes into its "Event" folder.
+void FilePendingEventClip(os::HWND hwnd, EventRecorderApp* app)
+{
+    if (!app->eventPending) return;
+    std::string folder;
+    std::string name;
+    GetLastRecording(&app->storage, &folder, &name);
+    os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
+    QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
+    app->eventPending = 0;
+}
+
+}  // namespace
+
+int OnDestroyProc(os::HWND hwnd, bool powerLoss)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return 0;
+    g_destroying = true;
+    os::KillTimer(hwnd, 13);
+    if (!powerLoss) os::Trace("Start OnDestroyProc");
+    if (powerLoss) {
+        MOV_StopAndRelease(hwnd, 0, 1);
+    } else {
+        MOV_Stop(hwnd, 0, 1);
+    }
+    MOV_StopPreview(hwnd);
+    FilePendingEventClip(hwnd, app);
+    RunQueuedEventMoves(hwnd);
+    GpsLogStop(hwnd, 1);
+    app->gpsScreenActive = 0;
+    if (!powerLoss) os::Trace("MEMO_DeInit");
+    MOV_DeInit(hwnd);
+    os::Trace("MOV_DeInit");
+    LST_DeInit(hwnd);
+    os::Trace("LST_DeInit");
+    StopPowerNotificationThread(hwnd);
+    os::Trace("CLoseMsqQueue");
+    // The storage maintenance thread uses the storage lock and the state:
+    // it stops here, while both are still alive.
+    bool keepState = !StopStorageMaintenanceThread(hwnd);
+    os::DeleteCriticalSection(&app->recorderLock);
+    if (!keepState) os::DeleteCriticalSection(&app->storageLock);
+    os::RegistryCloseNotification(app->phoneStateNotification);
+    CMD_Deinit(hwnd);
+    os::Trace("CMD_Deinit");
+    os::DestroyWindow(g_hAlertWindow);
+    if (app->resolutionClass != 0 && !StopRotationWatchThread()) keepState = true;
+    if (!powerLoss) os::DestroyWindow(g_hAccSmsCancelWindow);
+    ReleaseImagingFactory(app->imagingFactory);
+    if (keepState) {
+        // A worker that did not end may still reach the state: it is not freed.
+        os::Trace("OnDestroyProc: a worker did not end; the application state is kept");
+    } else {
+        delete app;
+    }
+    os::SetWindowLongW(hwnd, os::GWL_USERDATA, 0);
+    os::Trace("SetWindowLong NULL");
+    if (!ScreenIsPortrait()) {
+        SetDisplayRotation(os::DMDO_0);
+        SetAutoOrientation(g_savedAutoOrientation, nullptr);
+    }
+    if (!powerLoss) os::Trace("End OnDestroyProc");
+    return 1;
+}

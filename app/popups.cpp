@@ -1,0 +1,41 @@
+#include "app/popups.h"
+
+#include "app/app_state.h"
+#include "platform/window.h"
+
+namespace {
+
+os::LRESULT PopupProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    if (msg == os::WM_ERASEBKGND) return 1;  // the background is never erased
+    return os::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void RegisterPopupClass(const char* name, os::HINSTANCE resources)
+{
+    os::WNDCLASSW wc;
+    wc.style = os::CS_HREDRAW | os::CS_VREDRAW;
+    wc.lpfnWndProc = PopupProc;
+    wc.hInstance = resources;
+    wc.lpszClassName = name;
+    os::RegisterClassW(&wc);
+}
+
+}  // namespace
+
+void CreatePopupWindows(os::HWND mainWindow, os::HINSTANCE resources)
+{
+    // Both cover x 0 to 480, y 52 to 800, created visible and hidden at once.
+    RegisterPopupClass("TarvoAlert", resources);
+    g_hAlertWindow = os::CreateWindowExW(0, "TarvoAlert", "TarvoAlert", os::WS_POPUP | os::WS_VISIBLE, 0, 52, 480,
+                                         748, mainWindow, nullptr, resources, nullptr);
+    os::MoveWindow(g_hAlertWindow, 0, 52, 480, 748, os::FALSE);
+    os::ShowWindow(g_hAlertWindow, os::SW_HIDE);
+
+    RegisterPopupClass("TarvoAccSmsCancel", resources);
+    g_hAccSmsCancelWindow =
+        os::CreateWindowExW(0, "TarvoAccSmsCancel", "TarvoAccSmsCancel", os::WS_POPUP | os::WS_SIZEBOX | os::WS_VISIBLE,
+                            0, 52, 480, 748, mainWindow, nullptr, resources, nullptr);
+    os::MoveWindow(g_hAccSmsCancelWindow, 86, 82, 628, 318, os::FALSE);
+    os::ShowWindow(g_hAccSmsCancelWindow, os::SW_HIDE);
+}

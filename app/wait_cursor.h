@@ -1,0 +1,5 @@
+// The hourglass cursor, shown once and removed once however often asked.
+#pragma once
+
+void ShowWaitCursor();
+void HideWaitCursor();

@@ -1,0 +1,127 @@
+#include "storage/folder_layout.h"
+
+#include "app/app_state.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/trace.h"
+#include "storage/path_text.h"
+
+namespace {
+
+constexpr const char* kRecordingFolder = "Ardvane";
+
+// Whatever answers an attribute read exists; a failed read means it does not.
+bool FolderExists(const std::string& path)
+{
+    return os::GetFileAttributesW(path.c_str()) != os::INVALID_FILE_ATTRIBUTES;
+}
+
+// True when the folder exists afterwards.
+bool EnsureFolder(const std::string& path)
+{
+    return FolderExists(path) || os::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+const char* SubfolderOf(int kind, int eventFlag)
+{
+    switch (kind) {
+    case kRecordingGps:
+        return "GPS";
+    case kRecordingVideo:
+        return eventFlag != 0 ? "Event" : "";
+    case kRecordingPhoto:
+        return "Photo";
+    default:
+        return "";
+    }
+}
+
+}  // namespace
+
+void RecordLaunchTime(StorageState* storage) { os::GetLocalTime(&storage->LaunchTime); }
+
+int PrepareRecordingRoot(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return 0;
+    StorageState& storage = app->storage;
+    const std::string storageRoot = FormatText("\\%s", app->settings.SelectDisk.c_str());
+    const std::string recordingRoot = FormatText("%s\\%s", storageRoot.c_str(), kRecordingFolder);
+    if (!PathFits(recordingRoot) || !storage.StorageRoot.Assign(storageRoot) ||
+        !storage.RecordingRoot.Assign(recordingRoot)) {
+        return 0;
+    }
+    return EnsureFolder(recordingRoot) ? 1 : 0;
+}
+
+int PrepareTimeFolder(os::HWND hwnd, int kind)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return 0;
+    StorageState& storage = app->storage;
+    os::SYSTEMTIME now;
+    os::GetLocalTime(&now);
+    const std::string dateFolder = FormatText("%s\\%s\\%04d%02d%02d", storage.StorageRoot.c_str(), kRecordingFolder,
+                                              now.wYear, now.wMonth, now.wDay);
+    const os::SYSTEMTIME& launch = storage.LaunchTime;
+    const std::string timeFolder =
+        FormatText("%s\\%02d%02d%02d", dateFolder.c_str(), launch.wHour, launch.wMinute, launch.wSecond);
+    if (!AssignPath(&storage.TimeFolder, timeFolder)) {
+        os::Trace("Fail Create Directory (%s)", timeFolder.c_str());
+        return 0;
+    }
+    // A date folder that cannot be made shows as the time folder's failure.
+    EnsureFolder(dateFolder);
+    if (!EnsureFolder(timeFolder)) os::Trace("Fail Create Directory (%s)", timeFolder.c_str());
+    switch (kind) {
+    case kRecordingVideo:
+        return EnsureFolder(timeFolder) ? 1 : 0;
+    case kRecordingPhoto: {
+        const std::string photoFolder = timeFolder + "\\Photo";
+        return PathFits(photoFolder) && EnsureFolder(photoFolder) ? 1 : 0;
+    }
+    default:
+        return FolderExists(timeFolder) ? 1 : 0;
+    }
+}
+
+int MakeRecordingPath(StorageState* storage, std::string_view baseFolder, int kind, std::string_view extension,
+                      std::string* path, int eventFlag)
+{
+    os::SYSTEMTIME now;
+    os::GetLocalTime(&now);
+    const std::string base(baseFolder);
+    const std::string name = FormatText("%02d%02d%02d_%04d%02d%02d.%s", now.wHour, now.wMinute, now.wSecond,
+                                        now.wYear, now.wMonth, now.wDay, std::string(extension).c_str());
+    const char* subfolder = SubfolderOf(kind, eventFlag);
+    const std::string folder = FormatText("%s\\%s", base.c_str(), subfolder);
+    const std::string full = *subfolder != '\0' ? FormatText("%s\\%s", folder.c_str(), name.c_str())
+                                                : FormatText("%s\\%s", base.c_str(), name.c_str());
+    if (!PathFits(full)) return 0;
+    if (kind == kRecordingVideo) {
+        FixedText<os::MAX_PATH> lastFolder;
+        FixedText<os::MAX_PATH> lastName;
+        if (!AssignPath(&lastFolder, folder) || !AssignPath(&lastName, name)) return 0;
+        storage->LastRecordingFolder = lastFolder;
+        storage->LastRecordingName = lastName;
+    }
+    *path = full;
+    return 1;
+}
+
+int GetLastRecording(const StorageState* storage, std::string* folder, std::string* name)
+{
+    *folder = storage->LastRecordingFolder.View();
+    *name = storage->LastRecordingName.View();
+    return 1;
+}
+
+int GetModuleFolder(std::string* path)
+{
+    std::string module;
+    const os::DWORD length = os::GetModuleFileNameW(nullptr, &module, os::MAX_PATH);
+    const std::string::size_type cut = module.rfind('\\');
+    if (length == 0 || length >= static_cast<os::DWORD>(os::MAX_PATH) || cut == std::string::npos) return 0;
+    *path = module.substr(0, cut);
+    return 1;
+}

@@ -1,0 +1,167 @@
+// The kestrava program as a user runs it: options, a whole virtual run, and
+// a second process that reaches the first.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <string>
+
+#include "platform/ipc.h"
+#include "platform/window.h"
+#include "tests/support/platform_fixture.h"
+#include "tests/support/program_runner.h"
+
+namespace {
+
+using testing_support::ProgramRun;
+using testing_support::RunProgram;
+using testing_support::TempFolder;
+
+TEST(Launcher, BadOptionsGiveTheUsageAndExitCode2)
+{
+    TempFolder folder;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--bogus"},
+                                                 std::vector<std::string>{"--clock", "sometimes"},
+                                                 std::vector<std::string>{"--for", "ten minutes"}}) {
+        const ProgramRun run = RunProgram(args, folder);
+        EXPECT_EQ(run.exitCode, 2) << args[0];
+        EXPECT_NE(run.err.find("Usage: kestrava"), std::string::npos) << run.err;
+    }
+    const ProgramRun version = RunProgram({"--version"}, folder);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "kestrava 1.1.0\n");
+}
+
+TEST(Launcher, ABadProfileIsNamedAndNothingRuns)
+{
+    TempFolder folder;
+    {
+        std::ofstream(folder / "bad.json") << "{\n  \"screen\": {\"width\": 800,}\n}\n";
+    }
+    const ProgramRun run = RunProgram({"--root", folder / "device", "--profile", folder / "bad.json"}, folder);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("bad.json: line 2"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "device"));
+}
+
+TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
+{
+    TempFolder folder;
+    {
+        std::ofstream(folder / "scenario.json") << R"({"events": [
+            {"at": "5s", "do": "tap", "x": 300, "y": 200},
+            {"at": "1m", "do": "unmount", "volume": "Storage Card"},
+            {"at": "2m", "do": "mount", "volume": "Storage Card"},
+            {"at": "3m", "do": "call_start"},
+            {"at": "4m", "do": "call_end"},
+            {"at": "5m", "do": "post", "msg": "WM_RECORDER_GPS_PORT_CLOSE", "window": "NoSuchWindow"},
+            {"at": "9m", "do": "power_info", "ac": false, "percent": 40}
+        ]})";
+    }
+    std::string traces[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string root = folder / ("device" + std::to_string(i));
+        const std::string trace = folder / ("trace" + std::to_string(i));
+        const ProgramRun run = RunProgram({"--root", root, "--clock", "virtual", "--for", "10m", "--scenario",
+                                           folder / "scenario.json", "--trace", trace},
+                                          folder);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("ran 00:10:00"), std::string::npos) << run.out;
+        traces[i] = testing_support::ReadWholeFile(trace);
+        const std::string registry = testing_support::ReadWholeFile(root + "/registry.json");
+        EXPECT_NE(registry.find("\"HKEY_CURRENT_USER\\\\Software\\\\Holmbrek\\\\Ardvane\""), std::string::npos);
+        EXPECT_NE(registry.find("\"Call Start Time\": {\"binary\": \"0000000000000000\"}"), std::string::npos);
+    }
+    EXPECT_EQ(traces[0], traces[1]);
+    EXPECT_NE(traces[0].find("00:05:00.000 [os] scenario event 5: no window to take message 10436"), std::string::npos)
+        << traces[0];
+    EXPECT_NE(traces[0].find("00:10:00.000 WM_CLOSE Msg Send by Kestrava 4"), std::string::npos) << traces[0];
+    EXPECT_NE(traces[0].find("End OnDestroyProc"), std::string::npos) << traces[0];
+}
+
+class OtherProcess : public testing_support::RealTimePlatformTest {};
+
+os::LRESULT KeepProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    return os::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(OtherProcess, PostReachesTheRunningInstanceAndFailsClearlyWithoutOne)
+{
+    TempFolder folder;
+    const ProgramRun none = RunProgram({"--root", folder.Path(), "--post", "10436"}, folder);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no running instance"), std::string::npos) << none.err;
+
+    os::sim::SetIpcRoot(folder.Path());
+    std::string error;
+    ASSERT_TRUE(os::sim::StartIpcListener(&error)) << error;
+    os::WNDCLASSW wc;
+    wc.lpfnWndProc = KeepProc;
+    wc.lpszClassName = "KestravaRecorder";
+    os::RegisterClassW(&wc);
+    os::HWND main = os::CreateWindowExW(0, "KestravaRecorder", "Ardvane", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                        nullptr);
+    const ProgramRun post = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-5"}, folder);
+    os::sim::StopIpcListener();
+    EXPECT_EQ(post.exitCode, 0) << post.err;
+    os::MSG msg;
+    ASSERT_TRUE(os::PeekMessageW(&msg, main, 10539, 10539, os::PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 1u);
+    EXPECT_EQ(msg.lParam, -5);
+}
+
+TEST_F(OtherProcess, ASecondProcessFindsTheFirstAndSendsToIt)
+{
+    TempFolder folder;
+    // The first instance runs long enough in real time to be found.
+    const pid_t first = testing_support::StartProgram({"--root", folder.Path(), "--for", "60s"}, folder, "first");
+    ASSERT_GT(first, 0);
+    os::sim::SetIpcRoot(folder.Path());
+    os::HWND remote = nullptr;
+    for (int i = 0; i < 100 && remote == nullptr; ++i) {
+        remote = os::FindWindowW(nullptr, "Ardvane");
+        if (remote == nullptr) os::Sleep(50);
+    }
+    ASSERT_NE(remote, nullptr);
+    EXPECT_TRUE(os::IsWindow(remote));
+    // The exit button, sent: the first instance handles it and ends.
+    EXPECT_EQ(os::SendMessageW(remote, os::WM_COMMAND, 40007, 7), 0);
+    const ProgramRun run = testing_support::FinishProgram(first, folder, "first");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find("ran 00:01:00"), std::string::npos) << "ended by the sent exit, not by --for";
+}
+
+TEST_F(OtherProcess, ASecondLaunchActivatesTheFirstInstanceAndExitsWithoutAWindow)
+{
+    TempFolder folder;
+    const std::string root = folder / "device";
+    const pid_t first = testing_support::StartProgram({"--root", root, "--for", "60s", "--trace", folder / "first.trace"},
+                                                      folder, "first");
+    ASSERT_GT(first, 0);
+    // Wait until the first instance has published its window.
+    os::sim::SetIpcRoot(root);
+    os::HWND first_window = nullptr;
+    for (int i = 0; i < 200 && first_window == nullptr; ++i) {
+        first_window = os::FindWindowW(nullptr, "Ardvane");
+        if (first_window == nullptr) os::Sleep(50);
+    }
+    ASSERT_NE(first_window, nullptr);
+    const ProgramRun second =
+        RunProgram({"--root", root, "--clock", "virtual", "--trace", folder / "second.trace"}, folder, "second");
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    const std::string secondTrace = testing_support::ReadWholeFile(folder / "second.trace");
+    EXPECT_NE(secondTrace.find("---->end kestrava program"), std::string::npos) << secondTrace;
+    EXPECT_EQ(secondTrace.find("CMD_Init"), std::string::npos) << secondTrace;
+
+    const ProgramRun exit = RunProgram({"--root", root, "--post", "WM_COMMAND", "IDM_BUTTON", "7"}, folder, "exit");
+    EXPECT_EQ(exit.exitCode, 0) << exit.err;
+    const ProgramRun run = testing_support::FinishProgram(first, folder, "first");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string firstTrace = testing_support::ReadWholeFile(folder / "first.trace");
+    EXPECT_NE(firstTrace.find("ipc: another process asks: SEND"), std::string::npos) << firstTrace;
+    EXPECT_NE(firstTrace.find(" 10523 1 0"), std::string::npos) << firstTrace;
+    EXPECT_NE(firstTrace.find("End OnDestroyProc"), std::string::npos) << firstTrace;
+}
+
+}  // namespace

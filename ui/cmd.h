@@ -1,0 +1,11 @@
+// The screens and buttons module and the skin's imaging factory. Still to be
+// built: these are their entry points as start-up and shutdown call them.
+#pragma once
+
+#include "platform/types.h"
+
+int CMD_Init(os::HWND hwnd);
+int CMD_Deinit(os::HWND hwnd);
+// The imaging factory the skin loads its images with; null when none.
+void* CreateImagingFactory();
+void ReleaseImagingFactory(void* factory);
