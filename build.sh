@@ -23,10 +23,10 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-build() {  # build DIR [cmake options]
-    local dir=$1; shift
+build() {  # build DIR TARGET [cmake options]; TARGET "all" builds everything
+    local dir=$1 target=$2; shift 2
     cmake -S . -B "$dir" -G "Unix Makefiles" "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)" --target "$target"
 }
 
 # Builds the libFuzzer targets with clang and runs each on a scratch copy of
@@ -38,7 +38,6 @@ fuzz() {
     cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
     local scratch passed=0 failed=0
     scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
     mkdir -p build-fuzz/crashes
     for seeds in fuzz/corpus/*/; do
         local name
@@ -55,6 +54,7 @@ fuzz() {
             failed=$((failed + 1))
         fi
     done
+    rm -rf "$scratch"
     echo "fuzz: $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }
@@ -64,20 +64,20 @@ mode=${1:-}
 case "$mode" in
 run)
     install_missing
-    build build
+    build build kestrava
     exec ./build/kestrava "$@"
     ;;
 test)
     install_missing
     variant=${1:-}
     case "$variant" in
-    "")         dir=build;      opts=() ;;
-    --sanitize) dir=build-asan; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
-    --tsan)     dir=build-tsan; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+    "")         dir=build;      target=all;            opts=() ;;
+    --sanitize) dir=build-asan; target=kestrava_tests; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+    --tsan)     dir=build-tsan; target=kestrava_tests; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug) ;;
     --fuzz)     fuzz; exit ;;
     *) echo "usage: $0 test [--sanitize|--tsan|--fuzz]" >&2; exit 2 ;;
     esac
-    build "$dir" "${opts[@]}"
+    build "$dir" "$target" "${opts[@]}"
     cd "$dir"
     ctest --output-on-failure -j "$(nproc)"
     ;;

@@ -52,9 +52,9 @@ int RunMessageLoop()
         std::string text;
         os::LoadStringW(g_hResourceLibrary, kLowMemoryText, &text, 100);
         os::MessageBoxW(nullptr, text.c_str(), kAppTitle, os::MB_ICONWARNING);
-        // Without the loop the destroy sequence never runs: the worker started
-        // with the window must still end before the process does.
-        StopRotationWatchThread();
+        // Without the loop the window would outlive the program with its
+        // state and its worker: destroying it runs the destroy sequence.
+        os::DestroyWindow(g_hMainWindow);
         return 0;
     }
     os::HACCEL accelerators = os::LoadAcceleratorsW(g_hResourceLibrary, kAcceleratorTable);

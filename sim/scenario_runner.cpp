@@ -27,9 +27,13 @@ struct Runner {
 
 Runner* g_runner = nullptr;
 
+// A window of this phone's program: a scenario never reaches into another
+// instance running on the same device root.
 os::HWND TargetWindow(const ScenarioEvent& e)
 {
-    return e.window.empty() ? os::FindWindowW(nullptr, kMainWindowTitle) : os::FindWindowW(e.window.c_str(), nullptr);
+    os::HWND hwnd =
+        e.window.empty() ? os::FindWindowW(nullptr, kMainWindowTitle) : os::FindWindowW(e.window.c_str(), nullptr);
+    return hwnd != nullptr && os::GetWindowThreadProcessId(hwnd, nullptr) != 0 ? hwnd : nullptr;
 }
 
 void PostToTarget(const ScenarioEvent& e, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
