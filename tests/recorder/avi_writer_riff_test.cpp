@@ -160,7 +160,7 @@ TEST_F(AviRiffTest, FullCardFailsTheWriteAndTheClose)
     EXPECT_EQ(file.size(), kCapacity);
     EXPECT_EQ(ReadTag(file, 0), "RIFF");
     // The frames written before the card filled up still play.
-    ExpectPlayable(HostPath(kPath), written);
+    ExpectPlayable(HostPath(kPath), written, false);
     // The writer is closed: a new file can be opened once there is room.
     ConfigureCard(0);
     ASSERT_EQ(AVI_Writer_Open(kPath, AV_CODEC_ID_MPEG4, 176, 144, 30, AV_CODEC_ID_NONE, 0, 0, 0, 400, 0), 0);
