@@ -96,13 +96,15 @@ json StreamJson(const StreamInfo& s)
     return j;
 }
 
+// The records are packed: their fields are read by value (unary plus), as a
+// reference to a packed field may be misaligned.
 json PositionJson(const GpsTimePosition& p)
 {
     return {{"utc", UtcTimeOfDay(p)},
-            {"latitude", p.latitude},
-            {"longitude", p.longitude},
-            {"altitude", p.altitude},
-            {"fix_quality", p.fixQuality}};
+            {"latitude", +p.latitude},
+            {"longitude", +p.longitude},
+            {"altitude", +p.altitude},
+            {"fix_quality", +p.fixQuality}};
 }
 
 json FileJson(const std::string& path, const AviFile& file)
@@ -118,18 +120,18 @@ json FileJson(const std::string& path, const AviFile& file)
                         {"length_s", s.lengthHns / 1e7},
                         {"first_gps", PositionJson(s.firstGps)},
                         {"last_gps", PositionJson(s.lastGps)},
-                        {"distance_km", s.distanceKm}};
+                        {"distance_km", +s.distanceKm}};
     }
     if (file.events) {
         j["events"] = json::array();
         const double rate = VideoRate(file);
         for (const EvtTagRecord& e : *file.events) {
-            j["events"].push_back({{"sequence", e.sequence},
-                                   {"frame", e.videoFrame},
+            j["events"].push_back({{"sequence", +e.sequence},
+                                   {"frame", +e.videoFrame},
                                    {"time_s", rate > 0 ? e.videoFrame / rate : 0.0},
                                    {"kind", KindName(e.kind)},
-                                   {"axes", {e.x, e.y, e.z}},
-                                   {"thresholds", {e.thresholdX, e.thresholdY, e.thresholdZ}}});
+                                   {"axes", {+e.x, +e.y, +e.z}},
+                                   {"thresholds", {+e.thresholdX, +e.thresholdY, +e.thresholdZ}}});
         }
     }
     j["gps_records"] = file.gps ? file.gps->size() : 0;
