@@ -2,6 +2,7 @@
 // of key presses into commands.
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "platform/resource.h"
 #include "platform/resource_library.h"
@@ -30,25 +31,15 @@ bool Matches(const ACCEL& entry, const MSG& msg)
 HACCEL LoadAcceleratorsW(HINSTANCE library, UINT id)
 {
     std::vector<ACCEL> entries;
-    bool found = false;
-    const bool loaded = detail::WithResources(library, [&](const detail::LoadedResources& resources) {
-        const auto& table = *resources.table;
-        for (std::uint32_t i = 0; i < table.acceleratorCount && !found; ++i) {
-            const auto& accelerators = table.accelerators[i];
-            if (accelerators.id != id)
-                continue;
-            found = true;
+    const auto tables = [](const kestrava::res::ResourceTable& t) { return std::pair(t.accelerators, t.acceleratorCount); };
+    const bool found = detail::WithResourceEntry(
+        library, id, tables, [&](const detail::LoadedResources&, const kestrava::res::AcceleratorTable& accelerators) {
             for (std::uint32_t e = 0; e < accelerators.entryCount; ++e) {
                 const auto& entry = accelerators.entries[e];
                 entries.push_back(ACCEL{entry.flags, entry.key, entry.commandId});
             }
-        }
-    });
-    if (!found) {
-        if (loaded)
-            SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
+        });
+    if (!found) return nullptr;
     std::lock_guard<std::mutex> lock(g_mutex);
     const std::uintptr_t handle = g_nextHandle++;
     g_tables.emplace(handle, std::move(entries));

@@ -1,6 +1,7 @@
 // Icons copied out of resource libraries.
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "platform/resource.h"
 #include "platform/resource_library.h"
@@ -21,24 +22,14 @@ std::uintptr_t FromHandle(HICON handle) { return reinterpret_cast<std::uintptr_t
 HICON LoadIconW(HINSTANCE library, UINT id)
 {
     IconImage image;
-    bool found = false;
-    const bool loaded = detail::WithResources(library, [&](const detail::LoadedResources& resources) {
-        const auto& table = *resources.table;
-        for (std::uint32_t i = 0; i < table.iconCount && !found; ++i) {
-            const auto& icon = table.icons[i];
-            if (icon.id != id)
-                continue;
-            found = true;
+    const auto icons = [](const kestrava::res::ResourceTable& t) { return std::pair(t.icons, t.iconCount); };
+    const bool found = detail::WithResourceEntry(
+        library, id, icons, [&](const detail::LoadedResources&, const kestrava::res::IconResource& icon) {
             image.width = icon.width;
             image.height = icon.height;
             image.pixels.assign(icon.pixels, icon.pixels + static_cast<std::size_t>(icon.width) * icon.height);
-        }
-    });
-    if (!found) {
-        if (loaded)
-            SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
+        });
+    if (!found) return nullptr;
     std::lock_guard<std::mutex> lock(g_mutex);
     const std::uintptr_t handle = g_nextHandle++;
     g_icons.emplace(handle, std::move(image));

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/resource.h"
 #include "platform/types.h"
 #include "res/resource_table.h"
 
@@ -23,6 +24,26 @@ struct LoadedResources {
 // False, with ERROR_INVALID_HANDLE set, for a handle that is not loaded.
 // `use` must not call back into the resource functions.
 bool WithResources(HINSTANCE library, const std::function<void(const LoadedResources&)>& use);
+
+// Calls use(resources, entry) for the entry numbered `id` among the entries
+// that select(table) gives as {pointer, count}. False when there is none;
+// then, if the library itself is loaded, the last error is
+// ERROR_RESOURCE_NAME_NOT_FOUND.
+template <typename Select, typename Use>
+bool WithResourceEntry(HINSTANCE library, UINT id, Select select, Use use)
+{
+    bool found = false;
+    const bool loaded = WithResources(library, [&](const LoadedResources& resources) {
+        const auto [entries, count] = select(*resources.table);
+        for (std::uint32_t i = 0; i < count && !found; ++i) {
+            if (entries[i].id != id) continue;
+            found = true;
+            use(resources, entries[i]);
+        }
+    });
+    if (loaded && !found) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return found;
+}
 
 // Maps the device path of a library to the host file to open. The file-system
 // module's device-path resolver belongs here; until it is wired in, only

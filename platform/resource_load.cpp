@@ -1,5 +1,6 @@
 // Reading strings, dialog templates and menus out of a loaded resource library.
 #include <cstring>
+#include <utility>
 
 #include "platform/resource.h"
 #include "platform/resource_library.h"
@@ -71,14 +72,9 @@ BOOL LoadDialogTemplate(HINSTANCE library, UINT id, DialogTemplateInfo* out)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    bool found = false;
-    const bool loaded = detail::WithResources(library, [&](const detail::LoadedResources& resources) {
-        const auto& table = *resources.table;
-        for (std::uint32_t i = 0; i < table.dialogCount && !found; ++i) {
-            const auto& dialog = table.dialogs[i];
-            if (dialog.id != id)
-                continue;
-            found = true;
+    const auto dialogs = [](const kestrava::res::ResourceTable& t) { return std::pair(t.dialogs, t.dialogCount); };
+    const bool found = detail::WithResourceEntry(
+        library, id, dialogs, [&](const detail::LoadedResources& resources, const kestrava::res::DialogTemplate& dialog) {
             DialogTemplateInfo info;
             info.id = dialog.id;
             info.caption = TextOf(resources, dialog.captionId);
@@ -94,10 +90,7 @@ BOOL LoadDialogTemplate(HINSTANCE library, UINT id, DialogTemplateInfo* out)
                 info.controls.push_back(std::move(copy));
             }
             *out = std::move(info);
-        }
-    });
-    if (loaded && !found)
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        });
     return found ? TRUE : FALSE;
 }
 
@@ -107,23 +100,15 @@ BOOL LoadMenuResource(HINSTANCE library, UINT id, MenuInfo* out)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    bool found = false;
-    const bool loaded = detail::WithResources(library, [&](const detail::LoadedResources& resources) {
-        const auto& table = *resources.table;
-        for (std::uint32_t i = 0; i < table.menuCount && !found; ++i) {
-            const auto& menu = table.menus[i];
-            if (menu.id != id)
-                continue;
-            found = true;
+    const auto menus = [](const kestrava::res::ResourceTable& t) { return std::pair(t.menus, t.menuCount); };
+    const bool found = detail::WithResourceEntry(
+        library, id, menus, [&](const detail::LoadedResources& resources, const kestrava::res::MenuResource& menu) {
             MenuInfo info;
             info.id = menu.id;
             for (std::uint32_t m = 0; m < menu.itemCount; ++m)
                 info.items.push_back(CopyMenuItem(resources, menu.items[m]));
             *out = std::move(info);
-        }
-    });
-    if (loaded && !found)
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        });
     return found ? TRUE : FALSE;
 }
 
