@@ -151,6 +151,7 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* title, DW
         w->proc = proc = wc->lpfnWndProc;
         w->thread = self;
         w->owner = detail::WindowId(owner);
+        if (style & WS_CHILD) w->controlId = static_cast<int>(reinterpret_cast<std::intptr_t>(menu));
         w->style = style;
         w->exStyle = exStyle;
         w->instance = instance;

@@ -134,7 +134,8 @@ struct PAINTSTRUCT {
 ATOM RegisterClassW(const WNDCLASSW* wc);
 BOOL UnregisterClassW(const char* className, HINSTANCE instance);
 // Sends WM_CREATE (lParam: CREATESTRUCTW*) before it returns; a window whose
-// WM_CREATE returns -1 is destroyed and 0 is returned.
+// WM_CREATE returns -1 is destroyed and 0 is returned. A child window
+// (WS_CHILD) takes `menu` as its control id within its owner.
 HWND CreateWindowExW(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                      int width, int height, HWND owner, HMENU menu, HINSTANCE instance, void* param);
 // Sends WM_DESTROY, then the handle is invalid. Owned windows go first.

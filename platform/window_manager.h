@@ -41,6 +41,7 @@ struct WindowRec {
     WNDPROC proc = nullptr;
     ThreadRec* thread = nullptr;
     std::uint32_t owner = 0;
+    int controlId = 0;  // a child window's id within its owner (the hMenu it was made with)
     DWORD style = 0;
     DWORD exStyle = 0;
     RECT rect;
