@@ -47,9 +47,11 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
         [[fallthrough]];
     case EventKind::Command:
     case EventKind::End:
+        m.lParam = e.lParam;
+        [[fallthrough]];
+    case EventKind::DialogCommand:
         m.msg = e.msg;
         m.wParam = e.wParam;
-        m.lParam = e.lParam;
         break;
     case EventKind::TouchDown:
     case EventKind::TouchUp:
@@ -104,6 +106,9 @@ void CheckKindRanges(const ScenarioEvent& e)
         break;
     case EventKind::Command:
         FUZZ_CHECK(e.msg == os::WM_COMMAND && e.wParam <= 0xFFFF && lParamFits);
+        break;
+    case EventKind::DialogCommand:
+        FUZZ_CHECK(e.msg == os::WM_COMMAND && e.wParam <= 0xFFFF);
         break;
     case EventKind::End:
         FUZZ_CHECK(e.msg == os::WM_COMMAND && e.wParam == static_cast<os::WPARAM>(sim::kIdmButton) &&

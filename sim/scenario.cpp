@@ -121,6 +121,12 @@ std::vector<Field> PointFields(Draft& d)
     return {IntField("x", true, 0, kMaxCoordinate, &d.event.x), IntField("y", true, 0, kMaxCoordinate, &d.event.y)};
 }
 
+std::vector<Field> DialogCommandFields(Draft& d)
+{
+    d.event.msg = os::WM_COMMAND;
+    return {ValueField("id", true, 0, 0xFFFF, &d.event.wParam)};
+}
+
 std::vector<Field> TapFields(Draft& d)
 {
     std::vector<Field> fields = PointFields(d);
@@ -263,6 +269,7 @@ constexpr EventKindRow kKinds[] = {
     {"power_info", EventKind::PowerInfo, PowerInfoFields, false},
     {"rotation", EventKind::Rotation, RotationFields, false},
     {"message_box", EventKind::MessageBoxAnswer, AnswerFields, false},
+    {"dialog_command", EventKind::DialogCommand, DialogCommandFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 

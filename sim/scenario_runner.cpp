@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/clock.h"
+#include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/file_sim.h"
 #include "platform/message_box.h"
@@ -135,6 +136,11 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::PowerInfo: Check(os::sim::SetPowerInfo(e.onAc, e.batteryPercent), e, "power info"); break;
     case EventKind::Rotation: Check(os::sim::RotateDisplay(static_cast<os::DWORD>(e.rotation)), e, "rotation"); break;
     case EventKind::MessageBoxAnswer: os::sim::QueueMessageBoxAnswer(e.answer); break;
+    case EventKind::DialogCommand:
+        if (!os::sim::DialogCommand(static_cast<os::UINT>(e.wParam))) {
+            os::PlatformLog("scenario event %zu: no dialog to take command %u", e.source, static_cast<unsigned>(e.wParam));
+        }
+        break;
     }
 }
 

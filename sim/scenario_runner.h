@@ -2,7 +2,7 @@
 // until each event's device time and then does what the event says, through
 // the simulator's side of the platform (posting to windows, mounting cards,
 // turning the handset...). An event aimed at a window that does not exist
-// (yet, or any more) is logged and skipped.
+// (yet, or any more), or at a dialog when none is open, is logged and skipped.
 #pragma once
 
 #include <cstdint>

@@ -32,6 +32,7 @@ constexpr Symbol kSymbols[] = {
     {"WM_RECORDER_ACCIDENT_ALERT", 10535},
     {"WM_RECORDER_SMS_POPUP", 10539},
     {"IDOK", 1},
+    {"IDCANCEL", 2},
     {"IDM_ABOUT", 40002},
     {"IDM_REC_START", 40004},
     {"IDM_REC_STOP", 40005},

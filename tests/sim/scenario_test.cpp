@@ -86,7 +86,8 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
         {"at": "17s", "do": "rotation", "value": 0},
         {"at": "18s", "do": "message_box", "answer": "cancel"},
         {"at": "19s", "do": "message_box", "answer": 6},
-        {"at": "0:00:20", "do": "end"}
+        {"at": "20s", "do": "dialog_command", "id": "IDCANCEL"},
+        {"at": "0:00:21", "do": "end"}
       ]
     })");
     using K = sim::EventKind;
@@ -131,7 +132,10 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
     add(K::Rotation).rotation = 0;
     add(K::MessageBoxAnswer).answer = sim::kAnswerCancel;
     add(K::MessageBoxAnswer).answer = sim::kAnswerYes;
-    expected.push_back(ExitButton(20'000, expected.size()));
+    sim::ScenarioEvent& dialog = add(K::DialogCommand);
+    dialog.msg = os::WM_COMMAND;
+    dialog.wParam = 2;
+    expected.push_back(ExitButton(21'000, expected.size()));
     ASSERT_EQ(s.events.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(s.events[i], expected[i]) << "event " << i;
@@ -208,7 +212,7 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
         {WithEvent(R"({"at": 1, "do": "explode"})"),
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
-         "power_info, rotation, message_box, end)"},
+         "power_info, rotation, message_box, dialog_command, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
@@ -243,6 +247,11 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].answer: expected \"ok\", \"cancel\", \"yes\", \"no\" or a number from 1 to 11"},
         {WithEvent(R"({"at": 1, "do": "message_box", "answer": 12})"),
          "s.json: events[1].answer: expected \"ok\", \"cancel\", \"yes\", \"no\" or a number from 1 to 11"},
+        {WithEvent(R"({"at": 1, "do": "dialog_command"})"), "s.json: events[1]: missing key \"id\""},
+        {WithEvent(R"({"at": 1, "do": "dialog_command", "id": 1, "lParam": 5})"),
+         "s.json: events[1].lParam: unknown key (expected one of: at, do, id)"},
+        {WithEvent(R"({"at": 1, "do": "dialog_command", "id": 65536})"),
+         "s.json: events[1].id: out of range: must be from 0 to 65535"},
         {WithEvent(R"({"at": 1, "do": "end", "at": 2})"), "s.json: events[1].at: key given twice"},
         {WithEvent(R"({"at": "2562047788h", "do": "tap", "x": 1, "y": 1, "hold": "1h"})"),
          "s.json: events[1].hold: the release would come after the latest device time"},
