@@ -112,7 +112,7 @@ INT_PTR DialogBoxParamW(HINSTANCE library, UINT templateId, HWND owner, DLGPROC 
     PlatformLog("dialog %u \"%s\" opened", templateId, info.caption.c_str());
     SendMessageW(dialog, WM_INITDIALOG, 0, param);
     HWND previous = detail::DialogEnded(dialog) ? nullptr : RunDialog(dialog);
-    // Gone already when its procedure destroyed it; the texts are kept as they were.
+    // Read before the windows go; a dialog that its procedure destroyed leaves no texts.
     const sim::DialogState last = detail::DialogStateOf(dialog);
     if (IsWindow(dialog)) DestroyWindow(dialog);
     const INT_PTR result = detail::CloseDialog(dialog, last);

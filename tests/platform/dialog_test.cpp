@@ -203,6 +203,18 @@ TEST_F(DialogTest, EndedDuringInitDialogItNeverShowsNorTakesTheForeground)
     EXPECT_EQ(os::GetForegroundWindow(), owner);
 }
 
+TEST_F(DialogTest, AQuitEndsTheDialogAndStaysQueuedForTheOuterLoop)
+{
+    g_script.onOwnerTick = [](int) { os::PostQuitMessage(4); };
+    EXPECT_EQ(About(), -1);
+    EXPECT_TRUE(Got(os::WM_DESTROY));
+    os::MSG msg;
+    ASSERT_TRUE(os::PeekMessageW(&msg, nullptr, os::WM_QUIT, os::WM_QUIT, os::PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 4u);
+    ASSERT_EQ(os::sim::DialogHistory().size(), 1u);
+    EXPECT_EQ(os::sim::DialogHistory()[0].result, -1);
+}
+
 TEST_F(DialogTest, CloseBecomesCancelAndLeavesADialogThatIgnoresCancelOpen)
 {
     g_script.onOwnerTick = [](int tick) {
