@@ -3,6 +3,7 @@
 #include <set>
 
 #include "app/cmd_run.h"
+#include "storage/folder_layout.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace {
@@ -168,6 +169,36 @@ TEST_F(ScreenModesTest, BackFromASideScreenLeavesItForTheRecordingScreen)
     Command(IDOK);
     Drain();
     EXPECT_EQ(App()->screens[1].screenActive, 1) << "a running GPS log keeps its screen live";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScreenModesTest, TitlesComeFromEachLanguageLibrary)
+{
+    std::string folder;
+    GetModuleFolder(&folder);
+    std::string firstTitles[2];
+    int n = 0;
+    for (const char* language : {"English", "Korean"}) {
+        os::HINSTANCE library = os::LoadLibraryW((folder + "\\res\\kestrava-res-" + language + ".dll").c_str());
+        ASSERT_NE(library, nullptr) << language;
+        auto text = [&](os::UINT id) {
+            std::string t;
+            os::LoadStringW(library, id, &t, 100);
+            return t;
+        };
+        ScreenTable table;
+        LoadScreenTitles(&table, library);
+        const std::pair<int, os::UINT> titled[] = {{1, 33}, {2, 1251}, {3, 84}, {5, 35}, {6, 38}, {7, 40},
+                                                   {8, 1250}, {9, 85}, {16, 84}, {18, 84}, {19, 1251}, {26, 1251}};
+        for (const auto& [entry, id] : titled) EXPECT_EQ(table[entry].title.View(), text(id)) << entry;
+        for (int entry : {0, 4, 10, 11, 12, 13, 14, 15}) EXPECT_TRUE(table[entry].title.Empty()) << entry;
+        firstTitles[n++] = std::string(table[6].title.View());
+        os::FreeLibrary(library);
+    }
+    EXPECT_NE(firstTitles[0], firstTitles[1]);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The main window's messages from the system, the shell and other processes,
 // and the back key.
 #include "app/cmd_run.h"
+#include "platform/power.h"
 #include "recorder/mov.h"
 #include "tests/app/main_window_fixture.h"
 
@@ -130,6 +131,20 @@ TEST_F(WindowMessagesTest, HotKeyAndAccidentAlertOnlyTrace)
     const auto before = Lines().size();
     EXPECT_EQ(os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0), 0);
     EXPECT_EQ(Lines().size(), before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowMessagesTest, TheBacklightTimerPutsTheSystemIntoItsIdleStateOnce)
+{
+    os::SetTimer(hwnd, 7, 1000, nullptr);
+    RunFor(3500);
+    const auto requests = os::sim::PowerStateRequests();
+    ASSERT_EQ(requests.size(), 1u) << "the timer killed itself";
+    EXPECT_EQ(requests[0].state, os::POWER_STATE_IDLE);
+    EXPECT_TRUE(requests[0].name.empty());
 }
 
 }  // namespace
