@@ -16,8 +16,8 @@
 #include "platform/shell.h"
 #include "platform/trace.h"
 #include "settings/settings_store.h"
-#include "storage/folder_layout.h"
 #include "sensing/gps_serial.h"
+#include "storage/folder_layout.h"
 #include "storage/volume_select.h"
 #include "ui/cmd.h"
 #include "ui/main_screen.h"
@@ -111,15 +111,13 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
 
 namespace {
 
-constexpr os::DWORD kHideSipButton = 8;
-constexpr os::LPARAM kPhoneStateUserData = 2069;
 constexpr const char* kHelpFile = "\\windows\\KestravaHelp.htm";
 
 void OnActivate(os::HWND hwnd, EventRecorderApp* app, os::WPARAM wParam, os::LPARAM lParam)
 {
     app->activateInfo.cbSize = sizeof(app->activateInfo);
     os::SHHandleWMActivate(hwnd, wParam, lParam, &app->activateInfo, 0);
-    os::SHFullScreen(hwnd, kHideSipButton);
+    os::SHFullScreen(hwnd, os::SHFS_HIDESIPBUTTON);
     if (os::LOWORD(wParam) == os::WA_INACTIVE) {
         for (ScreenEntry& entry : app->screens) entry.keyPressed = 0;
     }
