@@ -27,7 +27,7 @@ constexpr int kEmergencyBottom = 427;
 
 bool Holds(const os::RECT& r, int x, int y)
 {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+    return os::PtInRect(&r, os::POINT{x, y});
 }
 
 os::RECT ClientRect(os::HWND hwnd)
@@ -71,7 +71,7 @@ int ReleasedButton(ScreenTable* screens, int x, int y)
 bool InEmergencyArea(int mode, int x, int y)
 {
     const int right = mode == 2 ? kEmergencyRightCameraScreen : kEmergencyRight;
-    return x >= kEmergencyLeft && x < right && y >= kEmergencyTop && y < kEmergencyBottom;
+    return Holds(os::RECT{kEmergencyLeft, kEmergencyTop, right, kEmergencyBottom}, x, y);
 }
 
 void OnButtonDown(os::HWND hwnd, int x, int y)

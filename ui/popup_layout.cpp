@@ -8,11 +8,6 @@ constexpr int kButtonWidth = 150;
 constexpr int kButtonHeight = 50;
 constexpr int kButtonInset = 40;
 
-bool Holds(const os::RECT& r, int x, int y)
-{
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
 }  // namespace
 
 os::RECT PopupBox(const os::RECT& client)
@@ -39,7 +34,8 @@ int PopupButtonAt(const os::RECT& client, int kind, int x, int y)
 {
     if (!PopupHasButtons(kind)) return -1;
     for (int button = 0; button < 2; ++button) {
-        if (Holds(PopupButton(client, button), x, y)) return button;
+        const os::RECT r = PopupButton(client, button);
+        if (os::PtInRect(&r, os::POINT{x, y})) return button;
     }
     return -1;
 }

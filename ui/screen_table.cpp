@@ -70,12 +70,3 @@ void ActivateMainScreenButtons(ScreenTable* table, uint32_t enablePlaySound, uin
     (*table)[enablePlaySound != 0 ? 10 : 11].visible = 1;
     (*table)[disableRecordAudio != 0 ? 13 : 12].visible = 1;
 }
-
-int ButtonAt(const ScreenTable& table, int x, int y)
-{
-    for (int entry = 1; entry < kScreenCount; ++entry) {
-        const ScreenEntry& e = table[entry];
-        if (e.visible && x >= e.rect.left && x < e.rect.right && y >= e.rect.top && y < e.rect.bottom) return entry;
-    }
-    return 0;
-}

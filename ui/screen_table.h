@@ -38,6 +38,3 @@ void LoadScreenTitles(ScreenTable* table, os::HINSTANCE resources);
 // follow EnablePlaySound and DisableRecordAudio).
 void LayoutToolbar(ScreenTable* table);
 void ActivateMainScreenButtons(ScreenTable* table, uint32_t enablePlaySound, uint32_t disableRecordAudio);
-
-// The first visible entry from 1 to 26 whose rectangle holds the point; 0 for none.
-int ButtonAt(const ScreenTable& table, int x, int y);
