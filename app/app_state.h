@@ -9,11 +9,13 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/sync.h"
 #include "platform/types.h"
 #include "platform/window.h"
 #include "settings/recorder_settings.h"
 #include "storage/storage_state.h"
+#include "ui/screen_table.h"
 
 // A long-running worker with the start and stop protocol of the program's
 // threads: created suspended, resumed, stopped through its flag (and stop
@@ -26,8 +28,19 @@ struct WorkerThread {
     bool running = false;
 };
 
+// The timed message the main screen shows over the picture.
+struct ScreenMessage {
+    int shown = 0;
+    int kind = -1;          // -1 none (stays until replaced), 0 plain, 1 OK and Cancel, 4 two buttons
+    int style = 0;
+    int pressedButton = -1; // the message button under the last touch, or -1
+    FixedText<260> text;
+};
+
 struct EventRecorderApp {
     uint32_t cmdMode = 0;  // the current screen mode; stays the first field
+    uint32_t previousMode = 0;
+    ScreenTable screens;
     RecorderSettings settings;
     // The recording-related settings as they were when a settings page opened.
     RecorderSettings savedSettings;
@@ -37,9 +50,19 @@ struct EventRecorderApp {
     int resolutionClass = 0;  // 0: 320x320 or other, 1: 400x240, 2: 640x480, 3: 800x480
     os::CRITICAL_SECTION recorderLock;
     os::CRITICAL_SECTION storageLock;
+    os::CRITICAL_SECTION screenLock;
     int recordingFileStatus = 2;  // 0: a file is open, 2: none
     uint32_t filedEvents = 0;
-    int eventPending = 0;  // an event clip is waiting to be filed
+    int RecordMode = 0;          // 1 continuous, 2 event only; chosen when capture starts
+    int EventCaptureState = 0;   // 2 armed, 3 an event clip is being written
+    int previewOff = 0;          // the user switched the live preview off
+    int captureRunning = 0;
+    int emergencyPressed = 0;    // a touch went down in the emergency area
+    int hotKeyRegistered = 0;
+    int settingsSheetOpen = 0;
+    int restartRecording = 0;    // the settings sheet asks for the next file to use new settings
+    ScreenMessage message;
+    os::SHACTIVATEINFO activateInfo;
     int captureWidth = 0;
     int captureHeight = 0;
     int storageClass = 0;  // 0 usable, 1 volume too small, 2 quota cannot be met
@@ -81,4 +104,8 @@ struct SerialReader;
 inline SerialReader* g_gpsSerialReader = nullptr;
 inline bool g_destroying = false;
 inline bool g_waitCursorShown = false;
+inline bool g_rotationAlert = false;     // the portrait alert is up: the toolbar is ignored
+inline bool g_touchEnabled = false;      // set by the first paint; touches before it are ignored
+inline bool g_recordingBlocked = false;  // the capture graph refuses new recordings
+inline int EventTaggedFlag = 0;          // the open recording holds an event: file it at the split
 inline WorkerThread g_rotationWatch;

@@ -1,6 +1,6 @@
-// Screen modes and the timed on-screen message. Only the exit (mode 7) is
-// built so far; the other modes and the message come with the main window's
-// commands.
+// Screen modes: CMD_Run switches the main window to a mode (entry of the
+// screen table) and carries out what the mode's button stands for; the
+// navigation-bar title follows the mode. The timed on-screen message.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,15 @@
 #include "platform/types.h"
 
 int CMD_Run(os::HWND hwnd, int mode);
+// Leaving a screen mode through the back button (IDM_BUTTON with lParam 0).
+void LeaveScreenMode(os::HWND hwnd);
+// Sets the navigation-bar title of the current mode.
+void SetScreenTitle(os::HWND hwnd);
+
+// Shows `text` for timeoutMs (0xFFFFFFFF: until replaced or hidden) as a
+// message of `kind` (-1 none, 0 plain, 1 OK and Cancel, 4 two buttons); a
+// null text hides the message.
+constexpr uint32_t kNoTimeout = 0xFFFFFFFF;
 void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int style, int kind);
-// The screen titles of the screen table, from the resource library.
-void LoadScreenTitles(os::HWND hwnd);
+// Shows resource string `id` as a message that stays until replaced.
+void ShowResourceMessage(os::HWND hwnd, os::UINT id);

@@ -23,13 +23,13 @@ namespace {
 // An event clip still waiting to be filed goes into its "Event" folder.
 void FilePendingEventClip(os::HWND hwnd, EventRecorderApp* app)
 {
-    if (!app->eventPending) return;
+    if (!EventTaggedFlag) return;
     std::string folder;
     std::string name;
     GetLastRecording(&app->storage, &folder, &name);
     os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
     QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
-    app->eventPending = 0;
+    EventTaggedFlag = 0;
 }
 
 }  // namespace
@@ -62,6 +62,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     // it stops here, while both are still alive.
     bool keepState = !StopStorageMaintenanceThread(hwnd);
     os::DeleteCriticalSection(&app->recorderLock);
+    os::DeleteCriticalSection(&app->screenLock);
     if (!keepState) os::DeleteCriticalSection(&app->storageLock);
     os::RegistryCloseNotification(app->phoneStateNotification);
     CMD_Deinit(hwnd);

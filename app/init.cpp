@@ -28,7 +28,6 @@ namespace {
 constexpr os::UINT kNoStorageCard = 26;
 constexpr os::UINT kCaptureDeviceError = 1065;
 constexpr os::DWORD kFullScreenFlags = 24;
-constexpr os::LPARAM kPhoneStateUserData = 2069;
 constexpr uint64_t kSmallVolumeBytes = 1073741824ULL;
 
 std::string Text(os::UINT id)

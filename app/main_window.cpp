@@ -4,6 +4,11 @@
 
 #include "app/app_state.h"
 #include "app/cmd_run.h"
+#include "app/commands.h"
+#include "app/input.h"
+#include "app/popups.h"
+#include "app/recording_control.h"
+#include "app/timers.h"
 #include "app/display_state.h"
 #include "app/messages.h"
 #include "platform/display.h"
@@ -11,16 +16,16 @@
 #include "platform/shell.h"
 #include "platform/trace.h"
 #include "settings/settings_store.h"
+#include "sensing/gps_serial.h"
 #include "storage/folder_layout.h"
 #include "storage/volume_select.h"
 #include "ui/cmd.h"
+#include "ui/main_screen.h"
 
 namespace {
 
 constexpr os::UINT kResourceClassName = 2;
 constexpr os::UINT kMainIcon = 101;
-constexpr os::UINT_PTR kInitTimer = 1;
-constexpr os::UINT_PTR kIdleResetTimer = 13;
 
 int ResolutionClass(int width, int height)
 {
@@ -49,7 +54,7 @@ int CreateMainWindow(os::HINSTANCE resources, int showCommand)
 {
     auto* app = new EventRecorderApp();
     RecordLaunchTime(&app->storage);
-    LoadScreenTitles(nullptr);
+    LoadScreenTitles(&app->screens, resources);
     std::string className;
     os::LoadStringW(resources, kResourceClassName, &className, 100);
 
@@ -94,6 +99,7 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     os::InitializeCriticalSection(&app->recorderLock);
     os::SetWindowLongW(hwnd, os::GWL_USERDATA, reinterpret_cast<os::LONG_PTR>(app));
     os::InitializeCriticalSection(&app->storageLock);
+    os::InitializeCriticalSection(&app->screenLock);
     app->recordingFileStatus = 2;
     app->filedEvents = 0;
     os::SHSipPreference(hwnd, os::SIP_FORCEDOWN);
@@ -103,22 +109,79 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     return 0;
 }
 
+namespace {
+
+constexpr const char* kHelpFile = "\\windows\\KestravaHelp.htm";
+
+void OnActivate(os::HWND hwnd, EventRecorderApp* app, os::WPARAM wParam, os::LPARAM lParam)
+{
+    app->activateInfo.cbSize = sizeof(app->activateInfo);
+    os::SHHandleWMActivate(hwnd, wParam, lParam, &app->activateInfo, 0);
+    os::SHFullScreen(hwnd, os::SHFS_HIDESIPBUTTON);
+    if (os::LOWORD(wParam) == os::WA_INACTIVE) {
+        for (ScreenEntry& entry : app->screens) entry.keyPressed = 0;
+    }
+}
+
+void OpenHelp(os::HWND hwnd)
+{
+    os::SHELLEXECUTEINFO info;
+    info.hwnd = hwnd;
+    info.lpVerb = "Open";
+    info.lpFile = kHelpFile;
+    info.nShow = os::SW_SHOW;
+    os::ShellExecuteEx(&info);
+}
+
+void OnPhoneState(os::HWND hwnd, EventRecorderApp* app, os::LPARAM lParam)
+{
+    if (lParam != kPhoneStateUserData) return;
+    app->onCall = IsOnCall(hwnd, nullptr);
+    os::Trace(app->onCall ? "On Call" : "Off Call");
+}
+
+void OpenGpsPort()
+{
+    if (g_gpsSerialReader == nullptr && g_deviceModel != "sgh-i900") {
+        g_gpsSerialReader = SerialOpen("COM1:", 115200, nullptr, nullptr);
+    }
+}
+
+void CloseGpsPort()
+{
+    if (g_gpsSerialReader != nullptr) SerialClose(g_gpsSerialReader);
+    g_gpsSerialReader = nullptr;
+}
+
+// The messages that need the application state; false for the others.
+bool HandleWithState(os::HWND hwnd, EventRecorderApp* app, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    switch (msg) {
+    case os::WM_ACTIVATE: OnActivate(hwnd, app, wParam, lParam); return true;
+    case os::WM_SETTINGCHANGE: os::SHHandleWMSettingChange(hwnd, wParam, lParam, &app->activateInfo); return true;
+    case os::WM_KEYDOWN: OnKeyDown(hwnd, static_cast<os::UINT>(wParam)); return true;
+    case os::WM_KEYUP: OnKeyUp(hwnd, static_cast<os::UINT>(wParam), lParam); return true;
+    case os::WM_TIMER: OnTimerProc(hwnd, wParam); return true;
+    case os::WM_LBUTTONDOWN: OnButtonDown(hwnd, os::GET_X_LPARAM(lParam), os::GET_Y_LPARAM(lParam)); return true;
+    case os::WM_LBUTTONUP: OnButtonUp(hwnd, os::GET_X_LPARAM(lParam), os::GET_Y_LPARAM(lParam)); return true;
+    case os::WM_DEVICECHANGE: CheckRecordingVolume(hwnd); return true;
+    case WM_RECORDER_PHONE_STATE: OnPhoneState(hwnd, app, lParam); return true;
+    case WM_RECORDER_INIT: OnInitProc(hwnd); return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
 os::LRESULT MainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     if (msg == os::WM_CREATE) return OnCreateProc(hwnd, reinterpret_cast<const os::CREATESTRUCTW*>(lParam));
     EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app != nullptr && HandleWithState(hwnd, app, msg, wParam, lParam)) return 0;
     switch (msg) {
-    case os::WM_TIMER:
-        if (app == nullptr) return 0;
-        if (wParam == kInitTimer) {
-            os::KillTimer(hwnd, kInitTimer);
-            os::SendMessageW(hwnd, WM_RECORDER_INIT, 0, 0);
-        } else if (wParam == kIdleResetTimer) {
-            os::SystemIdleTimerReset();
-        }
-        return 0;
-    case WM_RECORDER_INIT:
-        if (app != nullptr) OnInitProc(hwnd);
+    case os::WM_PAINT:
+        if (g_destroying) break;
+        PaintMainWindow(hwnd, nullptr);
         return 0;
     case os::WM_CLOSE:
         OnDestroyProc(hwnd, lParam == kClosePowerLoss);
@@ -129,16 +192,32 @@ os::LRESULT MainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::L
         return 0;
     case os::WM_ERASEBKGND:
         return 1;
+    case os::WM_HELP:
+        OpenHelp(hwnd);
+        return 0;
     case os::WM_COMMAND:
-        if (app != nullptr && os::LOWORD(wParam) == IDM_BUTTON && lParam >= 1 && lParam <= 26) {
-            CMD_Run(hwnd, static_cast<int>(lParam));
-        }
+        if (OnCommandProc(hwnd, os::LOWORD(wParam), lParam)) return 0;
+        break;
+    case os::WM_HOTKEY:
+        os::Trace("OnHotKeyProc : id=0x%x", static_cast<unsigned>(wParam));
+        return 0;
+    case WM_RECORDER_GPS_PORT_CLOSE:
+        CloseGpsPort();
+        return 0;
+    case WM_RECORDER_GPS_PORT_OPEN:
+        OpenGpsPort();
         return 0;
     case WM_RECORDER_ACTIVATE:
         ApplyLandscapeRule();
         os::UpdateWindow(hwnd);
         return 0;
+    case WM_RECORDER_ACCIDENT_ALERT:
+        return 0;
+    case WM_RECORDER_SMS_POPUP:
+        OnSmsPopup(wParam);
+        return 0;
     default:
-        return os::DefWindowProcW(hwnd, msg, wParam, lParam);
+        break;
     }
+    return os::DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -4,6 +4,8 @@
 #include "platform/window.h"
 
 constexpr os::UINT WM_RECORDER_PHONE_STATE = 10338;
+// The lParam the phone-state notification carries for the call state.
+constexpr os::LPARAM kPhoneStateUserData = 2069;
 constexpr os::UINT WM_RECORDER_INIT = 10435;
 constexpr os::UINT WM_RECORDER_GPS_PORT_CLOSE = 10436;
 constexpr os::UINT WM_RECORDER_GPS_PORT_OPEN = 10437;

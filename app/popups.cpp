@@ -1,6 +1,7 @@
 #include "app/popups.h"
 
 #include "app/app_state.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 namespace {
@@ -38,4 +39,20 @@ void CreatePopupWindows(os::HWND mainWindow, os::HINSTANCE resources)
                             0, 52, 480, 748, mainWindow, nullptr, resources, nullptr);
     os::MoveWindow(g_hAccSmsCancelWindow, 86, 82, 628, 318, os::FALSE);
     os::ShowWindow(g_hAccSmsCancelWindow, os::SW_HIDE);
+}
+
+void OnSmsPopup(os::WPARAM wParam)
+{
+    os::HWND popup = g_hAccSmsCancelWindow;
+    if (popup == nullptr || !os::IsWindow(popup)) return;
+    if (wParam != 1) {
+        os::SHFullScreen(popup, os::SHFS_HIDETASKBAR);
+        os::ShowWindow(popup, os::SW_HIDE);
+        return;
+    }
+    os::SHFullScreen(popup, os::SHFS_SHOWTASKBAR);
+    os::ShowWindow(popup, os::SW_SHOW);
+    EventRecorderApp* app = AppFromWindow(g_hMainWindow);
+    if (app != nullptr && app->settingsSheetOpen) os::SetForegroundWindow(popup);
+    os::SetForegroundWindow(os::IsWindowVisible(g_hAlertWindow) ? g_hAlertWindow : popup);
 }

@@ -7,3 +7,8 @@
 #include "platform/types.h"
 
 void CreatePopupWindows(os::HWND mainWindow, os::HINSTANCE resources);
+
+// Shows (wParam 1) or hides the accident SMS cancel pop-up, as another
+// process asks; shown, it comes to the foreground unless the portrait alert
+// is up, which stays on top.
+void OnSmsPopup(os::WPARAM wParam);

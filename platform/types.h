@@ -92,6 +92,12 @@ struct RECT {
     LONG bottom = 0;
 };
 
+// Whether the point lies in the rectangle; the right and bottom edges are outside.
+constexpr BOOL PtInRect(const RECT* r, POINT pt)
+{
+    return pt.x >= r->left && pt.x < r->right && pt.y >= r->top && pt.y < r->bottom;
+}
+
 // Broken-down local time with milliseconds, as the phone OS keeps it.
 struct SYSTEMTIME {
     WORD wYear = 0;

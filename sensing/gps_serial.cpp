@@ -21,3 +21,10 @@ int GpsLogStop(os::HWND, int)
     os::Trace("GpsLogStop: GPS log not built yet");
     return 0;
 }
+
+int GpsLogStart(os::HWND, const char*, int)
+{
+    // Will create the log file and start taking the fixes into it.
+    os::Trace("GpsLogStart: GPS log not built yet");
+    return 0;
+}

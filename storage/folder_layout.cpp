@@ -76,9 +76,11 @@ int PrepareTimeFolder(os::HWND hwnd, int kind)
     switch (kind) {
     case kRecordingVideo:
         return EnsureFolder(timeFolder) ? 1 : 0;
+    case kRecordingGps:
     case kRecordingPhoto: {
-        const std::string photoFolder = timeFolder + "\\Photo";
-        return PathFits(photoFolder) && EnsureFolder(photoFolder) ? 1 : 0;
+        // The GPS log and the photo finisher create their files straight in these folders.
+        const std::string subfolder = timeFolder + (kind == kRecordingGps ? "\\GPS" : "\\Photo");
+        return PathFits(subfolder) && EnsureFolder(subfolder) ? 1 : 0;
     }
     default:
         return FolderExists(timeFolder) ? 1 : 0;

@@ -25,7 +25,8 @@ void RecordLaunchTime(StorageState* storage);
 int PrepareRecordingRoot(os::HWND hwnd);
 
 // Makes today's date folder and the run's time folder below the recording
-// root, stores TimeFolder, and for kind 5 makes its "Photo" subfolder. A time
+// root, stores TimeFolder, and for kinds 1 and 5 makes their "GPS" and
+// "Photo" subfolders. A time
 // folder that cannot be made is traced; 1 when the folders of the kind exist.
 int PrepareTimeFolder(os::HWND hwnd, int kind);
 

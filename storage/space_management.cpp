@@ -42,3 +42,10 @@ void StorageMaintenanceWork(os::HWND hwnd)
     RunQueuedEventMoves(hwnd);
     DeleteOldRecordings(hwnd);
 }
+
+int UpdateTarvoMemoryVar(os::HWND, uint64_t, int)
+{
+    // Will add the clip to the event and clip totals.
+    os::Trace("UpdateTarvoMemoryVar: space management not built yet");
+    return 0;
+}

@@ -4,6 +4,7 @@
 // shutdown call them; each traces that it has nothing to do yet.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/types.h"
@@ -14,6 +15,8 @@ int RefreshMemoryVars(os::HWND hwnd);
 int DeleteOldRecordings(os::HWND hwnd);
 // Carries out the queued moves of event clips into their "Event" folders.
 int RunQueuedEventMoves(os::HWND hwnd);
+// Counts a finished clip of `size` bytes into the space counters.
+int UpdateTarvoMemoryVar(os::HWND hwnd, uint64_t size, int isEvent);
 // Queues the move of a finished clip into its "Event" folder.
 int QueueEventMove(os::HWND hwnd, const std::string& source, const std::string& destination);
 // The maintenance thread's work on each wake-up.

@@ -1,12 +1,17 @@
 #include "ui/cmd.h"
 
+#include "app/app_state.h"
 #include "platform/trace.h"
+#include "ui/screen_table.h"
 
-int CMD_Init(os::HWND)
+int CMD_Init(os::HWND hwnd)
 {
-    // Will load the skin and lay out the screens and their buttons.
-    os::Trace("CMD_Init: screens not built yet");
-    return 0;
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return 0;
+    LayoutToolbar(&app->screens);
+    // The skin's images will give the buttons their looks and sizes here.
+    os::Trace("CMD_Init: skin not built yet");
+    return 1;
 }
 
 int CMD_Deinit(os::HWND)

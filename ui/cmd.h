@@ -1,5 +1,5 @@
-// The screens and buttons module and the skin's imaging factory. Still to be
-// built: these are their entry points as start-up and shutdown call them.
+// The screens and buttons module and the skin's imaging factory. CMD_Init
+// lays out the toolbar; the skin (images, looks) is still to be built.
 #pragma once
 
 #include "platform/types.h"

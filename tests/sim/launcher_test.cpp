@@ -50,8 +50,6 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
     {
         std::ofstream(folder / "scenario.json") << R"({"events": [
             {"at": "5s", "do": "tap", "x": 300, "y": 200},
-            {"at": "1m", "do": "unmount", "volume": "Storage Card"},
-            {"at": "2m", "do": "mount", "volume": "Storage Card"},
             {"at": "3m", "do": "call_start"},
             {"at": "4m", "do": "call_end"},
             {"at": "5m", "do": "post", "msg": "WM_RECORDER_GPS_PORT_CLOSE", "window": "NoSuchWindow"},
@@ -73,7 +71,7 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
         EXPECT_NE(registry.find("\"Call Start Time\": {\"binary\": \"0000000000000000\"}"), std::string::npos);
     }
     EXPECT_EQ(traces[0], traces[1]);
-    EXPECT_NE(traces[0].find("00:05:00.000 [os] scenario event 5: no window to take message 10436"), std::string::npos)
+    EXPECT_NE(traces[0].find("00:05:00.000 [os] scenario event 3: no window to take message 10436"), std::string::npos)
         << traces[0];
     EXPECT_NE(traces[0].find("00:10:00.000 WM_CLOSE Msg Send by Kestrava 4"), std::string::npos) << traces[0];
     EXPECT_NE(traces[0].find("End OnDestroyProc"), std::string::npos) << traces[0];

@@ -85,6 +85,8 @@ TEST_F(FolderLayoutTest, GpsPhotoAndOtherKindsLeaveTheLastRecordingAlone)
     EXPECT_EQ(Path(kRecordingGps, "gps", 1), std::string(kRunFolder) + "\\GPS\\090510_20090303.gps")
         << "the event flag only concerns video";
     EXPECT_FALSE(IsFolder(std::string(kRunFolder) + "\\GPS"));
+    ASSERT_EQ(PrepareTimeFolder(window_, kRecordingGps), 1);
+    EXPECT_TRUE(IsFolder(std::string(kRunFolder) + "\\GPS")) << "the GPS log is created straight in it";
 
     ASSERT_EQ(PrepareTimeFolder(window_, kRecordingPhoto), 1);
     EXPECT_TRUE(IsFolder(std::string(kRunFolder) + "\\Photo"));

@@ -2,6 +2,7 @@
 // the command line and of what one process does to another.
 #pragma once
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 

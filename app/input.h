@@ -1,0 +1,15 @@
+// Touches and keys on the main window. Touches are ignored until the first
+// paint has laid out the screen; buttons act on release, only when the finger
+// went down and came up on the same enabled button. A touch in the picture's
+// emergency area asks for a manual event.
+#pragma once
+
+#include "platform/types.h"
+
+void OnButtonDown(os::HWND hwnd, int x, int y);
+void OnButtonUp(os::HWND hwnd, int x, int y);
+void OnKeyDown(os::HWND hwnd, os::UINT vk);
+void OnKeyUp(os::HWND hwnd, os::UINT vk, os::LPARAM keyData);
+
+// Whether the point lies in the emergency area of the given screen mode.
+bool InEmergencyArea(int mode, int x, int y);

@@ -1,0 +1,7 @@
+// The system power state the program asks for: the idle state (display off,
+// program running) some seconds after the backlight went off.
+#pragma once
+
+#include "platform/types.h"
+
+int EnterIdlePowerState(os::HWND hwnd);

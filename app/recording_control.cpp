@@ -1,0 +1,247 @@
+#include "app/recording_control.h"
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/cmd_run.h"
+#include "app/main_window.h"
+#include "app/messages.h"
+#include "app/timers.h"
+#include "app/wait_cursor.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/message_box.h"
+#include "platform/resource.h"
+#include "platform/trace.h"
+#include "recorder/mov.h"
+#include "sensing/gps_serial.h"
+#include "settings/settings_sheet.h"
+#include "settings/settings_store.h"
+#include "storage/folder_layout.h"
+#include "storage/space_management.h"
+#include "storage/volume_select.h"
+
+namespace {
+
+constexpr os::UINT kCaptureFailed = 28;
+constexpr os::UINT kStorageFull = 18;
+constexpr os::UINT kVolumeTooSmall = 1280;
+constexpr os::UINT kQuotaUnmet = 1281;
+constexpr os::UINT kNoStorageCard = 26;
+
+std::string Text(os::UINT id)
+{
+    std::string text;
+    os::LoadStringW(g_hResourceLibrary, id, &text, 100);
+    return text;
+}
+
+void Repaint(os::HWND hwnd)
+{
+    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+}
+
+uint64_t FileSize(const std::string& path)
+{
+    os::WIN32_FIND_DATAW data;
+    os::HANDLE find = os::FindFirstFileW(path.c_str(), &data);
+    if (find == os::INVALID_HANDLE_VALUE) return 0;
+    os::FindClose(find);
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+uint64_t EvtFree(EventRecorderApp* app)
+{
+    os::EnterCriticalSection(&app->storageLock);
+    const uint64_t free = app->EvtFree;
+    os::LeaveCriticalSection(&app->storageLock);
+    return free;
+}
+
+// Names the next video file in the time folder, hands the bit rates on and
+// opens it; 1 when it opened.
+int OpenNextVideoFile(os::HWND hwnd, EventRecorderApp* app)
+{
+    std::string path;
+    if (!MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &path, 0)) return 0;
+    MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
+    return MOV_Start(hwnd, path.c_str(), 0);
+}
+
+void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
+{
+    if (splitTimeSec != 0) os::SetTimer(hwnd, kSplitTimer, splitTimeSec * 1000, nullptr);
+}
+
+// The clip that just ended goes to its "Event" folder when an event was tagged in it.
+void FileTaggedClip(os::HWND hwnd, EventRecorderApp* app)
+{
+    const std::string folder(app->storage.LastRecordingFolder.View());
+    const std::string name(app->storage.LastRecordingName.View());
+    os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
+    QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
+    ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+    ++app->filedEvents;
+}
+
+}  // namespace
+
+uint64_t FreeSpaceReserve(uint32_t minFreeSpaceMB)
+{
+    return static_cast<uint64_t>(minFreeSpaceMB) * 1048576ULL - 4096;
+}
+
+void RunCapture(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    app->captureRunning = 1;
+    Repaint(hwnd);
+    MOV_RunPreview(hwnd);
+}
+
+void StopCapture(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    app->captureRunning = 0;
+    MOV_StopPreview(hwnd);
+}
+
+void StartCaptureAndRecording(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    app->RecordMode = app->settings.EnableMovRecordAfterLaunch == 1 ? kRecordContinuous : kRecordEventOnly;
+    if (app->storageClass == 1 || app->storageClass == 2) {
+        ShowResourceMessage(hwnd, app->storageClass == 1 ? kVolumeTooSmall : kQuotaUnmet);
+        return;
+    }
+    if (app->freeSpaceBytes < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
+        ShowResourceMessage(hwnd, kStorageFull);
+        return;
+    }
+    if (!MOV_Prepare(hwnd, kStreamAudioVideo, app->RecordMode)) {
+        app->cmdMode = 4;
+        os::MessageBoxW(os::GetForegroundWindow(), Text(kCaptureFailed).c_str(), kAppTitle, os::MB_ICONERROR);
+        return;
+    }
+    app->captureRunning = 1;
+    os::SendMessageW(hwnd, os::WM_COMMAND, IDM_REC_START, 0);
+}
+
+void OnRecStart(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+    const int mode = static_cast<int>(app->cmdMode);
+    PrepareTimeFolder(hwnd, mode);
+    std::string path;
+    if (mode == 1) {
+        if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingGps, "gps", &path, 0)) {
+            GpsLogStart(hwnd, path.c_str(), 1);
+        }
+    } else if (mode == 4 && !g_recordingBlocked) {
+        if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &path, 0)) {
+            MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
+            if (MOV_Start(hwnd, path.c_str(), 1)) {
+                app->recordingFileStatus = 0;
+                if (app->RecordMode == kRecordContinuous) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
+            }
+        }
+    }
+    if (mode != 4 || (app->RecordMode == kRecordContinuous && !g_recordingBlocked)) {
+        if (mode < kScreenCount) app->screens[mode].active = 1;
+    }
+    Repaint(hwnd);
+}
+
+void OnRecStop(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    const int mode = static_cast<int>(app->cmdMode);
+    ShowWaitCursor();
+    if (mode == 1) GpsLogStop(hwnd, 1);
+    if (mode == 4) MOV_Stop(hwnd, 0, 1);
+    os::KillTimer(hwnd, kSplitTimer);
+    if (mode < kScreenCount && (mode != 4 || app->RecordMode == kRecordContinuous)) app->screens[mode].active = 0;
+    HideWaitCursor();
+    if ((mode == 1 || mode == 4) && app->captureRunning) StopCapture(hwnd);
+}
+
+void OnRecPause(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    ScreenEntry& recording = app->screens[4];
+    if (app->cmdMode != 4 || !recording.active) return;
+    if (recording.paused) {
+        if (MOV_Resume(hwnd)) recording.paused = 0;
+    } else if (MOV_Pause(hwnd)) {
+        recording.paused = 1;
+    }
+}
+
+void SplitRecordingFile(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    os::KillTimer(hwnd, kSplitTimer);
+    MOV_Stop(hwnd, 0, 0);
+    if (EventTaggedFlag) FileTaggedClip(hwnd, app);
+    const std::string closed =
+        std::string(app->storage.LastRecordingFolder.View()) + "\\" + std::string(app->storage.LastRecordingName.View());
+    UpdateTarvoMemoryVar(hwnd, FileSize(closed), EventTaggedFlag);
+    EventTaggedFlag = 0;
+    RunQueuedEventMoves(hwnd);
+    os::Sleep(10);
+    if (EvtFree(app) < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
+        // The file closed above was the last one: nothing is being recorded now.
+        app->recordingFileStatus = 2;
+        ShowResourceMessage(hwnd, kStorageFull);
+        return;
+    }
+    ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+    MOV_RestartRecording(hwnd);
+    PrepareTimeFolder(hwnd, kRecordingVideo);
+    const int opened = OpenNextVideoFile(hwnd, app);
+    ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
+    app->recordingFileStatus = opened ? 0 : 2;
+    Repaint(hwnd);
+    if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);
+}
+
+void OnSettings(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    const std::string language(app->settings.Langauge.View());
+    SnapshotRecordingSettings(hwnd);
+    RunSettingsSheet(g_hResourceLibrary, hwnd);
+    if (app->settings.Langauge.View() != language) {
+        LoadResourceLibrary();
+        LoadScreenTitles(&app->screens, g_hResourceLibrary);
+        Repaint(hwnd);
+    }
+    PrepareRecordingRoot(hwnd);
+    SetScreenTitle(hwnd);
+    if (app->restartRecording) {
+        if (app->freeSpaceBytes > FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
+            RunCapture(hwnd);
+            os::SetTimer(hwnd, kSplitTimer, kSettingsRestartDelayMs, nullptr);
+        }
+        RefreshMemoryVars(hwnd);
+    }
+}
+
+void CheckRecordingVolume(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    ShowWaitCursor();
+    const std::string disk(app->settings.SelectDisk.View());
+    const bool present =
+        disk.find("Storage") != std::string::npos ? IsVolumeMounted(disk) : CheckStorageCard(hwnd, nullptr) != 0;
+    if (!present) {
+        if (app->cmdMode == 1) GpsLogStop(hwnd, 1);
+        if (app->cmdMode == 4) MOV_Stop(hwnd, 0, 1);
+        os::MessageBoxW(os::GetForegroundWindow(), Text(kNoStorageCard).c_str(), kAppTitle, os::MB_ICONERROR);
+        HideWaitCursor();
+        os::Trace("WM_CLOSE Msg Send by Kestrava 3\r\n");
+        os::PostMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
+    }
+    HideWaitCursor();
+}

@@ -1,0 +1,37 @@
+// The on-screen message: the text the main screen shows over the picture,
+// ended by timer 9, by a touch, or by the next message.
+#include <string>
+
+#include "app/app_state.h"
+#include "app/cmd_run.h"
+#include "app/timers.h"
+#include "platform/resource.h"
+#include "platform/window.h"
+
+void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int style, int kind)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return;
+    ScreenMessage& message = app->message;
+    if (text == nullptr) {
+        os::KillTimer(hwnd, kMessageTimer);
+        message.kind = -1;
+        message.pressedButton = -1;
+        message.shown = 0;
+        return;
+    }
+    message.kind = kind;
+    message.style = style;
+    message.text.Assign(text);
+    message.shown = 1;
+    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+    if (timeoutMs != kNoTimeout) os::SetTimer(hwnd, kMessageTimer, timeoutMs, nullptr);
+    os::SetForegroundWindow(hwnd);
+}
+
+void ShowResourceMessage(os::HWND hwnd, os::UINT id)
+{
+    std::string text;
+    os::LoadStringW(g_hResourceLibrary, id, &text, 100);
+    ShowScreenMessage(hwnd, text.c_str(), kNoTimeout, 0, -1);
+}

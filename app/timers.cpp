@@ -1,0 +1,40 @@
+#include "app/timers.h"
+
+#include "app/app_state.h"
+#include "app/cmd_run.h"
+#include "app/messages.h"
+#include "app/power_state.h"
+#include "app/recording_control.h"
+#include "platform/shell.h"
+#include "platform/window.h"
+#include "sensing/event_detection.h"
+
+void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
+{
+    switch (id) {
+    case kInitTimer:
+        os::KillTimer(hwnd, kInitTimer);
+        os::SendMessageW(hwnd, WM_RECORDER_INIT, 0, 0);
+        break;
+    case kSplitTimer:
+        SplitRecordingFile(hwnd);
+        break;
+    case kLcdOffTimer:
+        os::KillTimer(hwnd, kLcdOffTimer);
+        EnterIdlePowerState(hwnd);
+        break;
+    case kMessageTimer:
+        os::KillTimer(hwnd, kMessageTimer);
+        ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+        os::InvalidateRect(hwnd, nullptr, os::FALSE);
+        break;
+    case kEventPollTimer:
+        EventPoll(hwnd);
+        break;
+    case kIdleResetTimer:
+        os::SystemIdleTimerReset();
+        break;
+    default:
+        break;
+    }
+}

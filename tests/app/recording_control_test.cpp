@@ -1,0 +1,183 @@
+// Recording as the main window drives it: what stops capture from starting,
+// the file split of timer 2, the settings command, and the storage check
+// when a volume goes away.
+#include "app/cmd_run.h"
+#include "app/timers.h"
+#include "platform/file.h"
+#include "platform/file_sim.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace {
+
+using testing_support::MainWindowTest;
+
+bool IsFolder(const std::string& path)
+{
+    const os::DWORD attributes = os::GetFileAttributesW(path.c_str());
+    return attributes != os::INVALID_FILE_ATTRIBUTES && (attributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class RecordingControlTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        Start();
+        App()->EvtFree = 100ull << 20;
+        App()->settings.SplitTimeSec = 30;
+    }
+
+    void Split() { os::SendMessageW(hwnd, os::WM_TIMER, kSplitTimer, 0); }
+    std::string LastName() const { return std::string(App()->storage.LastRecordingName.View()); }
+    std::string MessageText() const { return std::string(App()->message.text.View()); }
+
+    void StartCaptureAgain()
+    {
+        App()->captureRunning = 0;
+        CMD_Run(hwnd, 4);
+    }
+};
+
+TEST_F(RecordingControlTest, CaptureDoesNotStartOnAVolumeThatCannotHoldTheRecordings)
+{
+    App()->storageClass = 1;
+    StartCaptureAgain();
+    EXPECT_EQ(MessageText(), Text(1280));
+    EXPECT_EQ(App()->message.kind, -1);
+    App()->storageClass = 2;
+    StartCaptureAgain();
+    EXPECT_EQ(MessageText(), Text(1281));
+
+    App()->storageClass = 0;
+    App()->settings.MinFreeSpaceMB = 10;
+    App()->freeSpaceBytes = 10 * 1048576ull - 4097;
+    StartCaptureAgain();
+    EXPECT_EQ(MessageText(), Text(18));
+    EXPECT_EQ(App()->captureRunning, 0);
+}
+
+TEST_F(RecordingControlTest, AFailedCaptureStartSaysSoAndStaysOnTheRecordingScreen)
+{
+    App()->settings.MinFreeSpaceMB = 10;
+    App()->freeSpaceBytes = 10 * 1048576ull - 4096;
+    os::sim::ClearMessageBoxHistory();
+    CMD_Run(hwnd, 16);
+    StartCaptureAgain();
+    const auto boxes = os::sim::MessageBoxHistory();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Text(28));
+    EXPECT_EQ(boxes[0].type & 0xF0u, os::MB_ICONERROR);
+    EXPECT_EQ(App()->cmdMode, 4u);
+    EXPECT_EQ(App()->captureRunning, 0);
+    EXPECT_EQ(App()->RecordMode, 1) << "the default records continuously after launch";
+}
+
+TEST_F(RecordingControlTest, TheSplitOpensTheNextFileAndRearmsItself)
+{
+    Split();
+    const std::string first = LastName();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.substr(first.size() - 4), ".avi");
+    EXPECT_TRUE(IsFolder(std::string(App()->storage.TimeFolder.View())));
+    EXPECT_EQ(App()->recordingFileStatus, 2) << "the recorder could not open it";
+
+    RunFor(30000);
+    EXPECT_NE(LastName(), first) << "timer 2 split again after SplitTimeSec";
+}
+
+TEST_F(RecordingControlTest, WithoutASplitTimeTheFileRunsOn)
+{
+    App()->settings.SplitTimeSec = 0;
+    Split();
+    const std::string first = LastName();
+    RunFor(120000);
+    EXPECT_EQ(LastName(), first);
+}
+
+TEST_F(RecordingControlTest, TooLittleSpaceStopsRecordingAtTheSplit)
+{
+    App()->settings.MinFreeSpaceMB = 10;
+    App()->EvtFree = 10 * 1048576ull - 4097;
+    App()->recordingFileStatus = 0;
+    Split();
+    EXPECT_TRUE(LastName().empty()) << "no new file named";
+    EXPECT_EQ(MessageText(), Text(18));
+    EXPECT_EQ(App()->recordingFileStatus, 2);
+    RunFor(60000);
+    EXPECT_TRUE(LastName().empty()) << "and no timer left to try again";
+}
+
+TEST_F(RecordingControlTest, ATaggedClipIsQueuedForItsEventFolder)
+{
+    Split();
+    const std::string folder(App()->storage.LastRecordingFolder.View());
+    const std::string clip = LastName();
+    EventTaggedFlag = 1;
+    ShowScreenMessage(hwnd, "event saved", kNoTimeout, 0, 0);
+    Split();
+    EXPECT_TRUE(IsFolder(folder + "\\Event"));
+    EXPECT_EQ(App()->filedEvents, 1u);
+    EXPECT_EQ(EventTaggedFlag, 0);
+    EXPECT_EQ(App()->message.shown, 0);
+    EXPECT_EQ(Count("QueueEventMove(" + folder + "\\" + clip + ", " + folder + "\\Event\\" + clip +
+                    "): space management not built yet"),
+              1);
+    EXPECT_EQ(Count("UpdateTarvoMemoryVar: space management not built yet"), 2);
+}
+
+TEST_F(RecordingControlTest, TheSettingsCommandRestartsRecordingWhenTheSheetAsks)
+{
+    App()->restartRecording = 1;
+    App()->freeSpaceBytes = 1ull << 30;
+    Command(IDM_SETTINGS);
+    EXPECT_EQ(App()->captureRunning, 1);
+    const std::string before = LastName();
+    RunFor(250);
+    EXPECT_NE(LastName(), before) << "the next file opens 200 ms later";
+    EXPECT_EQ(os::sim::ShellStateOf(hwnd).navBarTitle, "Ardvane");
+}
+
+TEST_F(RecordingControlTest, ARemovedCardEndsTheRun)
+{
+    os::sim::MountVolume("Storage Card");
+    Drain();
+    EXPECT_EQ(ClosePosted(), -1) << "the card is still there";
+    EXPECT_FALSE(Has("WM_CLOSE Msg Send by Kestrava 3"));
+
+    ASSERT_TRUE(os::sim::UnmountVolume("Storage Card"));
+    os::MSG msg;
+    while (os::PeekMessageW(&msg, hwnd, os::WM_DEVICECHANGE, os::WM_DEVICECHANGE, os::PM_REMOVE)) {
+        os::DispatchMessageW(&msg);
+    }
+    EXPECT_TRUE(Has("WM_CLOSE Msg Send by Kestrava 3"));
+    EXPECT_EQ(ClosePosted(), kCloseOrderly);
+    const auto boxes = os::sim::MessageBoxHistory();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, Text(26));
+}
+
+TEST_F(RecordingControlTest, OnOtherVolumesTheStorageScanDecides)
+{
+    TearDown();
+    profile.volumes = {sim::Volume{"SD", 4ull << 30, true, ""}};
+    SetUp();
+    EXPECT_EQ(App()->settings.SelectDisk.View(), "SD");
+    os::SendMessageW(hwnd, os::WM_DEVICECHANGE, 0, 0);
+    EXPECT_EQ(ClosePosted(), -1);
+    ASSERT_TRUE(os::sim::UnmountVolume("SD"));
+    os::SendMessageW(hwnd, os::WM_DEVICECHANGE, 0, 0);
+    EXPECT_EQ(ClosePosted(), kCloseOrderly);
+}
+
+TEST_F(RecordingControlTest, TheGpsScreenStartsAndStopsItsLog)
+{
+    CMD_Run(hwnd, 1);
+    Command(IDM_REC_START);
+    EXPECT_TRUE(IsFolder(std::string(App()->storage.TimeFolder.View()) + "\\GPS"));
+    EXPECT_EQ(App()->screens[1].active, 1);
+    Command(IDM_REC_STOP);
+    EXPECT_EQ(App()->screens[1].active, 0);
+    EXPECT_TRUE(Has("GpsLogStop: GPS log not built yet"));
+}
+
+}  // namespace

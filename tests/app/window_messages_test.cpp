@@ -1,0 +1,150 @@
+// The main window's messages from the system, the shell and other processes,
+// and the back key.
+#include "app/cmd_run.h"
+#include "platform/power.h"
+#include "recorder/mov.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace {
+
+using testing_support::MainWindowTest;
+
+class WindowMessagesTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        Start();
+    }
+
+    void SetCallStart(bool onCall)
+    {
+        std::vector<os::BYTE> data(8, onCall ? 1 : 0);
+        os::HKEY key = nullptr;
+        ASSERT_EQ(os::RegCreateKeyExW(os::HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, nullptr, 0, 0, nullptr, &key,
+                                      nullptr),
+                  os::ERROR_SUCCESS);
+        os::RegSetBinary(key, "Call Start Time", data);
+        os::RegCloseKey(key);
+    }
+};
+
+TEST_F(WindowMessagesTest, OnlyThePhoneStateNotificationOfTheCallReadsTheCallState)
+{
+    SetCallStart(true);
+    os::MSG msg;
+    while (os::PeekMessageW(&msg, hwnd, WM_RECORDER_PHONE_STATE, WM_RECORDER_PHONE_STATE, os::PM_REMOVE)) {
+    }
+    os::SendMessageW(hwnd, WM_RECORDER_PHONE_STATE, 0, 2068);
+    os::SendMessageW(hwnd, WM_RECORDER_PHONE_STATE, 0, 0);
+    EXPECT_EQ(App()->onCall, 0);
+    EXPECT_FALSE(Has("On Call"));
+    os::SendMessageW(hwnd, WM_RECORDER_PHONE_STATE, 0, 2069);
+    EXPECT_EQ(App()->onCall, 1);
+    EXPECT_TRUE(Has("On Call"));
+    SetCallStart(false);
+    os::SendMessageW(hwnd, WM_RECORDER_PHONE_STATE, 0, 2069);
+    EXPECT_EQ(App()->onCall, 0);
+    EXPECT_TRUE(Has("Off Call"));
+}
+
+TEST_F(WindowMessagesTest, BackOnTheRecordingScreenEndsTheRunUnlessAnEventClipIsBeingWritten)
+{
+    App()->EventCaptureState = kEventCaptureCapturing;
+    Command(IDOK);
+    EXPECT_EQ(ClosePosted(), -1);
+    App()->EventCaptureState = kEventCaptureArmed;
+    Command(IDOK);
+    EXPECT_EQ(ClosePosted(), kCloseOrderly);
+    EXPECT_TRUE(Has("WM_CLOSE Msg Send by Kestrava 8"));
+}
+
+TEST_F(WindowMessagesTest, TheRecordingScreenButtonSwitchesThePreviewAndBackBringsItBack)
+{
+    App()->captureRunning = 1;
+    Command(IDM_BUTTON, 0);
+    EXPECT_EQ(App()->previewOff, 1);
+    EXPECT_EQ(App()->captureRunning, 0);
+    EXPECT_TRUE(Has("MOV_StopPreview: recorder not built yet"));
+
+    Command(IDOK);
+    EXPECT_EQ(App()->previewOff, 0);
+    EXPECT_EQ(App()->captureRunning, 1);
+    EXPECT_TRUE(Has("MOV_RunPreview: recorder not built yet"));
+    EXPECT_EQ(ClosePosted(), -1) << "back only brought the preview back";
+
+    App()->EventCaptureState = kEventCaptureCapturing;
+    Command(IDM_BUTTON, 0);
+    EXPECT_EQ(App()->previewOff, 0) << "not while an event clip is being written";
+}
+
+TEST_F(WindowMessagesTest, PauseActsOnlyOnARunningRecording)
+{
+    Command(IDM_REC_PAUSE);
+    EXPECT_FALSE(Has("MOV_Pause: recorder not built yet"));
+    App()->screens[4].active = 1;
+    Command(IDM_REC_PAUSE);
+    EXPECT_TRUE(Has("MOV_Pause: recorder not built yet"));
+    EXPECT_EQ(App()->screens[4].paused, 0) << "the recorder did not pause";
+    App()->screens[4].paused = 1;
+    Command(IDM_REC_PAUSE);
+    EXPECT_TRUE(Has("MOV_Resume: recorder not built yet"));
+}
+
+TEST_F(WindowMessagesTest, HelpOpensTheHelpPageWithTheShell)
+{
+    os::SendMessageW(hwnd, os::WM_HELP, 0, 0);
+    const auto opened = os::sim::ShellExecuteHistory();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].verb, "Open");
+    EXPECT_EQ(opened[0].file, "\\windows\\KestravaHelp.htm");
+}
+
+TEST_F(WindowMessagesTest, ActivationGoesThroughTheShellAndHidesTheInputPanelButton)
+{
+    const int before = os::sim::ShellStateOf(hwnd).activateCalls;
+    os::SendMessageW(hwnd, os::WM_ACTIVATE, 1, 0);
+    os::SendMessageW(hwnd, os::WM_SETTINGCHANGE, 0, 0);
+    const auto state = os::sim::ShellStateOf(hwnd);
+    EXPECT_EQ(state.activateCalls, before + 1);
+    EXPECT_EQ(state.settingChangeCalls, 1);
+    EXPECT_EQ(state.lastFullScreen, os::SHFS_HIDESIPBUTTON);
+}
+
+TEST_F(WindowMessagesTest, TheSmsPopupIsShownAndHiddenAsAskedAndTheAlertStaysOnTop)
+{
+    os::SendMessageW(hwnd, WM_RECORDER_SMS_POPUP, 1, 0);
+    EXPECT_TRUE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+    EXPECT_EQ(os::GetForegroundWindow(), g_hAccSmsCancelWindow);
+    os::SendMessageW(hwnd, WM_RECORDER_SMS_POPUP, 0, 0);
+    EXPECT_FALSE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+
+    os::ShowWindow(g_hAlertWindow, os::SW_SHOW);
+    os::SendMessageW(hwnd, WM_RECORDER_SMS_POPUP, 1, 0);
+    EXPECT_EQ(os::GetForegroundWindow(), g_hAlertWindow);
+}
+
+TEST_F(WindowMessagesTest, HotKeyAndAccidentAlertOnlyTrace)
+{
+    EXPECT_EQ(os::SendMessageW(hwnd, os::WM_HOTKEY, 400, 0), 0);
+    EXPECT_TRUE(Has("OnHotKeyProc : id=0x190"));
+    const auto before = Lines().size();
+    EXPECT_EQ(os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0), 0);
+    EXPECT_EQ(Lines().size(), before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowMessagesTest, TheBacklightTimerPutsTheSystemIntoItsIdleStateOnce)
+{
+    os::SetTimer(hwnd, 7, 1000, nullptr);
+    RunFor(3500);
+    const auto requests = os::sim::PowerStateRequests();
+    ASSERT_EQ(requests.size(), 1u) << "the timer killed itself";
+    EXPECT_EQ(requests[0].state, os::POWER_STATE_IDLE);
+    EXPECT_TRUE(requests[0].name.empty());
+}
+
+}  // namespace

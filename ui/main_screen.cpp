@@ -1,0 +1,34 @@
+#include "ui/main_screen.h"
+
+#include "app/app_state.h"
+#include "platform/trace.h"
+#include "platform/window.h"
+
+void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    os::PAINTSTRUCT ps;
+    if (hdc == nullptr) os::BeginPaint(hwnd, &ps);
+    if (app != nullptr) {
+        os::EnterCriticalSection(&app->screenLock);
+        if (app->cmdMode == 4) {
+            ActivateMainScreenButtons(&app->screens, app->settings.EnablePlaySound, app->settings.DisableRecordAudio);
+        }
+        os::Trace("PaintMainWindow: drawing not built yet");
+        os::LeaveCriticalSection(&app->screenLock);
+        g_touchEnabled = true;
+    }
+    if (hdc == nullptr) os::EndPaint(hwnd, &ps);
+}
+
+void PrepareSensitivityScreen(os::HWND)
+{
+    // Will lay out the sensitivity screen's gauges.
+    os::Trace("PrepareSensitivityScreen: screens not built yet");
+}
+
+void ClearPreviewArea(os::HWND, int width, int height)
+{
+    // Will fill the preview area with black on the screen.
+    os::Trace("ClearPreviewArea %dx%d: drawing not built yet", width, height);
+}
