@@ -1,6 +1,7 @@
 // The main window's messages from the system, the shell and other processes,
 // and the back key.
 #include "app/cmd_run.h"
+#include "platform/dialog.h"
 #include "platform/power.h"
 #include "recorder/mov.h"
 #include "tests/app/main_window_fixture.h"
@@ -145,6 +146,72 @@ TEST_F(WindowMessagesTest, TheBacklightTimerPutsTheSystemIntoItsIdleStateOnce)
     ASSERT_EQ(requests.size(), 1u) << "the timer killed itself";
     EXPECT_EQ(requests[0].state, os::POWER_STATE_IDLE);
     EXPECT_TRUE(requests[0].name.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// While the About dialog is up, a timer of another window looks at it and
+// presses the commands queued here.
+std::vector<os::UINT> g_aboutCommands;
+std::vector<os::sim::DialogState> g_aboutSeen;
+os::sim::ShellWindowState g_aboutShell;
+
+os::LRESULT AboutDriverProc(os::HWND w, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    if (msg != os::WM_TIMER) return os::DefWindowProcW(w, msg, wParam, lParam);
+    const auto open = os::sim::OpenDialogs();
+    if (open.empty()) return 0;
+    g_aboutSeen.push_back(open.front());
+    g_aboutShell = os::sim::ShellStateOf(open.front().hwnd);
+    for (os::UINT id : g_aboutCommands) os::sim::DialogCommand(id);
+    os::KillTimer(w, 1);
+    return 0;
+}
+
+class AboutDialogTest : public WindowMessagesTest {
+protected:
+    void OpenAbout(std::vector<os::UINT> commands)
+    {
+        g_aboutCommands = std::move(commands);
+        g_aboutSeen.clear();
+        os::WNDCLASSW wc;
+        wc.lpfnWndProc = AboutDriverProc;
+        wc.lpszClassName = "AboutDriver";
+        os::RegisterClassW(&wc);
+        os::HWND driver = os::CreateWindowExW(0, "AboutDriver", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        os::SetTimer(driver, 1, 100, nullptr);
+        Command(IDM_ABOUT);
+        os::DestroyWindow(driver);
+    }
+};
+
+TEST_F(AboutDialogTest, ShowsTheVersionWithItsMenuBarAndLeadsToHelp)
+{
+    OpenAbout({9, IDOK});
+    ASSERT_EQ(g_aboutSeen.size(), 1u);
+    EXPECT_EQ(g_aboutSeen[0].templateId, 112u);
+    bool versionShown = false;
+    for (const auto& control : g_aboutSeen[0].controls) {
+        if (control.id == 202) versionShown = control.text == "Ardvane v1.1.0";
+    }
+    EXPECT_TRUE(versionShown);
+    EXPECT_EQ(g_aboutShell.menuBarResource, 110u);
+    EXPECT_TRUE(g_aboutShell.dialogInitialised);
+    EXPECT_FALSE(os::sim::InputPanelUp());
+    EXPECT_TRUE(os::sim::OpenDialogs().empty()) << "OK ended it";
+    Drain();
+    const auto opened = os::sim::ShellExecuteHistory();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].file, "\\windows\\KestravaHelp.htm");
+}
+
+TEST_F(AboutDialogTest, ItsButtonCommandIsTheBackKeyOfTheMainWindow)
+{
+    OpenAbout({IDM_BUTTON, IDOK});
+    Drain();
+    EXPECT_TRUE(Has("WM_CLOSE Msg Send by Kestrava 8"));
 }
 
 }  // namespace
