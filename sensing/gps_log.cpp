@@ -137,7 +137,9 @@ void GpsLogAppendFix(GpsState* gps)
         return;
     }
     os::Trace("GpsLogAppendFix: record %u not written, error %u", record.index, os::GetLastError());
-    // A part of the record may have reached the file: the next one goes in its place.
+    // A part of the record may have reached the file: it is cut off, so that
+    // the next record and the end of the log go in its place.
     const os::LONGLONG place = kHeaderBytes + static_cast<os::LONGLONG>(record.index) * sizeof record;
-    os::SetFilePointerEx(gps->logFile, place, nullptr, os::FILE_BEGIN);
+    if (!os::SetFilePointerEx(gps->logFile, place, nullptr, os::FILE_BEGIN) || !os::SetEndOfFile(gps->logFile))
+        os::Trace("GpsLogAppendFix: the partial record stays, error %u", os::GetLastError());
 }

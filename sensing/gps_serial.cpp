@@ -50,27 +50,32 @@ bool ConfigurePort(os::HANDLE port, uint32_t baudRate)
     return os::ClearCommError(port, &errors, nullptr) && os::SetupComm(port, kQueueBytes, kQueueBytes);
 }
 
+// Reads what the port holds and hands it to the callback; false when the
+// port is gone.
+bool Deliver(SerialReader* reader, std::vector<uint8_t>& buffer)
+{
+    os::DWORD got = 0;
+    const bool read = os::ReadFile(reader->port, buffer.data(), kReadChunk, &got, nullptr);
+    os::DWORD errors = 0;
+    os::ClearCommError(reader->port, &errors, nullptr);
+    if (read && got != 0) reader->callback(buffer.data(), got, reader->arg);
+    return read;
+}
+
 // Runs until the port is closed (every wait on it then fails) or the
 // running flag is cleared.
 os::DWORD SerialWorker(void* param)
 {
     auto* reader = static_cast<SerialReader*>(param);
     std::vector<uint8_t> buffer(kReadChunk + 1, 0);
-    if (!os::SetCommMask(reader->port, os::EV_RXCHAR)) {
-        reader->lastError = os::GetLastError();
-        return 0;
-    }
-    while (reader->running) {
+    // Bytes that came before the mask was set raise no event: they are
+    // taken at once instead of waiting for the next ones.
+    bool ok = os::SetCommMask(reader->port, os::EV_RXCHAR) && Deliver(reader, buffer);
+    while (ok && reader->running) {
         os::DWORD events = 0;
         if (!os::WaitCommEvent(reader->port, &events, nullptr) || !reader->running) break;
         os::SetCommMask(reader->port, os::EV_RXCHAR);
-        if ((events & os::EV_RXCHAR) == 0) continue;
-        os::DWORD got = 0;
-        const bool read = os::ReadFile(reader->port, buffer.data(), kReadChunk, &got, nullptr);
-        os::DWORD errors = 0;
-        os::ClearCommError(reader->port, &errors, nullptr);
-        if (!read) break;
-        if (got != 0) reader->callback(buffer.data(), got, reader->arg);
+        if ((events & os::EV_RXCHAR) != 0) ok = Deliver(reader, buffer);
     }
     reader->lastError = os::GetLastError();
     return 0;
