@@ -11,6 +11,7 @@
 #include "platform/sync.h"
 #include "platform/trace.h"
 #include "platform/window.h"
+#include "sim/gps_setup.h"
 #include "sim/symbols.h"
 
 namespace sim {
@@ -135,6 +136,9 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::PowerInfo: Check(os::sim::SetPowerInfo(e.onAc, e.batteryPercent), e, "power info"); break;
     case EventKind::Rotation: Check(os::sim::RotateDisplay(static_cast<os::DWORD>(e.rotation)), e, "rotation"); break;
     case EventKind::MessageBoxAnswer: os::sim::QueueMessageBoxAnswer(e.answer); break;
+    case EventKind::GpsFixLost: Check(SetGpsSkyVisible(false), e, "GPS sky"); break;
+    case EventKind::GpsFixBack: Check(SetGpsSkyVisible(true), e, "GPS sky"); break;
+    case EventKind::GpsGarbage: Check(SendGpsGarbage(static_cast<std::size_t>(e.garbageBytes)), e, "GPS noise"); break;
     }
 }
 
