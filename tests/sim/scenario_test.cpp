@@ -86,7 +86,11 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
         {"at": "17s", "do": "rotation", "value": 0},
         {"at": "18s", "do": "message_box", "answer": "cancel"},
         {"at": "19s", "do": "message_box", "answer": 6},
-        {"at": "0:00:20", "do": "end"}
+        {"at": "20s", "do": "gps_fix_lost"},
+        {"at": "21s", "do": "gps_fix_back"},
+        {"at": "22s", "do": "gps_garbage"},
+        {"at": "23s", "do": "gps_garbage", "bytes": 4096},
+        {"at": "0:00:24", "do": "end"}
       ]
     })");
     using K = sim::EventKind;
@@ -131,7 +135,11 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
     add(K::Rotation).rotation = 0;
     add(K::MessageBoxAnswer).answer = sim::kAnswerCancel;
     add(K::MessageBoxAnswer).answer = sim::kAnswerYes;
-    expected.push_back(ExitButton(20'000, expected.size()));
+    add(K::GpsFixLost);
+    add(K::GpsFixBack);
+    add(K::GpsGarbage).garbageBytes = 64;
+    add(K::GpsGarbage).garbageBytes = 4096;
+    expected.push_back(ExitButton(24'000, expected.size()));
     ASSERT_EQ(s.events.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(s.events[i], expected[i]) << "event " << i;
@@ -243,6 +251,10 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].answer: expected \"ok\", \"cancel\", \"yes\", \"no\" or a number from 1 to 11"},
         {WithEvent(R"({"at": 1, "do": "message_box", "answer": 12})"),
          "s.json: events[1].answer: expected \"ok\", \"cancel\", \"yes\", \"no\" or a number from 1 to 11"},
+        {WithEvent(R"({"at": 1, "do": "gps_garbage", "bytes": 0})"),
+         "s.json: events[1].bytes: out of range: must be from 1 to 4096"},
+        {WithEvent(R"({"at": 1, "do": "gps_fix_lost", "for": "10s"})"),
+         "s.json: events[1].for: unknown key (expected one of: at, do)"},
         {WithEvent(R"({"at": 1, "do": "end", "at": 2})"), "s.json: events[1].at: key given twice"},
         {WithEvent(R"({"at": "2562047788h", "do": "tap", "x": 1, "y": 1, "hold": "1h"})"),
          "s.json: events[1].hold: the release would come after the latest device time"},
