@@ -58,13 +58,13 @@ TEST_F(GpsAcquisitionTest, ReceivedSentencesReachTheLiveRecordOncePerSecond)
     Send("GPGSV,3,1,11,01,78,221,47,03,09,042,00,04,05,242,00,06,04,149,00");
     Send("GPGSV,3,2,11,13,37,235,48,20,41,333,46,22,65,081,46,24,02,205,00");
     Send("GPGSV,3,3,11,25,20,108,00,27,08,281,00,28,17,339,39,,,,");
-    EXPECT_EQ(Fix().mark, 0u) << "nothing is copied before the worker wakes";
+    EXPECT_EQ(+Fix().mark, 0u) << "nothing is copied before the worker wakes";
     os::Sleep(1500);
     const GpsFix fix = Fix();
-    EXPECT_EQ(fix.mark, 0xFFFFFFFFu);
-    EXPECT_NEAR(fix.body.timePosition.latitude, -45.457633, 1e-5);
-    EXPECT_EQ(fix.body.usedCount, 5u);
-    EXPECT_EQ(fix.body.satellitesInView, 11u);
+    EXPECT_EQ(+fix.mark, 0xFFFFFFFFu);
+    EXPECT_NEAR(+fix.body.timePosition.latitude, -45.457633, 1e-5);
+    EXPECT_EQ(+fix.body.usedCount, 5u);
+    EXPECT_EQ(+fix.body.satellitesInView, 11u);
     EXPECT_EQ(fix.body.signalLevel, 5);
 
     // A log started now gets one record per second.
@@ -135,7 +135,7 @@ TEST_F(GpsAcquisitionTest, WithoutAReceiverTheUserDecides)
     os::Sleep(3000);
     ASSERT_EQ(GpsLogStop(window_, 0), 1);
     EXPECT_EQ(ReadDeviceFile("\\Storage Card\\b.gps").size(), 196u + 64u);
-    EXPECT_EQ(Fix().mark, 0u);
+    EXPECT_EQ(+Fix().mark, 0u);
 }
 
 TEST_F(GpsAcquisitionTest, APortThatDoesNotOpenCountsAsNoReceiver)

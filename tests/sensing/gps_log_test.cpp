@@ -80,8 +80,8 @@ TEST_F(GpsLogTest, RecordsAreNumberedAndCounted)
     EXPECT_EQ(At<uint32_t>(log, 192), 3u);
     for (uint32_t i = 0; i < 3; ++i) {
         const GpsFix record = At<GpsFix>(log, kHeader + i * sizeof(GpsFix));
-        EXPECT_EQ(record.mark, 0xFFFFFFFEu);
-        EXPECT_EQ(record.index, i);
+        EXPECT_EQ(+record.mark, 0xFFFFFFFEu);
+        EXPECT_EQ(+record.index, i);
         EXPECT_EQ(record.body.timePosition.utcSecond, i);
         EXPECT_EQ(record.body.signalLevel, 6);
     }
@@ -131,20 +131,20 @@ TEST_F(GpsLogTest, SummaryHoldsStartAndStopOfTheTrip)
     const RecordingSummary s = At<RecordingSummary>(log, 64);
     EXPECT_EQ(std::memcmp(&s.openTime, &start, sizeof start), 0);
     EXPECT_EQ(std::memcmp(&s.closeTime, &stop, sizeof stop), 0);
-    EXPECT_EQ(s.lengthHns, 90LL * 10'000'000);
+    EXPECT_EQ(+s.lengthHns, 90LL * 10'000'000);
     const GpsTimePosition first = s.firstGps;
     const GpsTimePosition last = s.lastGps;
     EXPECT_EQ(first.utcMinute, 0);
-    EXPECT_FLOAT_EQ(first.latitude, 37.5f);
-    EXPECT_FLOAT_EQ(first.longitude, 127.0f);
-    EXPECT_FLOAT_EQ(first.altitude, 30.0f);
+    EXPECT_FLOAT_EQ(+first.latitude, 37.5f);
+    EXPECT_FLOAT_EQ(+first.longitude, 127.0f);
+    EXPECT_FLOAT_EQ(+first.altitude, 30.0f);
     EXPECT_EQ(first.fixQuality, 1);
     EXPECT_EQ(last.utcMinute, 1);
     EXPECT_EQ(last.utcSecond, 31);
-    EXPECT_FLOAT_EQ(last.latitude, 37.52f);
-    EXPECT_FLOAT_EQ(last.longitude, 127.02f);
+    EXPECT_FLOAT_EQ(+last.latitude, 37.52f);
+    EXPECT_FLOAT_EQ(+last.longitude, 127.02f);
     const float expected = static_cast<float>(std::sqrt(std::pow(0.01 * 92, 2) + std::pow(0.01 * 114, 2)));
-    EXPECT_NEAR(s.distanceKm, expected, 1e-3);
+    EXPECT_NEAR(+s.distanceKm, expected, 1e-3);
     EXPECT_TRUE(AllZero(log, 64 + 76, 52));
 }
 

@@ -2,6 +2,7 @@
 // values, the list of satellites used, the signal level and the speed shown.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "sensing/gps_update.h"
@@ -64,7 +65,7 @@ protected:
 
 TEST_F(GpsUpdateTest, RecordTakesEverySentenceGroup)
 {
-    EXPECT_EQ(Fix().mark, 0u) << "the live record stays zero until the first update";
+    EXPECT_EQ(+Fix().mark, 0u) << "the live record stays zero until the first update";
     FeedSentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     FeedConstellation("2.5");
     FeedSpeed("022.4");
@@ -72,45 +73,47 @@ TEST_F(GpsUpdateTest, RecordTakesEverySentenceGroup)
     GpsUpdate(&Gps());
 
     const GpsFix fix = Fix();
-    EXPECT_EQ(fix.mark, 0xFFFFFFFFu);
-    EXPECT_EQ(fix.index, 0xFFFFFFFFu);
+    EXPECT_EQ(+fix.mark, 0xFFFFFFFFu);
+    EXPECT_EQ(+fix.index, 0xFFFFFFFFu);
     const GpsFixBody& b = fix.body;
     const GpsTimePosition tp = b.timePosition;
     EXPECT_EQ(tp.utcHour, 12);
     EXPECT_EQ(tp.utcMinute, 35);
     EXPECT_EQ(tp.utcSecond, 19);
-    EXPECT_FLOAT_EQ(tp.latitude, 48.1173f);
-    EXPECT_FLOAT_EQ(tp.longitude, 11.516666f);
-    EXPECT_FLOAT_EQ(tp.altitude, 545.4f);
+    EXPECT_FLOAT_EQ(+tp.latitude, 48.1173f);
+    EXPECT_FLOAT_EQ(+tp.longitude, 11.516666f);
+    EXPECT_FLOAT_EQ(+tp.altitude, 545.4f);
     EXPECT_EQ(tp.fixQuality, 1);
     EXPECT_EQ(b.gsaFixType, 3);
-    EXPECT_FLOAT_EQ(b.pdop, 2.5f);
-    EXPECT_FLOAT_EQ(b.hdop, 1.3f);
-    EXPECT_FLOAT_EQ(b.vdop, 2.1f);
+    EXPECT_FLOAT_EQ(+b.pdop, 2.5f);
+    EXPECT_FLOAT_EQ(+b.hdop, 1.3f);
+    EXPECT_FLOAT_EQ(+b.vdop, 2.1f);
     // Used satellites in the order of the satellites-in-view table, not of GSA.
-    ASSERT_EQ(b.usedCount, 6u);
-    const std::vector<uint32_t> used(b.usedPrn, b.usedPrn + 6);
+    ASSERT_EQ(+b.usedCount, 6u);
+    uint32_t usedPrn[6];
+    std::memcpy(usedPrn, b.usedPrn, sizeof usedPrn);  // the record's fields are not aligned
+    const std::vector<uint32_t> used(usedPrn, usedPrn + 6);
     EXPECT_EQ(used, (std::vector<uint32_t>{4, 5, 9, 12, 24, 29}));
-    EXPECT_EQ(b.satellitesInView, 8u);
-    EXPECT_EQ(b.slotPrn[0], 4u);
-    EXPECT_EQ(b.slotElevation[0], 40u);
-    EXPECT_EQ(b.slotAzimuth[0], 83u);
-    EXPECT_EQ(b.slotSnr[0], 46u);
-    EXPECT_EQ(b.slotPrn[7], 31u);
-    EXPECT_EQ(b.slotAzimuth[7], 260u);
-    EXPECT_EQ(b.slotPrn[8], 0u);
+    EXPECT_EQ(+b.satellitesInView, 8u);
+    EXPECT_EQ(+b.slotPrn[0], 4u);
+    EXPECT_EQ(+b.slotElevation[0], 40u);
+    EXPECT_EQ(+b.slotAzimuth[0], 83u);
+    EXPECT_EQ(+b.slotSnr[0], 46u);
+    EXPECT_EQ(+b.slotPrn[7], 31u);
+    EXPECT_EQ(+b.slotAzimuth[7], 260u);
+    EXPECT_EQ(+b.slotPrn[8], 0u);
     EXPECT_EQ(b.signalLevel, 6);
     EXPECT_EQ(b.rmcStatus, 'A');
-    EXPECT_EQ(b.year, 2094);
+    EXPECT_EQ(+b.year, 2094);
     EXPECT_EQ(b.month, 3);
     EXPECT_EQ(b.day, 23);
-    EXPECT_FLOAT_EQ(b.speedKnots, 22.4f);
-    EXPECT_FLOAT_EQ(b.courseDeg, 84.4f);
+    EXPECT_FLOAT_EQ(+b.speedKnots, 22.4f);
+    EXPECT_FLOAT_EQ(+b.courseDeg, 84.4f);
     EXPECT_EQ(b.vtgSeen, 1);
     EXPECT_EQ(b.vtgTrueReference, 'T');
-    EXPECT_FLOAT_EQ(b.vtgTrueCourse, 54.7f);
+    EXPECT_FLOAT_EQ(+b.vtgTrueCourse, 54.7f);
     EXPECT_EQ(b.vtgMagneticReference, 'M');
-    EXPECT_FLOAT_EQ(b.vtgMagneticCourse, 34.4f);
+    EXPECT_FLOAT_EQ(+b.vtgMagneticCourse, 34.4f);
     EXPECT_EQ(b.zero1[0] | b.zero1[1] | b.zero1[2] | b.zero2 | b.zero3[0] | b.zero3[1], 0);
 }
 
@@ -118,13 +121,13 @@ TEST_F(GpsUpdateTest, SouthernAndWesternPositionsAreNegative)
 {
     FeedSentence("GPGGA,225308,4527.458,S,16709.165,E,1,05,2.1,14.7,M,1.1,M,,");
     GpsUpdate(&Gps());
-    EXPECT_NEAR(Fix().body.timePosition.latitude, -45.457633, 1e-5);
-    EXPECT_NEAR(Fix().body.timePosition.longitude, 167.152750, 1e-4);
+    EXPECT_NEAR(+Fix().body.timePosition.latitude, -45.457633, 1e-5);
+    EXPECT_NEAR(+Fix().body.timePosition.longitude, 167.152750, 1e-4);
 
     FeedSentence("GPGGA,011516,3723.247,N,12203.432,W,1,07,1.0,10.0,M,,M,,");
     GpsUpdate(&Gps());
-    EXPECT_NEAR(Fix().body.timePosition.latitude, 37.387450, 1e-5);
-    EXPECT_NEAR(Fix().body.timePosition.longitude, -122.057200, 1e-4);
+    EXPECT_NEAR(+Fix().body.timePosition.latitude, 37.387450, 1e-5);
+    EXPECT_NEAR(+Fix().body.timePosition.longitude, -122.057200, 1e-4);
 }
 
 TEST_F(GpsUpdateTest, SignalLevelFollowsThePdopOfTheFix)
@@ -145,9 +148,9 @@ TEST_F(GpsUpdateTest, UsedListEndsAtTheSatellitesInView)
     FeedSentence("GPGSV,1,1,02,04,40,083,46,05,17,308,41");
     GpsUpdate(&Gps());
     const GpsFixBody b = Fix().body;
-    EXPECT_EQ(b.satellitesInView, 2u);
-    EXPECT_EQ(b.usedCount, 2u);
-    EXPECT_EQ(b.slotPrn[4], 12u) << "slots beyond those in view are copied as the parser holds them";
+    EXPECT_EQ(+b.satellitesInView, 2u);
+    EXPECT_EQ(+b.usedCount, 2u);
+    EXPECT_EQ(+b.slotPrn[4], 12u) << "slots beyond those in view are copied as the parser holds them";
     EXPECT_EQ(b.signalLevel, 2);
 }
 

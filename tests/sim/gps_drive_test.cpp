@@ -71,9 +71,9 @@ protected:
     void ExpectOnRoute(const GpsFix& fix)
     {
         const sim::RoutePosition at = sim::PositionOnRoute(profile_.gps->route, profile_.gps->loop, DeviceMsOf(fix));
-        EXPECT_NEAR(fix.body.timePosition.latitude, at.latitude, 1e-5) << DeviceMsOf(fix);
-        EXPECT_NEAR(fix.body.timePosition.longitude, at.longitude, 1e-5) << DeviceMsOf(fix);
-        EXPECT_NEAR(fix.body.speedKnots * 1.852, at.speedKmh, 0.2);
+        EXPECT_NEAR(+fix.body.timePosition.latitude, at.latitude, 1e-5) << DeviceMsOf(fix);
+        EXPECT_NEAR(+fix.body.timePosition.longitude, at.longitude, 1e-5) << DeviceMsOf(fix);
+        EXPECT_NEAR(+fix.body.speedKnots * 1.852, at.speedKmh, 0.2);
     }
 
     sim::DeviceProfile profile_ = sim::DefaultProfile();
@@ -88,13 +88,13 @@ TEST_F(GpsDriveTest, TheBuiltInReceiverLeavesAMovingTrackOneRecordASecond)
     for (std::size_t i = 0; i < records.size(); ++i) {
         ExpectOnRoute(records[i]);
         EXPECT_EQ(records[i].body.signalLevel, 6);
-        EXPECT_EQ(records[i].body.usedCount, 8u);
+        EXPECT_EQ(+records[i].body.usedCount, 8u);
         if (i > 0) {
             EXPECT_EQ(DeviceMsOf(records[i]) - DeviceMsOf(records[i - 1]), 1000) << "record " << i;
         }
     }
-    EXPECT_NE(records.front().body.timePosition.latitude, records.back().body.timePosition.latitude);
-    EXPECT_GT(log_.summary.distanceKm, 0.1f);
+    EXPECT_NE(+records.front().body.timePosition.latitude, +records.back().body.timePosition.latitude);
+    EXPECT_GT(+log_.summary.distanceKm, 0.1f);
     EXPECT_GT(Gps().displayedSpeedKmh, 30.0f);
 }
 
@@ -164,8 +164,8 @@ TEST_F(GpsDriveTest, AReplayedLogGivesTheFixesGpsdDecoded)
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.utcHour, t.utcMinute, t.utcSecond);
         const auto it = gpsd.find(time);
         ASSERT_NE(it, gpsd.end()) << time;
-        EXPECT_NEAR(t.latitude, it->second.first, 2e-5) << time;
-        EXPECT_NEAR(t.longitude, it->second.second, 2e-5) << time;
+        EXPECT_NEAR(+t.latitude, it->second.first, 2e-5) << time;
+        EXPECT_NEAR(+t.longitude, it->second.second, 2e-5) << time;
         times.insert(time);
     }
     EXPECT_GE(times.size(), 20u) << "the log's fixes come one a second, as recorded";
