@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <string>
 
 #include "sensing/nmea_parser.h"
@@ -172,23 +171,6 @@ TEST(SimulatedReplay, LinesAreDueAtTheirUtcTimes)
     EXPECT_EQ(chunks[2].atMs, 2500) << "over midnight";
     EXPECT_EQ(chunks[3].atMs, 3500) << "a half-hour jump counts one second";
     EXPECT_EQ(chunks[3].bytes, "$GPGGA,003001.00,x*00\r\ngarbage without an end");
-}
-
-TEST(SimulatedReplay, ASharedLogKeepsItsPace)
-{
-    const std::vector<sim::ReplayChunk> chunks = sim::PlanReplay(nmea_test::ReadDataFile("garmin48.log"));
-    ASSERT_GE(chunks.size(), 2u);
-    EXPECT_EQ(chunks[0].atMs, 0);
-    EXPECT_EQ(chunks[0].bytes.rfind("$GPRMC,225308", 0), 0u) << "the header comments are left out";
-    EXPECT_EQ(chunks[1].atMs, 2000) << "its fixes come every two seconds";
-    std::string all;
-    for (const sim::ReplayChunk& c : chunks) all += c.bytes;
-    CNMEAParser fromChunks;
-    CNMEAParser fromFile;
-    nmea_test::Feed(fromChunks, all);
-    nmea_test::Feed(fromFile, nmea_test::ReadDataFile("garmin48.log"));
-    EXPECT_EQ(fromChunks.Framing().sentenceCount, fromFile.Framing().sentenceCount);
-    EXPECT_EQ(fromChunks.Gga(), fromFile.Gga());
 }
 
 }  // namespace
