@@ -13,6 +13,7 @@
 #include "platform/sync.h"
 #include "platform/types.h"
 #include "platform/window.h"
+#include "sensing/gps_state.h"
 #include "settings/recorder_settings.h"
 #include "storage/storage_state.h"
 #include "ui/screen_table.h"
@@ -83,6 +84,7 @@ struct EventRecorderApp {
     os::HREGNOTIFY phoneStateNotification = nullptr;
     WorkerThread storageThread;
     void* imagingFactory = nullptr;
+    GpsState gps;
 };
 
 // The application state the main window keeps; null before it is attached.

@@ -12,7 +12,8 @@
 #include "platform/registry.h"
 #include "platform/trace.h"
 #include "recorder/mov.h"
-#include "sensing/gps_serial.h"
+#include "sensing/gps_acquisition.h"
+#include "sensing/gps_log.h"
 #include "storage/space_management.h"
 #include "storage/folder_layout.h"
 #include "storage/volume_select.h"
@@ -51,6 +52,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     RunQueuedEventMoves(hwnd);
     GpsLogStop(hwnd, 1);
     app->gpsScreenActive = 0;
+    const bool gpsEnded = GpsDeinit(hwnd) != 0;
     if (!powerLoss) os::Trace("MEMO_DeInit");
     MOV_DeInit(hwnd);
     os::Trace("MOV_DeInit");
@@ -69,6 +71,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     os::Trace("CMD_Deinit");
     os::DestroyWindow(g_hAlertWindow);
     if (app->resolutionClass != 0 && !StopRotationWatchThread()) keepState = true;
+    if (!gpsEnded) keepState = true;
     if (!powerLoss) os::DestroyWindow(g_hAccSmsCancelWindow);
     ReleaseImagingFactory(app->imagingFactory);
     if (keepState) {

@@ -17,6 +17,7 @@
 #include "platform/shell.h"
 #include "platform/trace.h"
 #include "recorder/mov.h"
+#include "sensing/gps_acquisition.h"
 #include "settings/settings_store.h"
 #include "storage/space_management.h"
 #include "storage/folder_layout.h"
@@ -118,5 +119,8 @@ int OnInitProc(os::HWND hwnd)
     if (app->captureDeviceError) ShowScreenMessage(hwnd, Text(kCaptureDeviceError).c_str(), 0xFFFFFFFF, 0, -1);
     StartStorageMaintenanceThread(hwnd);
     MOV_ApplyCameraSettings(hwnd);
+    // Recording does not depend on GPS: when the user declines to go on
+    // without it, the recorder still runs, only without positions.
+    if (!GpsInit(hwnd)) os::Trace("GpsInit failed: recording without GPS");
     return 1;
 }

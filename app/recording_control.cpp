@@ -14,7 +14,7 @@
 #include "platform/resource.h"
 #include "platform/trace.h"
 #include "recorder/mov.h"
-#include "sensing/gps_serial.h"
+#include "sensing/gps_log.h"
 #include "settings/settings_sheet.h"
 #include "settings/settings_store.h"
 #include "storage/folder_layout.h"

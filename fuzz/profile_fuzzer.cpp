@@ -31,6 +31,7 @@ DeviceProfile Sentinel()
     p.volumes.clear();
     p.startTime = sim::LocalDateTime{1, 1, 1, 1, 1, 1};
     p.languages.clear();
+    p.gps = sim::GpsProfile{"X", {}, false, 99, -1e9, "left", "over"};
     return p;
 }
 
@@ -59,6 +60,25 @@ bool ValidTime(const sim::LocalDateTime& t)
            t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
 }
 
+bool ValidPort(const std::string& port)
+{
+    return port.size() >= 2 && port.size() <= 15 && port.back() == ':' &&
+           std::all_of(port.begin(), port.end() - 1, [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+void CheckValid(const sim::GpsProfile& g)
+{
+    FUZZ_CHECK(ValidPort(g.port));
+    FUZZ_CHECK(!g.route.empty());
+    for (const sim::GpsWaypoint& w : g.route) {
+        FUZZ_CHECK(w.latitude >= -90 && w.latitude <= 90 && w.longitude >= -180 && w.longitude <= 180);
+        FUZZ_CHECK(w.speedKmh >= 1 && w.speedKmh <= 400);
+    }
+    FUZZ_CHECK(g.satellites >= 0 && g.satellites <= 12);
+    FUZZ_CHECK(g.altitude >= -1000 && g.altitude <= 10000);
+    FUZZ_CHECK(g.replay.empty() || g.hostDevice.empty());
+}
+
 void CheckValid(const DeviceProfile& p)
 {
     FUZZ_CHECK(p.screen.height >= 1 && p.screen.width >= p.screen.height && p.screen.width <= 32767);
@@ -83,6 +103,9 @@ void CheckValid(const DeviceProfile& p)
         }
     }
     FUZZ_CHECK(!p.startTime || ValidTime(*p.startTime));
+    if (p.gps) {
+        CheckValid(*p.gps);
+    }
 }
 
 std::string TimeText(const sim::LocalDateTime& t)
@@ -116,6 +139,23 @@ std::string Write(const DeviceProfile& p)
         file["startTime"] = TimeText(*p.startTime);
     }
     file["languages"] = p.languages;
+    if (!p.gps) {
+        file["gps"] = nullptr;
+        return file.dump(2);
+    }
+    const sim::GpsProfile& g = *p.gps;
+    nlohmann::ordered_json gps = {{"port", g.port}, {"route", nlohmann::ordered_json::array()}, {"loop", g.loop},
+                                  {"satellites", g.satellites}, {"altitude", g.altitude}};
+    for (const sim::GpsWaypoint& w : g.route) {
+        gps["route"].push_back({{"lat", w.latitude}, {"lon", w.longitude}, {"speed", w.speedKmh}});
+    }
+    if (!g.replay.empty()) {
+        gps["replay"] = g.replay;
+    }
+    if (!g.hostDevice.empty()) {
+        gps["hostDevice"] = g.hostDevice;
+    }
+    file["gps"] = gps;
     return file.dump(2);
 }
 

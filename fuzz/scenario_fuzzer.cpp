@@ -80,9 +80,14 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
     case EventKind::MessageBoxAnswer:
         m.answer = e.answer;
         break;
+    case EventKind::GpsGarbage:
+        m.garbageBytes = e.garbageBytes;
+        break;
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:
+    case EventKind::GpsFixLost:
+    case EventKind::GpsFixBack:
         break;
     }
     return m;
@@ -138,9 +143,14 @@ void CheckKindRanges(const ScenarioEvent& e)
     case EventKind::MessageBoxAnswer:
         FUZZ_CHECK(e.answer >= 1 && e.answer <= 11);
         break;
+    case EventKind::GpsGarbage:
+        FUZZ_CHECK(e.garbageBytes >= 1 && e.garbageBytes <= 4096);
+        break;
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:
+    case EventKind::GpsFixLost:
+    case EventKind::GpsFixBack:
         break;
     }
 }

@@ -12,10 +12,10 @@
 // Reads and WaitCommEvent block in platform waits on events of the port, so
 // the virtual clock sees them; closing the handle ends them with failure.
 //
-// A host serial device (termios) fits in as another CommLine: a subclass
-// whose reader thread reads the host device inside os::detail::HostWaitScope
-// and calls Feed, and whose OnProgramWrite and OnSettingsChanged forward to
-// the device. No such line exists yet.
+// A line may run a device of its own while the program has the port open
+// (OnPortOpened / OnPortClosed): the simulated GPS receiver of sim/ and the
+// host serial device of platform/host_serial.h (whose reader thread reads
+// inside os::detail::HostWaitScope and calls Feed) are such lines.
 #pragma once
 
 #include <memory>
@@ -189,6 +189,11 @@ public:
     // readers below.
     virtual void OnProgramWrite(const BYTE* data, std::size_t size);
     virtual void OnSettingsChanged(const DCB& settings);
+    // Called (outside every platform lock) on the thread that opens the
+    // port, and on the one that closes it or unplugs the line while it is
+    // open; a line that runs a thread of its own starts and ends it here.
+    virtual void OnPortOpened() {}
+    virtual void OnPortClosed() {}
 
     // What the program wrote since the last call.
     std::string TakeWritten();

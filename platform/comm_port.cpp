@@ -146,26 +146,32 @@ HANDLE detail::OpenCommDevice(const std::string& name, DWORD access)
     it->second.open = port;
     HANDLE handle = reinterpret_cast<HANDLE>(g_nextHandle++);
     g_ports[handle] = port;
+    std::shared_ptr<sim::CommLine> line = port->line;
     lock.unlock();
     PlatformLog("comm: %s opened", port->name.c_str());
+    line->OnPortOpened();
     return handle;
 }
 
 BOOL detail::CloseComm(HANDLE handle)
 {
     std::shared_ptr<CommPort> port;
+    std::shared_ptr<sim::CommLine> line;
     {
         std::lock_guard<std::mutex> lock(CommMutex());
         port = FindCommPortLocked(handle);
         if (!port)
             return FALSE;
         port->closed = true;
+        line = std::move(port->line);
         g_ports.erase(handle);
     }
     // Closing the events ends every wait on them; the waiters then find the port closed.
     CloseHandle(port->dataEvent);
     CloseHandle(port->commEvent);
     PlatformLog("comm: %s closed", port->name.c_str());
+    if (line)
+        line->OnPortClosed();
     return TRUE;
 }
 
@@ -261,13 +267,18 @@ bool sim::AttachCommPort(const std::string& name, std::shared_ptr<CommLine> line
 
 bool sim::DetachCommPort(const std::string& name)
 {
-    std::lock_guard<std::mutex> lock(detail::CommMutex());
-    auto it = g_lines.find(Key(name));
-    if (it == g_lines.end())
-        return false;
-    if (auto port = it->second.open.lock())
-        port->line.reset();
-    g_lines.erase(it);
+    std::shared_ptr<CommLine> wasOpen;
+    {
+        std::lock_guard<std::mutex> lock(detail::CommMutex());
+        auto it = g_lines.find(Key(name));
+        if (it == g_lines.end())
+            return false;
+        if (auto port = it->second.open.lock(); port && port->line)
+            wasOpen = std::exchange(port->line, nullptr);
+        g_lines.erase(it);
+    }
+    if (wasOpen)
+        wasOpen->OnPortClosed();
     return true;
 }
 

@@ -1,19 +1,34 @@
-// The serial GPS reader and the GPS log, as start-up, shutdown and the main
-// window's messages call them. Still to be built: opening reports failure
-// (no reader) and the other calls trace that they have nothing to do yet.
+// The serial reader: opens a port, sets it up for a receiver that only
+// talks (binary, 8N1, no flow control, reads that return at once with what
+// is buffered, 2048-byte queues) and, given a callback, runs a worker that
+// hands every block of received bytes to it on the worker's thread.
+//
+// SerialClose ends the worker by closing the port and waits for it before
+// freeing the reader, so once it returns the callback is never called
+// again; a worker that does not end in time is left running with its
+// reader (SerialShutdown says so).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/types.h"
 
-struct SerialReader;
 using SerialCallback = void (*)(const uint8_t* data, uint32_t size, void* arg);
 
-// A reader on the port, or null.
+struct SerialReader {
+    os::HANDLE port = nullptr;
+    os::HANDLE thread = nullptr;  // the worker; none without a callback
+    os::DWORD lastError = 0;
+    std::atomic<bool> running{false};
+    SerialCallback callback = nullptr;
+    void* arg = nullptr;
+};
+
+// A reader on the port at baudRate, or null (the error traced, the port
+// closed again). Without a callback the port is only opened and set up.
 SerialReader* SerialOpen(const char* port, uint32_t baudRate, SerialCallback callback, void* arg);
 void SerialClose(SerialReader* reader);
-// Starts a GPS log at `path`; 0 when one runs already or the file cannot be made.
-int GpsLogStart(os::HWND hwnd, const char* path, int playSound);
-// Closes the GPS log if one is being written; 0 when none was.
-int GpsLogStop(os::HWND hwnd, int playSound);
+// SerialClose that tells whether the worker ended; 0 when it was left
+// running with its reader, whose callback argument must then stay alive.
+int SerialShutdown(SerialReader* reader);

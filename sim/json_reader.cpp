@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 namespace sim::json {
 namespace {
@@ -216,6 +217,22 @@ bool ReadInteger(const Value& value, const std::string& path, std::int64_t min, 
     std::int64_t v = tooBig ? max : value.get<std::int64_t>();
     if (tooBig || v < min || v > max) {
         return Fail(path, "out of range: must be " + range, error);
+    }
+    *out = v;
+    return true;
+}
+
+bool ReadNumber(const Value& value, const std::string& path, double min, double max, double* out,
+                std::string* error)
+{
+    std::ostringstream range;
+    range << "from " << min << " to " << max;
+    if (!value.is_number()) {
+        return Fail(path, "expected a number " + range.str(), error);
+    }
+    const double v = value.get<double>();
+    if (!(v >= min && v <= max)) {
+        return Fail(path, "out of range: must be " + range.str(), error);
     }
     *out = v;
     return true;

@@ -46,6 +46,9 @@ bool ReadArray(const Value& value, const std::string& path, const FieldReader& r
 
 bool ReadInteger(const Value& value, const std::string& path, std::int64_t min, std::int64_t max,
                  std::int64_t* out, std::string* error);
+// A JSON number (integer or not) from min to max.
+bool ReadNumber(const Value& value, const std::string& path, double min, double max, double* out,
+                std::string* error);
 bool ReadBool(const Value& value, const std::string& path, bool* out, std::string* error);
 // A non-empty string of at most maxChars characters (code points).
 bool ReadText(const Value& value, const std::string& path, std::size_t maxChars, std::string* out,

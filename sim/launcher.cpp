@@ -17,6 +17,7 @@
 #include "platform/registry_sim.h"
 #include "platform/trace.h"
 #include "platform/window.h"
+#include "sim/gps_setup.h"
 #include "sim/options.h"
 #include "sim/profile.h"
 #include "sim/scenario.h"
@@ -147,6 +148,7 @@ int RunPhone(const Options& options)
     if (StartScenarioRunner(scenario, options.runForMs)) {
         code = WinMain(nullptr, "", 1);
         StopScenarioRunner();
+        DisconnectGps();
     } else {
         std::fprintf(stderr, "kestrava: cannot start the scenario\n");
     }
@@ -168,7 +170,7 @@ bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::st
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());
-    return ConfigureHandset(profile, error);
+    return ConfigureHandset(profile, error) && ConnectGps(profile, error);
 }
 
 int RunLauncher(int argc, const char* const argv[])

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "sim/json_reader.h"
 #include "sim/text_file.h"
@@ -17,6 +18,9 @@ constexpr std::size_t kMaxVolumeNameChars = 64;
 constexpr std::size_t kMaxLanguageChars = 31;
 constexpr std::size_t kMaxHostPathChars = 4096;
 constexpr std::int64_t kMaxScreenSide = 32767;  // touch points travel as 16-bit values
+constexpr std::size_t kMaxPortChars = 15;       // the driver's record holds 16 characters with the terminator
+constexpr double kMinSpeedKmh = 1;
+constexpr double kMaxSpeedKmh = 400;
 
 bool SameName(const std::string& a, const std::string& b)
 {
@@ -242,6 +246,106 @@ bool ReadStartTime(const Value& value, const std::string& path, std::optional<Lo
     return true;
 }
 
+// "COM4:", "GPD0:": letters and digits and a colon, as a port name fits the driver's record.
+bool ReadPortName(const Value& value, const std::string& path, std::string* out, std::string* error)
+{
+    std::string name;
+    if (!json::ReadText(value, path, kMaxPortChars, &name, error)) {
+        return false;
+    }
+    const bool shaped = name.size() >= 2 && name.back() == ':' &&
+                        std::all_of(name.begin(), name.end() - 1, [](char c) {
+                            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+                        });
+    if (!shaped) {
+        return json::Fail(path, "expected a port name such as \"COM4:\" (letters and digits, then a colon)", error);
+    }
+    *out = name;
+    return true;
+}
+
+bool ReadWaypoint(const Value& value, const std::string& path, GpsWaypoint* out, std::string* error)
+{
+    GpsWaypoint w;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"lat", true,
+          [&](const Value& v, const std::string& p, std::string* e) { return json::ReadNumber(v, p, -90, 90, &w.latitude, e); }},
+         {"lon", true,
+          [&](const Value& v, const std::string& p, std::string* e) {
+              return json::ReadNumber(v, p, -180, 180, &w.longitude, e);
+          }},
+         {"speed", false, [&](const Value& v, const std::string& p, std::string* e) {
+              return json::ReadNumber(v, p, kMinSpeedKmh, kMaxSpeedKmh, &w.speedKmh, e);
+          }}},
+        error);
+    if (ok) {
+        *out = w;
+    }
+    return ok;
+}
+
+bool ReadRoute(const Value& value, const std::string& path, std::vector<GpsWaypoint>* out, std::string* error)
+{
+    std::vector<GpsWaypoint> route;
+    auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
+        GpsWaypoint w;
+        if (!ReadWaypoint(v, p, &w, e)) {
+            return false;
+        }
+        route.push_back(w);
+        return true;
+    };
+    if (!json::ReadArray(value, path, readOne, error)) {
+        return false;
+    }
+    if (route.empty()) {
+        return json::Fail(path, "at least one waypoint is needed", error);
+    }
+    *out = route;
+    return true;
+}
+
+// null: no receiver; an object: the receiver, its keys over the built-in ones.
+bool ReadGps(const Value& value, const std::string& path, std::optional<GpsProfile>* out, std::string* error)
+{
+    if (value.is_null()) {
+        out->reset();
+        return true;
+    }
+    GpsProfile gps;
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"port", false, [&](const Value& v, Path p, std::string* e) { return ReadPortName(v, p, &gps.port, e); }},
+         {"route", false, [&](const Value& v, Path p, std::string* e) { return ReadRoute(v, p, &gps.route, e); }},
+         {"loop", false, [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &gps.loop, e); }},
+         {"satellites", false,
+          [&](const Value& v, Path p, std::string* e) {
+              std::int64_t n = 0;
+              if (!json::ReadInteger(v, p, 0, 12, &n, e)) {
+                  return false;
+              }
+              gps.satellites = static_cast<int>(n);
+              return true;
+          }},
+         {"altitude", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadNumber(v, p, -1000, 10000, &gps.altitude, e); }},
+         {"replay", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxHostPathChars, &gps.replay, e); }},
+         {"hostDevice", false, [&](const Value& v, Path p, std::string* e) {
+              return json::ReadText(v, p, kMaxHostPathChars, &gps.hostDevice, e);
+          }}},
+        error);
+    if (ok && !gps.replay.empty() && !gps.hostDevice.empty()) {
+        ok = json::Fail(json::Member(path, "hostDevice"), "give either replay or hostDevice, not both", error);
+    }
+    if (ok) {
+        *out = gps;
+    }
+    return ok;
+}
+
 // One row per top-level key; a new section of the profile is one more row.
 std::vector<json::Field> ProfileFields(DeviceProfile& p)
 {
@@ -281,6 +385,7 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
               [&p](const Value& v, Path path, std::string* e) { return ReadStartTime(v, path, &p.startTime, e); }},
         Field{"languages", false,
               [&p](const Value& v, Path path, std::string* e) { return ReadLanguages(v, path, &p.languages, e); }},
+        Field{"gps", false, [&p](const Value& v, Path path, std::string* e) { return ReadGps(v, path, &p.gps, e); }},
     };
 }
 
@@ -316,7 +421,18 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
         *error = path + ": " + why;
         return false;
     }
-    return ParseProfile(text, path, out, error);
+    DeviceProfile profile;
+    if (!ParseProfile(text, path, &profile, error)) {
+        return false;
+    }
+    if (profile.gps && !profile.gps->replay.empty()) {
+        const std::filesystem::path replay(profile.gps->replay);
+        if (replay.is_relative()) {
+            profile.gps->replay = (std::filesystem::path(path).parent_path() / replay).string();
+        }
+    }
+    *out = profile;
+    return true;
 }
 
 const Volume* FindVolume(const DeviceProfile& profile, const std::string& name)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "sim/gps_route.h"
 
 namespace sim {
 
@@ -45,6 +46,22 @@ struct LocalDateTime {
     bool operator==(const LocalDateTime&) const = default;
 };
 
+// The handset's GPS receiver: the port its driver names, and what it says
+// there. Without `replay` or `hostDevice` it drives `route`; with `replay`
+// it plays that recorded receiver log; with `hostDevice` a real receiver on
+// a host serial device talks instead (for real-time runs).
+struct GpsProfile {
+    std::string port = "COM4:";
+    std::vector<GpsWaypoint> route = {
+        {37.5759, 126.9769, 40}, {37.5665, 126.9780, 50}, {37.5598, 126.9753, 30}, {37.5547, 126.9707, 45}};
+    bool loop = true;        // the route or the log over and over
+    int satellites = 8;      // in the fix, 0 to 12 (below 3: no fix)
+    double altitude = 38.0;  // metres
+    std::string replay;      // a host file
+    std::string hostDevice;  // a host terminal device such as /dev/ttyUSB0
+    bool operator==(const GpsProfile&) const = default;
+};
+
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
 constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
 
@@ -62,6 +79,7 @@ struct DeviceProfile {
     std::vector<Volume> volumes = {Volume{"Storage Card", 2 * kGigabyte, true, ""}};
     std::optional<LocalDateTime> startTime;  // local time at device time 0; none: the host's
     std::vector<std::string> languages = {"English", "Korean"};
+    std::optional<GpsProfile> gps = GpsProfile{};  // none: the handset has no GPS receiver
     bool operator==(const DeviceProfile&) const = default;
 };
 
@@ -70,7 +88,8 @@ DeviceProfile DefaultProfile();
 
 // Parses the text of a profile file; `fileName` only names it in the error.
 bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error);
-// Reads and parses the profile file at `path`.
+// Reads and parses the profile file at `path`; a relative `gps.replay` is
+// taken from the profile file's folder.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
 
 // The profile's volume of that name (compared without case); null if none.

@@ -23,6 +23,8 @@ constexpr std::size_t kMaxNameChars = 64;
 constexpr std::size_t kMaxPowerStateChars = 64;
 constexpr std::size_t kMaxDescriptionChars = 4096;
 constexpr std::int64_t kMaxCoordinate = 32767;
+constexpr int kDefaultGarbageBytes = 64;
+constexpr std::int64_t kMaxGarbageBytes = 4096;
 
 // An event as read, before a press becomes its two halves.
 struct Draft {
@@ -229,6 +231,12 @@ std::vector<Field> AnswerFields(Draft& d)
     return {Field{"answer", true, [answer](const Value& v, Path path, std::string* e) { return ReadAnswer(v, path, answer, e); }}};
 }
 
+std::vector<Field> GarbageFields(Draft& d)
+{
+    d.event.garbageBytes = kDefaultGarbageBytes;
+    return {IntField("bytes", false, 1, kMaxGarbageBytes, &d.event.garbageBytes)};
+}
+
 // The exit button's command.
 void SetEndMessage(ScenarioEvent* e)
 {
@@ -270,6 +278,9 @@ constexpr EventKindRow kKinds[] = {
     {"rotation", EventKind::Rotation, RotationFields, false},
     {"message_box", EventKind::MessageBoxAnswer, AnswerFields, false},
     {"dialog_command", EventKind::DialogCommand, DialogCommandFields, false},
+    {"gps_fix_lost", EventKind::GpsFixLost, NoFields, false},
+    {"gps_fix_back", EventKind::GpsFixBack, NoFields, false},
+    {"gps_garbage", EventKind::GpsGarbage, GarbageFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 

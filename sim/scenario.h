@@ -1,8 +1,8 @@
 // A scenario: what happens to the simulated phone from outside, at given
 // device times: messages posted or sent to the program's windows, commands,
 // touches and keys, storage cards coming and going, phone calls, power
-// transitions, rotation, answers to message boxes, commands to dialogs, and
-// the end of the run.
+// transitions, rotation, answers to message boxes, commands to dialogs, the
+// GPS receiver's sky and noise on its line, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
 // sorted by time; events at equal times keep their file order. A "tap" or
@@ -39,6 +39,9 @@ enum class EventKind {
     Rotation,          // display orientation becomes `rotation`
     MessageBoxAnswer,  // the next message box returns `answer`
     DialogCommand,     // WM_COMMAND to the topmost open dialog: msg, wParam = id
+    GpsFixLost,        // the GPS receiver loses the sky (a tunnel): its reports carry no fix
+    GpsFixBack,        // it sees the sky again
+    GpsGarbage,        // `garbageBytes` bytes of noise on the GPS line
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
@@ -67,6 +70,7 @@ struct ScenarioEvent {
     int batteryPercent = 0;
     int rotation = 0;
     int answer = 0;
+    int garbageBytes = 0;
     bool operator==(const ScenarioEvent&) const = default;
 };
 

@@ -12,6 +12,7 @@
 #include "platform/sync.h"
 #include "platform/trace.h"
 #include "platform/window.h"
+#include "sim/gps_setup.h"
 #include "sim/symbols.h"
 
 namespace sim {
@@ -141,6 +142,9 @@ void PerformScenarioEvent(const ScenarioEvent& e)
             os::PlatformLog("scenario event %zu: no dialog to take command %u", e.source, static_cast<unsigned>(e.wParam));
         }
         break;
+    case EventKind::GpsFixLost: Check(SetGpsSkyVisible(false), e, "GPS sky"); break;
+    case EventKind::GpsFixBack: Check(SetGpsSkyVisible(true), e, "GPS sky"); break;
+    case EventKind::GpsGarbage: Check(SendGpsGarbage(static_cast<std::size_t>(e.garbageBytes)), e, "GPS noise"); break;
     }
 }
 

@@ -39,6 +39,7 @@ protected:
         PlatformTest::SetUp();
         os::sim::ClearMessageBoxHistory();
         os::sim::ClearMessageBoxAnswers();
+        os::sim::ResetShell();
         g_destroying = false;
         g_touchEnabled = false;
         g_rotationAlert = false;

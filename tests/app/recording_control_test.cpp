@@ -173,11 +173,30 @@ TEST_F(RecordingControlTest, TheGpsScreenStartsAndStopsItsLog)
 {
     CMD_Run(hwnd, 1);
     Command(IDM_REC_START);
-    EXPECT_TRUE(IsFolder(std::string(App()->storage.TimeFolder.View()) + "\\GPS"));
+    const std::string gpsFolder = std::string(App()->storage.TimeFolder.View()) + "\\GPS";
+    EXPECT_TRUE(IsFolder(gpsFolder));
     EXPECT_EQ(App()->screens[1].active, 1);
+    RunFor(3500);
     Command(IDM_REC_STOP);
     EXPECT_EQ(App()->screens[1].active, 0);
-    EXPECT_TRUE(Has("GpsLogStop: GPS log not built yet"));
+
+    os::WIN32_FIND_DATAW found;
+    os::HANDLE find = os::FindFirstFileW((gpsFolder + "\\*.gps").c_str(), &found);
+    ASSERT_NE(find, os::INVALID_HANDLE_VALUE);
+    os::FindClose(find);
+    std::string bytes(found.nFileSizeLow, '\0');
+    os::HANDLE file = os::CreateFileW((gpsFolder + "\\" + found.cFileName).c_str(), os::GENERIC_READ, 0, nullptr,
+                                      os::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, os::INVALID_HANDLE_VALUE);
+    os::DWORD read = 0;
+    os::ReadFile(file, bytes.data(), static_cast<os::DWORD>(bytes.size()), &read, nullptr);
+    os::CloseHandle(file);
+    ASSERT_GE(bytes.size(), 260u + 3 * 316u) << "a record a second from the simulated receiver";
+    EXPECT_EQ((bytes.size() - 260) % 316, 0u);
+    EXPECT_EQ(bytes.substr(0, 8), "PGPSSTRT");
+    EXPECT_EQ(bytes.substr(bytes.size() - 8), "PGPSFEND");
+    const auto count = static_cast<uint32_t>(static_cast<uint8_t>(bytes[192]) | static_cast<uint8_t>(bytes[193]) << 8);
+    EXPECT_EQ(count, (bytes.size() - 260) / 316);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/registry_sim.h"
 #include "platform/trace.h"
 #include "platform/window.h"
+#include "sim/gps_setup.h"
 #include "sim/launcher.h"
 #include "sim/scenario_runner.h"
 #include "tests/support/platform_fixture.h"
@@ -40,6 +41,7 @@ protected:
 
     void TearDown() override
     {
+        sim::DisconnectGps();
         os::sim::CloseRegistry();
         PlatformTest::TearDown();
     }
@@ -108,9 +110,39 @@ TEST_F(StartupTest, PlainRunBringsModulesUpAndDownInOrder)
     EXPECT_TRUE(InOrder(kStartup)) << testing::PrintToString(Lines());
     EXPECT_TRUE(InOrder(kOrderlyShutdown)) << testing::PrintToString(Lines());
     EXPECT_TRUE(Has("Exit PowerNotificationThread"));
-    EXPECT_TRUE(Has("SerialOpen(COM1:, 115200): GPS reader not built yet"));
+    EXPECT_TRUE(Has("SerialOpen(COM1:, 115200): cannot open the port, error 123")) << testing::PrintToString(Lines());
+    // The handset's receiver is read from the end of start-up to the destroy sequence.
+    EXPECT_TRUE(InOrder({"InvalidateRect", "GpsInit", "Start OnDestroyProc", "GpsDeinit", "MEMO_DeInit"}))
+        << testing::PrintToString(Lines());
+    for (const auto& box : os::sim::MessageBoxHistory()) {
+        EXPECT_NE(box.type & 0xFu, os::MB_YESNO) << "no question about GPS: " << box.text;
+    }
     EXPECT_FALSE(os::IsWindow(g_hAccSmsCancelWindow));
     EXPECT_FALSE(os::IsWindow(g_hAlertWindow));
+}
+
+TEST_F(StartupTest, WithoutGpsTheUserMayStillRecord)
+{
+    profile.gps.reset();
+    sim::ScenarioEvent no;
+    no.kind = sim::EventKind::MessageBoxAnswer;
+    no.answer = os::IDNO;
+    // While capture cannot start, its error box comes first and takes one answer.
+    scenario.events.push_back(no);
+    scenario.events.push_back(no);
+    EndAt(5000);
+    Run();
+    EXPECT_EQ(exitCode, 0);
+    std::vector<os::sim::MessageBoxRecord> questions;
+    for (const auto& box : os::sim::MessageBoxHistory()) {
+        if ((box.type & 0xFu) == os::MB_YESNO) questions.push_back(box);
+    }
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].caption, "Ardvane");
+    EXPECT_EQ(questions[0].answer, os::IDNO);
+    EXPECT_TRUE(InOrder({"GpsInit: no GPS", "GpsInit failed: recording without GPS", "CMD_Run cmdMode=7",
+                         "GpsDeinit", "End OnDestroyProc"}))
+        << testing::PrintToString(Lines());
 }
 
 TEST_F(StartupTest, PowerLossSkipsItsThreeTracesAndKeepsTheSmsPopup)
@@ -118,8 +150,8 @@ TEST_F(StartupTest, PowerLossSkipsItsThreeTracesAndKeepsTheSmsPopup)
     EndAt(5000, 1911);
     Run();
     EXPECT_EQ(exitCode, 0);
-    EXPECT_TRUE(InOrder({"MOV_DeInit", "LST_DeInit", "CLoseMsqQueue", "CMD_Deinit", "SetWindowLong NULL",
-                         "---->end kestrava program"}));
+    EXPECT_TRUE(InOrder({"GpsDeinit", "MOV_DeInit", "LST_DeInit", "CLoseMsqQueue", "CMD_Deinit",
+                         "SetWindowLong NULL", "---->end kestrava program"}));
     EXPECT_FALSE(Has("Start OnDestroyProc"));
     EXPECT_FALSE(Has("MEMO_DeInit"));
     EXPECT_FALSE(Has("End OnDestroyProc"));

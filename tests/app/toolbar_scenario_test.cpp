@@ -61,6 +61,13 @@ TEST_F(ToolbarScenario, ButtonsKeysAndOtherProcessesReachTheRecorder)
             << request;
     }
     EXPECT_FALSE(Contains(trace, "ran 00:01:00")) << "the back key ended it";
+    // 10437 opens the serial reader again, as start-up did; this handset has no "COM1:".
+    std::size_t opens = 0;
+    for (std::size_t at = trace.find("SerialOpen(COM1:, 115200)"); at != std::string::npos;
+         at = trace.find("SerialOpen(COM1:, 115200)", at + 1)) {
+        ++opens;
+    }
+    EXPECT_EQ(opens, 2u) << trace;
 
     // The toggles flipped from their defaults and the levels went from 6 down once and up twice.
     const std::string registry = ReadWholeFile(root + "/registry.json");

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 const std::string kSourceDir = KESTRAVA_SOURCE_DIR;
@@ -147,7 +151,7 @@ TEST(DeviceProfile, ContentErrorsNameTheField)
         {"[]", "p.json: top level: expected an object"},
         {R"({"modle": "x"})",
          "p.json: modle: unknown key (expected one of: description, screen, rotation, autoOrientation, model, "
-         "manufacturer, totalMemory, freeMemory, volumes, startTime, languages)"},
+         "manufacturer, totalMemory, freeMemory, volumes, startTime, languages, gps)"},
         {R"({"screen": {"width": 800, "hieght": 480}})",
          "p.json: screen.hieght: unknown key (expected one of: width, height)"},
         {R"({"screen": {"width": 800}})", "p.json: screen: missing key \"height\""},
@@ -204,6 +208,88 @@ TEST(DeviceProfile, FindsVolumesWithoutCase)
     ASSERT_NE(sim::FindVolume(p, "storage card"), nullptr);
     EXPECT_EQ(sim::FindVolume(p, "storage card")->name, "Storage Card");
     EXPECT_EQ(sim::FindVolume(p, "Storage"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceProfileGps, BuiltInReceiverDrivesALoopOnCom4)
+{
+    const sim::DeviceProfile p = sim::DefaultProfile();
+    ASSERT_TRUE(p.gps.has_value());
+    EXPECT_EQ(p.gps->port, "COM4:");
+    EXPECT_GE(p.gps->route.size(), 2u);
+    EXPECT_TRUE(p.gps->loop);
+    EXPECT_EQ(p.gps->satellites, 8);
+    EXPECT_TRUE(p.gps->replay.empty());
+    EXPECT_TRUE(p.gps->hostDevice.empty());
+}
+
+TEST(DeviceProfileGps, SectionReplacesTheBuiltInReceiverKeyByKey)
+{
+    sim::DeviceProfile p = MustParse(R"({"gps": {
+        "port": "GPD1:",
+        "route": [{"lat": -33.8568, "lon": 151.2153, "speed": 60}, {"lat": -33.8523, "lon": -151.2108}],
+        "loop": false,
+        "satellites": 4,
+        "altitude": -12.5
+    }})");
+    ASSERT_TRUE(p.gps.has_value());
+    EXPECT_EQ(p.gps->port, "GPD1:");
+    ASSERT_EQ(p.gps->route.size(), 2u);
+    EXPECT_EQ(p.gps->route[0], (sim::GpsWaypoint{-33.8568, 151.2153, 60}));
+    EXPECT_EQ(p.gps->route[1], (sim::GpsWaypoint{-33.8523, -151.2108, 50})) << "speed left out: 50 km/h";
+    EXPECT_FALSE(p.gps->loop);
+    EXPECT_EQ(p.gps->satellites, 4);
+    EXPECT_EQ(p.gps->altitude, -12.5);
+
+    p = MustParse(R"({"gps": {"replay": "drive.log"}})");
+    EXPECT_EQ(p.gps->replay, "drive.log");
+    EXPECT_EQ(p.gps->route, sim::DefaultProfile().gps->route);
+    p = MustParse(R"({"gps": {"hostDevice": "/dev/ttyUSB0"}})");
+    EXPECT_EQ(p.gps->hostDevice, "/dev/ttyUSB0");
+    EXPECT_FALSE(MustParse(R"({"gps": null})").gps.has_value()) << "null: a handset without GPS";
+}
+
+TEST(DeviceProfileGps, ContentErrorsNameTheField)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"gps": {"port": "COM 4:"}})",
+         "p.json: gps.port: expected a port name such as \"COM4:\" (letters and digits, then a colon)"},
+        {R"({"gps": {"port": "COM4"}})",
+         "p.json: gps.port: expected a port name such as \"COM4:\" (letters and digits, then a colon)"},
+        {R"({"gps": {"port": "COM4567890123456:"}})", "p.json: gps.port: longer than 15 characters"},
+        {R"({"gps": {"route": []}})", "p.json: gps.route: at least one waypoint is needed"},
+        {R"({"gps": {"route": [{"lat": 91, "lon": 0}]}})", "p.json: gps.route[0].lat: out of range: must be from -90 to 90"},
+        {R"({"gps": {"route": [{"lat": 0, "lon": 0}, {"lat": 0}]}})", "p.json: gps.route[1]: missing key \"lon\""},
+        {R"({"gps": {"route": [{"lat": 0, "lon": "east"}]}})", "p.json: gps.route[0].lon: expected a number from -180 to 180"},
+        {R"({"gps": {"route": [{"lat": 0, "lon": 0, "speed": 0}]}})",
+         "p.json: gps.route[0].speed: out of range: must be from 1 to 400"},
+        {R"({"gps": {"route": [{"lat": 0, "lon": 0, "kmh": 5}]}})",
+         "p.json: gps.route[0].kmh: unknown key (expected one of: lat, lon, speed)"},
+        {R"({"gps": {"satellites": 13}})", "p.json: gps.satellites: out of range: must be from 0 to 12"},
+        {R"({"gps": {"replay": "a.log", "hostDevice": "/dev/ttyS0"}})",
+         "p.json: gps.hostDevice: give either replay or hostDevice, not both"},
+        {R"({"gps": true})", "p.json: gps: expected an object"},
+    };
+    for (const auto& [text, error] : cases) {
+        EXPECT_EQ(ParseError(text), error);
+    }
+}
+
+TEST(DeviceProfileGps, RelativeReplayIsTakenFromTheProfilesFolder)
+{
+    testing_support::TempFolder folder;
+    const std::string path = folder.Path() + "/phone.json";
+    sim::DeviceProfile p;
+    std::string error;
+    std::ofstream(path) << R"({"gps": {"replay": "logs/drive.log"}})";
+    ASSERT_TRUE(sim::LoadProfile(path, &p, &error)) << error;
+    EXPECT_EQ(p.gps->replay, folder.Path() + "/logs/drive.log");
+    std::ofstream(path) << R"({"gps": {"replay": "/data/drive.log"}})";
+    ASSERT_TRUE(sim::LoadProfile(path, &p, &error)) << error;
+    EXPECT_EQ(p.gps->replay, "/data/drive.log");
 }
 
 }  // namespace

@@ -87,7 +87,11 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
         {"at": "18s", "do": "message_box", "answer": "cancel"},
         {"at": "19s", "do": "message_box", "answer": 6},
         {"at": "20s", "do": "dialog_command", "id": "IDCANCEL"},
-        {"at": "0:00:21", "do": "end"}
+        {"at": "21s", "do": "gps_fix_lost"},
+        {"at": "22s", "do": "gps_fix_back"},
+        {"at": "23s", "do": "gps_garbage"},
+        {"at": "24s", "do": "gps_garbage", "bytes": 4096},
+        {"at": "0:00:25", "do": "end"}
       ]
     })");
     using K = sim::EventKind;
@@ -135,7 +139,11 @@ TEST(Scenario, EveryKindOfEventParsesIntoItsRecord)
     sim::ScenarioEvent& dialog = add(K::DialogCommand);
     dialog.msg = os::WM_COMMAND;
     dialog.wParam = 2;
-    expected.push_back(ExitButton(21'000, expected.size()));
+    add(K::GpsFixLost);
+    add(K::GpsFixBack);
+    add(K::GpsGarbage).garbageBytes = 64;
+    add(K::GpsGarbage).garbageBytes = 4096;
+    expected.push_back(ExitButton(25'000, expected.size()));
     ASSERT_EQ(s.events.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(s.events[i], expected[i]) << "event " << i;
@@ -212,7 +220,7 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
         {WithEvent(R"({"at": 1, "do": "explode"})"),
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
-         "power_info, rotation, message_box, dialog_command, end)"},
+         "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
@@ -252,6 +260,10 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].lParam: unknown key (expected one of: at, do, id)"},
         {WithEvent(R"({"at": 1, "do": "dialog_command", "id": 65536})"),
          "s.json: events[1].id: out of range: must be from 0 to 65535"},
+        {WithEvent(R"({"at": 1, "do": "gps_garbage", "bytes": 0})"),
+         "s.json: events[1].bytes: out of range: must be from 1 to 4096"},
+        {WithEvent(R"({"at": 1, "do": "gps_fix_lost", "for": "10s"})"),
+         "s.json: events[1].for: unknown key (expected one of: at, do)"},
         {WithEvent(R"({"at": 1, "do": "end", "at": 2})"), "s.json: events[1].at: key given twice"},
         {WithEvent(R"({"at": "2562047788h", "do": "tap", "x": 1, "y": 1, "hold": "1h"})"),
          "s.json: events[1].hold: the release would come after the latest device time"},
