@@ -62,7 +62,8 @@ int PostToRunningInstance(const Options& options)
 bool LoadInputs(const Options& options, DeviceProfile* profile, Scenario* scenario, std::string* error)
 {
     *profile = DefaultProfile();
-    *scenario = DefaultScenario();
+    // The built-in scenario's end at one minute is the default length of a run; --for sets another.
+    *scenario = options.runForMs ? Scenario{} : DefaultScenario();
     if (!options.profilePath.empty() && !LoadProfile(options.profilePath, profile, error)) return false;
     if (!options.scenarioPath.empty() && !LoadScenario(options.scenarioPath, scenario, error)) return false;
     const std::string scenarioName = options.scenarioPath.empty() ? "built-in scenario" : options.scenarioPath;

@@ -163,3 +163,16 @@ TEST_F(OtherProcess, ASecondLaunchActivatesTheFirstInstanceAndExitsWithoutAWindo
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Launcher, ForSetsTheLengthOfARunWithoutAScenario)
+{
+    testing_support::TempFolder folder;
+    const testing_support::ProgramRun run =
+        testing_support::RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "3m"}, folder);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("ran 00:03:00"), std::string::npos) << "not cut short by the built-in minute: " << run.out;
+}
+
+}  // namespace
