@@ -7,17 +7,19 @@
 
 #include "app/winmain.h"
 #include "platform/file.h"
-#include "platform/sync.h"
 #include "platform/registry_sim.h"
 #include "sim/gps_route.h"
 #include "sim/launcher.h"
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
+#include "tests/support/device_file.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tools/gps_log_reader.h"
 
 namespace {
+
+using testing_support::ReadDeviceFile;
 
 constexpr const char* kGpsFolder = "\\Storage Card\\Ardvane\\20090303\\085930\\GPS";
 
@@ -29,18 +31,6 @@ protected:
         PlatformTest::TearDown();
     }
 };
-
-std::string ReadDeviceFile(const std::string& path)
-{
-    os::HANDLE file = os::CreateFileW(path.c_str(), os::GENERIC_READ, 0, nullptr, os::OPEN_EXISTING, 0, nullptr);
-    if (file == os::INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char chunk[4096];
-    os::DWORD got = 0;
-    while (os::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got != 0) bytes.append(chunk, got);
-    os::CloseHandle(file);
-    return bytes;
-}
 
 // Device milliseconds at a record's UTC time: the receiver keeps the phone's clock, which starts at 08:59:30.
 std::int64_t DeviceMsOf(const GpsFix& fix)

@@ -20,6 +20,7 @@
 #include "sensing/gps_acquisition.h"
 #include "sensing/gps_update.h"
 #include "tests/sensing/nmea_test_support.h"
+#include "tests/support/device_file.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/temp_folder.h"
 
@@ -93,18 +94,7 @@ protected:
 
     GpsState& Gps() { return app_->gps; }
 
-    // The bytes of a device file, or "<none>".
-    static std::string ReadDeviceFile(const std::string& path)
-    {
-        os::HANDLE file = os::CreateFileW(path.c_str(), os::GENERIC_READ, 0, nullptr, os::OPEN_EXISTING, 0, nullptr);
-        if (file == os::INVALID_HANDLE_VALUE) return "<none>";
-        std::string bytes;
-        char chunk[4096];
-        os::DWORD got = 0;
-        while (os::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got != 0) bytes.append(chunk, got);
-        os::CloseHandle(file);
-        return bytes;
-    }
+    static std::string ReadDeviceFile(const std::string& path) { return testing_support::ReadDeviceFile(path); }
 
     template <typename T>
     static T At(const std::string& bytes, std::size_t offset)
