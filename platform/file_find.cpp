@@ -59,24 +59,9 @@ using namespace detail::fs;
 
 HANDLE FindFirstFileW(const char* pattern, WIN32_FIND_DATAW* data)
 {
-    if (data == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_SUCCESS;
-    {
-        State& state = TheState();
-        std::lock_guard lock(state.mutex);
-        std::vector<WIN32_FIND_DATAW> found;
-        error = Search(state, pattern, &found);
-        if (error == ERROR_SUCCESS) {
-            *data = found.front();
-            handle = AddFind(state, std::move(found));
-        }
-    }
-    Finish(error);
-    return handle;
+    return StartSearch(data, [pattern](const State& state, std::vector<WIN32_FIND_DATAW>* found) {
+        return Search(state, pattern, found);
+    });
 }
 
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data) { return TakeNext(find, data); }

@@ -151,6 +151,32 @@ template <typename T>
 BOOL TakeNext(HANDLE search, T* out);
 template <typename T>
 BOOL CloseFind(HANDLE search);
+// Starts a search: `build` fills the entries under the state's lock; the
+// first one goes to *out and the rest stay with the returned handle. No
+// entries is ERROR_NO_MORE_ITEMS unless `build` reported an error of its own.
+template <typename T, typename Build>
+HANDLE StartSearch(T* info, Build build)
+{
+    if (info == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SUCCESS;
+    {
+        State& state = TheState();
+        std::lock_guard lock(state.mutex);
+        std::vector<T> entries;
+        error = build(state, &entries);
+        if (error == ERROR_SUCCESS && entries.empty()) error = ERROR_NO_MORE_ITEMS;
+        if (error == ERROR_SUCCESS) {
+            *info = entries.front();
+            handle = AddFind(state, std::move(entries));
+        }
+    }
+    Finish(error);
+    return handle;
+}
 
 // Volume space (file_space.cpp).
 bool Tracked(const VolumePtr& volume);

@@ -20,30 +20,6 @@ PARTINFO PartitionOf(const Volume& volume)
     return PARTINFO{"Part00", "FATFS", volume.name, PARTITION_ATTRIBUTE_MOUNTED};
 }
 
-template <typename T, typename Build>
-HANDLE StartSearch(T* info, Build build)
-{
-    if (info == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_SUCCESS;
-    {
-        State& state = TheState();
-        std::lock_guard lock(state.mutex);
-        std::vector<T> entries;
-        error = build(state, &entries);
-        if (error == ERROR_SUCCESS && entries.empty()) error = ERROR_NO_MORE_ITEMS;
-        if (error == ERROR_SUCCESS) {
-            *info = entries.front();
-            handle = AddFind(state, std::move(entries));
-        }
-    }
-    Finish(error);
-    return handle;
-}
-
 }  // namespace
 }  // namespace os::detail::fs
 
