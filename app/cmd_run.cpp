@@ -5,7 +5,7 @@
 #include "app/app_state.h"
 #include "app/messages.h"
 #include "app/recording_control.h"
-#include "platform/resource.h"
+#include "app/resource_text.h"
 #include "platform/shell.h"
 #include "platform/trace.h"
 #include "recorder/mov.h"
@@ -154,7 +154,7 @@ void SetScreenTitle(os::HWND hwnd)
     if (app == nullptr) return;
     std::string title;
     if (app->cmdMode == 2) {
-        os::LoadStringW(g_hResourceLibrary, kCameraScreenTitle, &title, 100);
+        title = ResourceText(kCameraScreenTitle);
     } else if (app->cmdMode < static_cast<uint32_t>(kScreenCount)) {
         title = std::string(app->screens[app->cmdMode].title.View());
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/resource_text.h"
 #include "app/cmd_run.h"
 #include "app/display_state.h"
 #include "app/lst.h"
@@ -31,18 +32,11 @@ constexpr os::UINT kCaptureDeviceError = 1065;
 constexpr os::DWORD kFullScreenFlags = 24;
 constexpr uint64_t kSmallVolumeBytes = 1073741824ULL;
 
-std::string Text(os::UINT id)
-{
-    std::string text;
-    os::LoadStringW(g_hResourceLibrary, id, &text, 100);
-    return text;
-}
-
 void ChooseStorage(os::HWND hwnd, EventRecorderApp* app)
 {
     bool enoughSpace = false;
     if (!CheckStorageCard(hwnd, &enoughSpace) && !SelectOtherMountedVolume(hwnd)) {
-        os::MessageBoxW(os::GetForegroundWindow(), Text(kNoStorageCard).c_str(), kAppTitle, os::MB_ICONERROR);
+        os::MessageBoxW(os::GetForegroundWindow(), ResourceText(kNoStorageCard).c_str(), kAppTitle, os::MB_ICONERROR);
         os::Trace("WM_CLOSE Msg Send by Kestrava 1\r\n");
         os::PostMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
     }
@@ -116,7 +110,7 @@ int OnInitProc(os::HWND hwnd)
     CMD_Run(hwnd, 4);
     os::InvalidateRect(hwnd, nullptr, os::TRUE);
     os::Trace("InvalidateRect");
-    if (app->captureDeviceError) ShowScreenMessage(hwnd, Text(kCaptureDeviceError).c_str(), 0xFFFFFFFF, 0, -1);
+    if (app->captureDeviceError) ShowScreenMessage(hwnd, ResourceText(kCaptureDeviceError).c_str(), 0xFFFFFFFF, 0, -1);
     StartStorageMaintenanceThread(hwnd);
     MOV_ApplyCameraSettings(hwnd);
     // Recording does not depend on GPS: when the user declines to go on

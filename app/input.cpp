@@ -3,7 +3,7 @@
 #include "app/app_state.h"
 #include "app/cmd_run.h"
 #include "app/messages.h"
-#include "platform/resource.h"
+#include "app/resource_text.h"
 #include "platform/shell.h"
 #include "platform/trace.h"
 #include "platform/window.h"
@@ -39,8 +39,7 @@ os::RECT ClientRect(os::HWND hwnd)
 
 bool IsVideoSizeConfirm(const ScreenMessage& message)
 {
-    std::string confirm;
-    os::LoadStringW(g_hResourceLibrary, kVideoSizeConfirm, &confirm, 100);
+    const std::string confirm = ResourceText(kVideoSizeConfirm);
     return !confirm.empty() && message.text.View() == confirm;
 }
 

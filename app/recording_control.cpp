@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/resource_text.h"
 #include "app/cmd_run.h"
 #include "app/main_window.h"
 #include "app/messages.h"
@@ -11,7 +12,6 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
-#include "platform/resource.h"
 #include "platform/trace.h"
 #include "recorder/mov.h"
 #include "sensing/gps_log.h"
@@ -28,13 +28,6 @@ constexpr os::UINT kStorageFull = 18;
 constexpr os::UINT kVolumeTooSmall = 1280;
 constexpr os::UINT kQuotaUnmet = 1281;
 constexpr os::UINT kNoStorageCard = 26;
-
-std::string Text(os::UINT id)
-{
-    std::string text;
-    os::LoadStringW(g_hResourceLibrary, id, &text, 100);
-    return text;
-}
 
 void Repaint(os::HWND hwnd)
 {
@@ -120,7 +113,7 @@ void StartCaptureAndRecording(os::HWND hwnd)
     }
     if (!MOV_Prepare(hwnd, kStreamAudioVideo, app->RecordMode)) {
         app->cmdMode = 4;
-        os::MessageBoxW(os::GetForegroundWindow(), Text(kCaptureFailed).c_str(), kAppTitle, os::MB_ICONERROR);
+        os::MessageBoxW(os::GetForegroundWindow(), ResourceText(kCaptureFailed).c_str(), kAppTitle, os::MB_ICONERROR);
         return;
     }
     app->captureRunning = 1;
@@ -238,7 +231,7 @@ void CheckRecordingVolume(os::HWND hwnd)
     if (!present) {
         if (app->cmdMode == 1) GpsLogStop(hwnd, 1);
         if (app->cmdMode == 4) MOV_Stop(hwnd, 0, 1);
-        os::MessageBoxW(os::GetForegroundWindow(), Text(kNoStorageCard).c_str(), kAppTitle, os::MB_ICONERROR);
+        os::MessageBoxW(os::GetForegroundWindow(), ResourceText(kNoStorageCard).c_str(), kAppTitle, os::MB_ICONERROR);
         HideWaitCursor();
         os::Trace("WM_CLOSE Msg Send by Kestrava 3\r\n");
         os::PostMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);

@@ -1,11 +1,9 @@
 // The on-screen message: the text the main screen shows over the picture,
 // ended by timer 9, by a touch, or by the next message.
-#include <string>
-
 #include "app/app_state.h"
 #include "app/cmd_run.h"
+#include "app/resource_text.h"
 #include "app/timers.h"
-#include "platform/resource.h"
 #include "platform/window.h"
 
 void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int style, int kind)
@@ -31,7 +29,5 @@ void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int 
 
 void ShowResourceMessage(os::HWND hwnd, os::UINT id)
 {
-    std::string text;
-    os::LoadStringW(g_hResourceLibrary, id, &text, 100);
-    ShowScreenMessage(hwnd, text.c_str(), kNoTimeout, 0, -1);
+    ShowScreenMessage(hwnd, ResourceText(id).c_str(), kNoTimeout, 0, -1);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/resource_text.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/popups.h"
@@ -49,9 +50,7 @@ int RunMessageLoop()
     os::MEMORYSTATUS memory;
     os::GlobalMemoryStatus(&memory);
     if (memory.dwAvailPhys < kMinimumFreeMemory) {
-        std::string text;
-        os::LoadStringW(g_hResourceLibrary, kLowMemoryText, &text, 100);
-        os::MessageBoxW(nullptr, text.c_str(), kAppTitle, os::MB_ICONWARNING);
+        os::MessageBoxW(nullptr, ResourceText(kLowMemoryText).c_str(), kAppTitle, os::MB_ICONWARNING);
         // Without the loop the window would outlive the program with its
         // state and its worker: destroying it runs the destroy sequence.
         os::DestroyWindow(g_hMainWindow);

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "app/resource_text.h"
 #include "platform/clock.h"
 #include "platform/gps_driver.h"
 #include "platform/message_box.h"
@@ -88,9 +89,8 @@ SerialReader* OpenReceiver(GpsState* gps)
 
 bool UserGoesOnWithoutGps()
 {
-    std::string text;
-    os::LoadStringW(g_hResourceLibrary, kGpsUnavailableText, &text, 100);
-    return os::MessageBoxW(os::GetForegroundWindow(), text.c_str(), kAppTitle, os::MB_YESNO) != os::IDNO;
+    return os::MessageBoxW(os::GetForegroundWindow(), ResourceText(kGpsUnavailableText).c_str(), kAppTitle,
+                           os::MB_YESNO) != os::IDNO;
 }
 
 }  // namespace
