@@ -20,11 +20,6 @@ constexpr os::UINT kRecordHotKeyVk = 14;
 constexpr os::UINT kCameraScreenTitle = 1067;
 constexpr uint32_t kMaxDetectLevel = 9;
 
-void Repaint(os::HWND hwnd)
-{
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
-}
-
 // The camera screen's contrast steps: 0, 1 and 5.
 uint32_t ContrastUp(uint32_t level)
 {
@@ -59,7 +54,7 @@ void ShowMenuScreen(os::HWND hwnd, EventRecorderApp* app)
     for (int entry : {6, 7, 14, 15}) app->screens[entry].visible = 1;
     app->screens[app->settings.EnablePlaySound == 1 ? 10 : 11].visible = 1;
     app->screens[app->settings.DisableRecordAudio == 1 ? 13 : 12].visible = 1;
-    Repaint(hwnd);
+    RequestRepaint(hwnd);
 }
 
 // What the mode stands for, once it is current; false when the run ends
@@ -95,26 +90,26 @@ bool RunMode(os::HWND hwnd, EventRecorderApp* app, int mode)
     case 10: case 11:
         app->cmdMode = 4;
         SetSetting(hwnd, app, &RecorderSettings::EnablePlaySound, mode == 10 ? 0 : 1);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 12: case 13:
         app->cmdMode = 4;
         SetSetting(hwnd, app, &RecorderSettings::DisableRecordAudio, mode == 12 ? 1 : 0);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 14: case 15:
         app->cmdMode = app->previousMode;
         StepDetectLevels(hwnd, app, mode == 14 ? 1 : -1);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 16:
         app->cmdMode = 4;
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 17:
         PrepareSensitivityScreen(hwnd);
         app->cmdMode = 3;
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 18:
         app->cmdMode = 3;
@@ -132,13 +127,13 @@ bool RunMode(os::HWND hwnd, EventRecorderApp* app, int mode)
         app->cmdMode = 2;
         MOV_SetStabilization(hwnd, mode == 23);
         SetSetting(hwnd, app, &RecorderSettings::StabilizationOnOff, mode == 23 ? 1 : 0);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     case 25: case 26:
         app->cmdMode = 2;
         MOV_SetWDR(hwnd, mode == 25);
         SetSetting(hwnd, app, &RecorderSettings::WDROnOff, mode == 25 ? 1 : 0);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
         break;
     default:
         break;

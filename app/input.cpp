@@ -10,6 +10,7 @@
 #include "recorder/mov.h"
 #include "sensing/event_detection.h"
 #include "settings/settings_store.h"
+#include "ui/main_screen.h"
 #include "ui/popup_layout.h"
 
 namespace {
@@ -91,7 +92,7 @@ void OnButtonDown(os::HWND hwnd, int x, int y)
     }
     if (app->message.shown) app->message.pressedButton = PopupButtonAt(ClientRect(hwnd), app->message.kind, x, y);
     if (!hit && InEmergencyArea(static_cast<int>(app->cmdMode), x, y)) app->emergencyPressed = 1;
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+    RequestRepaint(hwnd);
 }
 
 void OnButtonUp(os::HWND hwnd, int x, int y)
@@ -105,7 +106,7 @@ void OnButtonUp(os::HWND hwnd, int x, int y)
         ConfirmVideoSize(hwnd, app);
     }
     if (message.shown && message.kind != -1) ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+    RequestRepaint(hwnd);
     if (released >= 1) {
         os::SendMessageW(hwnd, os::WM_COMMAND, IDM_BUTTON, released);
     } else if (app->emergencyPressed && app->RecordMode == kRecordContinuous && app->cmdMode != 8 &&
@@ -126,7 +127,7 @@ void OnKeyDown(os::HWND hwnd, os::UINT vk)
             break;
         }
     }
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+    RequestRepaint(hwnd);
 }
 
 void OnKeyUp(os::HWND hwnd, os::UINT vk, os::LPARAM)

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/resource_text.h"
 #include "app/cmd_run.h"
 #include "app/main_window.h"
 #include "app/messages.h"
+#include "app/resource_text.h"
 #include "app/timers.h"
 #include "app/wait_cursor.h"
 #include "platform/clock.h"
@@ -20,6 +20,7 @@
 #include "storage/folder_layout.h"
 #include "storage/space_management.h"
 #include "storage/volume_select.h"
+#include "ui/main_screen.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ constexpr os::UINT kStorageFull = 18;
 constexpr os::UINT kVolumeTooSmall = 1280;
 constexpr os::UINT kQuotaUnmet = 1281;
 constexpr os::UINT kNoStorageCard = 26;
-
-void Repaint(os::HWND hwnd)
-{
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
-}
 
 uint64_t FileSize(const std::string& path)
 {
@@ -88,7 +84,7 @@ void RunCapture(os::HWND hwnd)
 {
     EventRecorderApp* app = AppFromWindow(hwnd);
     app->captureRunning = 1;
-    Repaint(hwnd);
+    RequestRepaint(hwnd);
     MOV_RunPreview(hwnd);
 }
 
@@ -143,7 +139,7 @@ void OnRecStart(os::HWND hwnd)
     if (mode != 4 || (app->RecordMode == kRecordContinuous && !g_recordingBlocked)) {
         if (mode < kScreenCount) app->screens[mode].active = 1;
     }
-    Repaint(hwnd);
+    RequestRepaint(hwnd);
 }
 
 void OnRecStop(os::HWND hwnd)
@@ -195,7 +191,7 @@ void SplitRecordingFile(os::HWND hwnd)
     const int opened = OpenNextVideoFile(hwnd, app);
     ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
     app->recordingFileStatus = opened ? 0 : 2;
-    Repaint(hwnd);
+    RequestRepaint(hwnd);
     if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);
 }
 
@@ -208,7 +204,7 @@ void OnSettings(os::HWND hwnd)
     if (app->settings.Langauge.View() != language) {
         LoadResourceLibrary();
         LoadScreenTitles(&app->screens, g_hResourceLibrary);
-        Repaint(hwnd);
+        RequestRepaint(hwnd);
     }
     PrepareRecordingRoot(hwnd);
     SetScreenTitle(hwnd);

@@ -5,6 +5,7 @@
 #include "app/resource_text.h"
 #include "app/timers.h"
 #include "platform/window.h"
+#include "ui/main_screen.h"
 
 void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int style, int kind)
 {
@@ -22,7 +23,7 @@ void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int 
     message.style = style;
     message.text.Assign(text);
     message.shown = 1;
-    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+    RequestRepaint(hwnd);
     if (timeoutMs != kNoTimeout) os::SetTimer(hwnd, kMessageTimer, timeoutMs, nullptr);
     os::SetForegroundWindow(hwnd);
 }

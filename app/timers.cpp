@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "platform/window.h"
 #include "sensing/event_detection.h"
+#include "ui/main_screen.h"
 
 void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
 {
@@ -26,7 +27,7 @@ void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
     case kMessageTimer:
         os::KillTimer(hwnd, kMessageTimer);
         ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
-        os::InvalidateRect(hwnd, nullptr, os::FALSE);
+        RequestRepaint(hwnd);
         break;
     case kEventPollTimer:
         EventPoll(hwnd);

@@ -21,6 +21,11 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
     if (hdc == nullptr) os::EndPaint(hwnd, &ps);
 }
 
+void RequestRepaint(os::HWND hwnd)
+{
+    os::InvalidateRect(hwnd, nullptr, os::FALSE);
+}
+
 void PrepareSensitivityScreen(os::HWND)
 {
     // Will lay out the sensitivity screen's gauges.

@@ -10,6 +10,8 @@
 
 // Paints the whole client area; with `hdc` null it begins and ends the paint itself.
 void PaintMainWindow(os::HWND hwnd, os::HDC hdc);
+// Asks for a paint of the whole client area, without erasing the background.
+void RequestRepaint(os::HWND hwnd);
 void PrepareSensitivityScreen(os::HWND hwnd);
 // Fills width x height from the client area's top-left corner with black.
 void ClearPreviewArea(os::HWND hwnd, int width, int height);
