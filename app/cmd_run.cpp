@@ -48,12 +48,11 @@ void SetSetting(os::HWND hwnd, EventRecorderApp* app, uint32_t RecorderSettings:
     WriteSettingDword(hwnd, field);
 }
 
+// The menu shows the toolbar's buttons; its toggles read the settings as exactly 1.
 void ShowMenuScreen(os::HWND hwnd, EventRecorderApp* app)
 {
-    for (ScreenEntry& entry : app->screens) entry.visible = 0;
-    for (int entry : {6, 7, 14, 15}) app->screens[entry].visible = 1;
-    app->screens[app->settings.EnablePlaySound == 1 ? 10 : 11].visible = 1;
-    app->screens[app->settings.DisableRecordAudio == 1 ? 13 : 12].visible = 1;
+    const RecorderSettings& s = app->settings;
+    ActivateMainScreenButtons(&app->screens, s.EnablePlaySound == 1, s.DisableRecordAudio == 1);
     RequestRepaint(hwnd);
 }
 

@@ -12,7 +12,8 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
     if (app != nullptr) {
         os::EnterCriticalSection(&app->screenLock);
         if (app->cmdMode == 4) {
-            ActivateMainScreenButtons(&app->screens, app->settings.EnablePlaySound, app->settings.DisableRecordAudio);
+            const RecorderSettings& s = app->settings;
+            ActivateMainScreenButtons(&app->screens, s.EnablePlaySound != 0, s.DisableRecordAudio != 0);
         }
         os::Trace("PaintMainWindow: drawing not built yet");
         os::LeaveCriticalSection(&app->screenLock);

@@ -63,10 +63,10 @@ void LayoutToolbar(ScreenTable* table)
     }
 }
 
-void ActivateMainScreenButtons(ScreenTable* table, uint32_t enablePlaySound, uint32_t disableRecordAudio)
+void ActivateMainScreenButtons(ScreenTable* table, bool soundOn, bool audioOff)
 {
     for (ScreenEntry& entry : *table) entry.visible = 0;
     for (int entry : {7, 6, 15, 14}) (*table)[entry].visible = 1;
-    (*table)[enablePlaySound != 0 ? 10 : 11].visible = 1;
-    (*table)[disableRecordAudio != 0 ? 13 : 12].visible = 1;
+    (*table)[soundOn ? 10 : 11].visible = 1;
+    (*table)[audioOff ? 13 : 12].visible = 1;
 }

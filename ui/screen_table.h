@@ -34,7 +34,7 @@ os::UINT ScreenTitleId(int entry);
 void LoadScreenTitles(ScreenTable* table, os::HINSTANCE resources);
 
 // The toolbar of the main recording screen: the place of each button, and
-// which of them take part while the main screen shows (the toggle pairs
-// follow EnablePlaySound and DisableRecordAudio).
+// which of them take part: exit, settings, the two sensitivity buttons, and
+// one of each toggle pair (sound off or on, microphone off or on).
 void LayoutToolbar(ScreenTable* table);
-void ActivateMainScreenButtons(ScreenTable* table, uint32_t enablePlaySound, uint32_t disableRecordAudio);
+void ActivateMainScreenButtons(ScreenTable* table, bool soundOn, bool audioOff);
