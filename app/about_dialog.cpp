@@ -3,9 +3,9 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/messages.h"
-#include "platform/dialog.h"
-#include "platform/shell.h"
-#include "platform/window.h"
+#include "platform/windows/dialog.h"
+#include "platform/shell/shell.h"
+#include "platform/windows/window.h"
 
 namespace {
 

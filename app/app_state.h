@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/registry.h"
-#include "platform/shell.h"
-#include "platform/sync.h"
-#include "platform/types.h"
-#include "platform/window.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/shell.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/types.h"
+#include "platform/windows/window.h"
 #include "sensing/gps_state.h"
 #include "settings/recorder_settings.h"
 #include "storage/storage_state.h"

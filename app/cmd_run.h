@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int CMD_Run(os::HWND hwnd, int mode);
 // Leaving a screen mode through the back button (IDM_BUTTON with lParam 0).

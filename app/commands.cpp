@@ -4,9 +4,9 @@
 #include "app/cmd_run.h"
 #include "app/messages.h"
 #include "app/recording_control.h"
-#include "platform/display.h"
-#include "platform/trace.h"
-#include "platform/window.h"
+#include "platform/devices/display.h"
+#include "platform/base/trace.h"
+#include "platform/windows/window.h"
 #include "recorder/mov.h"
 
 namespace {

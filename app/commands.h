@@ -3,7 +3,7 @@
 // the application state exists are ignored.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // False for an id that is none of these: the default procedure handles it.
 bool OnCommandProc(os::HWND hwnd, os::UINT id, os::LPARAM lParam);

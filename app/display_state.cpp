@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "platform/display.h"
-#include "platform/registry.h"
+#include "platform/devices/display.h"
+#include "platform/registry/registry.h"
 
 int GetDisplayRotation(os::DWORD* rotation)
 {

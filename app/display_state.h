@@ -2,7 +2,7 @@
 // phone's call state, as start-up, the main window and shutdown use them.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int GetDisplayRotation(os::DWORD* rotation);
 int SetDisplayRotation(os::DWORD rotation);

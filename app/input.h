@@ -4,7 +4,7 @@
 // emergency area asks for a manual event.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 void OnButtonDown(os::HWND hwnd, int x, int y);
 void OnButtonUp(os::HWND hwnd, int x, int y);

@@ -3,7 +3,7 @@
 // initialisation and the destroy sequences, and its window procedure.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 
 int LoadResourceLibrary();
 int CreateMainWindow(os::HINSTANCE resources, int showCommand);

@@ -1,7 +1,7 @@
 // The program's own window messages and commands.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 
 constexpr os::UINT WM_RECORDER_PHONE_STATE = 10338;
 // The lParam the phone-state notification carries for the call state.

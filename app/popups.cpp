@@ -1,8 +1,8 @@
 #include "app/popups.h"
 
 #include "app/app_state.h"
-#include "platform/shell.h"
-#include "platform/window.h"
+#include "platform/shell/shell.h"
+#include "platform/windows/window.h"
 
 namespace {
 

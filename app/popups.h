@@ -4,7 +4,7 @@
 // display-state and accident-alert modules.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 void CreatePopupWindows(os::HWND mainWindow, os::HINSTANCE resources);
 

@@ -1,6 +1,6 @@
 #include "app/power_state.h"
 
-#include "platform/power.h"
+#include "platform/devices/power.h"
 
 int EnterIdlePowerState(os::HWND)
 {

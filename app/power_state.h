@@ -2,6 +2,6 @@
 // program running) some seconds after the backlight went off.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int EnterIdlePowerState(os::HWND hwnd);

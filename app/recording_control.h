@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // The space that must stay free on the recording volume, in bytes.
 uint64_t FreeSpaceReserve(uint32_t minFreeSpaceMB);

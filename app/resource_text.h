@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "platform/resource.h"
+#include "platform/shell/resource.h"
 
 // The text of string `id`; empty when the library or the id is unknown.
 inline std::string ResourceText(os::UINT id)

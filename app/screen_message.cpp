@@ -4,7 +4,7 @@
 #include "app/cmd_run.h"
 #include "app/resource_text.h"
 #include "app/timers.h"
-#include "platform/window.h"
+#include "platform/windows/window.h"
 #include "ui/main_screen.h"
 
 void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int style, int kind)

@@ -5,8 +5,8 @@
 #include "app/messages.h"
 #include "app/power_state.h"
 #include "app/recording_control.h"
-#include "platform/shell.h"
-#include "platform/window.h"
+#include "platform/shell/shell.h"
+#include "platform/windows/window.h"
 #include "sensing/event_detection.h"
 #include "ui/main_screen.h"
 

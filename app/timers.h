@@ -1,7 +1,7 @@
 // The main window's timers and what their expiry does.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 constexpr os::UINT_PTR kInitTimer = 1;        // 2 ms after creation: the deferred initialisation
 constexpr os::UINT_PTR kSplitTimer = 2;       // SplitTimeSec: the next recording file

@@ -1,7 +1,7 @@
 #include "app/wait_cursor.h"
 
 #include "app/app_state.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 void ShowWaitCursor()
 {

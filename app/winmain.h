@@ -3,6 +3,6 @@
 // with what it returns.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int WinMain(os::HINSTANCE instance, const char* commandLine, int showCommand);

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "platform/clock.h"
-#include "platform/power.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/devices/power.h"
+#include "platform/base/trace.h"
 #include "storage/space_management.h"
 
 namespace {

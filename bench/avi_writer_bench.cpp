@@ -13,10 +13,10 @@
 #include <fstream>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/file_detail.h"
-#include "platform/file_sim.h"
-#include "platform/platform.h"
+#include "platform/kernel/clock.h"
+#include "platform/files/internal/file_detail.h"
+#include "platform/files/file_sim.h"
+#include "platform/base/platform.h"
 #include "recorder/avi/avi_writer.h"
 #include "tests/recorder/mpeg4_test_frames.h"
 

@@ -2,10 +2,10 @@
 // threads, and how fast virtual time runs through timers.
 #include <benchmark/benchmark.h>
 
-#include "platform/clock.h"
-#include "platform/platform.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/platform.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/window.h"
 
 namespace {
 

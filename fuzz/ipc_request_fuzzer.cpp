@@ -11,7 +11,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "fuzz/check.h"
-#include "platform/ipc_protocol.h"
+#include "platform/ipc/internal/ipc_protocol.h"
 
 namespace {
 

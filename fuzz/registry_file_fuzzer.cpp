@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/check.h"
-#include "platform/registry_file.h"
+#include "platform/registry/internal/registry_file.h"
 
 namespace {
 

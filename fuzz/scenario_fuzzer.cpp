@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/check.h"
-#include "platform/window.h"
+#include "platform/windows/window.h"
 #include "sim/duration.h"
 #include "sim/json_reader.h"
 #include "sim/scenario.h"

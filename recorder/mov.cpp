@@ -1,6 +1,6 @@
 #include "recorder/mov.h"
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 int MOV_Init(os::HWND, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
 {

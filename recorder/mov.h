@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // What the next recording file holds.
 constexpr int kStreamAudioVideo = 1;

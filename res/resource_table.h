@@ -1,5 +1,5 @@
 // The binary contract between a per-language resource library and the
-// platform loader (platform/resource.cpp). Each library is a shared object
+// platform loader (platform/shell/resource_load.cpp). Each library is a shared object
 // that exports one C function, KestravaResourceTable, returning a table of
 // plain constant records. Everything a library holds is reached through it:
 // strings by id, dialog templates, menus, accelerator tables and icons.

@@ -1,6 +1,6 @@
 #include "sensing/event_detection.h"
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 int ApplyShockLevels(uint32_t, uint32_t, uint32_t)
 {

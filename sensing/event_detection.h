@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // Hands the three detection levels (0 to 9) to the shock sensor.
 int ApplyShockLevels(uint32_t levelX, uint32_t levelY, uint32_t levelZ);

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "sensing/gps_fix.h"
 
 // Makes the parser and the GPS lock, opens the receiver's port and starts

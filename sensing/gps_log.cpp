@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "app/app_state.h"
-#include "platform/clock.h"
-#include "platform/file.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/files/file.h"
+#include "platform/base/trace.h"
 #include "sensing/record_sound.h"
 
 namespace {

@@ -12,7 +12,7 @@
 // logging goes on.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "sensing/gps_state.h"
 
 // Creates the log file at path (replacing one there) and starts logging;

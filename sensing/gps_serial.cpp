@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "platform/comm.h"
-#include "platform/file.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
+#include "platform/devices/comm.h"
+#include "platform/files/file.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
 
 namespace {
 

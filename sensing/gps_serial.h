@@ -12,7 +12,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 using SerialCallback = void (*)(const uint8_t* data, uint32_t size, void* arg);
 

@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/sync.h"
-#include "platform/types.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/types.h"
 #include "recorder/avi/recording_summary.h"
 #include "sensing/gps_fix.h"
 

@@ -1,6 +1,6 @@
 #include "sensing/record_sound.h"
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 int PlayRecordSound(os::HWND, int)
 {

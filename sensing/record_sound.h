@@ -2,7 +2,7 @@
 // is still to be built: the call traces that it has nothing to play yet.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // start: 1 for the start sound, 0 for the stop sound. 1 when a sound played.
 int PlayRecordSound(os::HWND hwnd, int start);

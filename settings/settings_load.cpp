@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "app/app_state.h"
-#include "platform/registry.h"
-#include "platform/resource.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/resource.h"
 #include "settings/settings_store.h"
 
 namespace {

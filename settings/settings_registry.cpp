@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "settings/settings_store.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "settings/settings_sheet.h"
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 int RunSettingsSheet(os::HINSTANCE, os::HWND)
 {

@@ -3,7 +3,7 @@
 // window's settings command calls it; it traces that it has nothing to show.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // Runs the sheet until it closes; on closing it may set the application's
 // restart-recording flag.

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "settings/fixed_text.h"
 #include "settings/recorder_settings.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
 #include "sim/nmea_sentences.h"
 
 namespace sim {

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/comm.h"
+#include "platform/devices/comm.h"
 #include "sim/gps_route.h"
 #include "sim/nmea_replay.h"
 

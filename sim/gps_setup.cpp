@@ -4,8 +4,8 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/gps_driver.h"
-#include "platform/host_serial.h"
+#include "platform/devices/gps_driver.h"
+#include "platform/devices/host_serial.h"
 #include "sim/gps_receiver.h"
 #include "sim/nmea_replay.h"
 #include "sim/text_file.h"

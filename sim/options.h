@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/types.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/types.h"
 
 namespace sim {
 

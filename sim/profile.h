@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "sim/gps_route.h"
 
 namespace sim {

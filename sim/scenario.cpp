@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 #include "sim/duration.h"
 #include "sim/json_reader.h"
 #include "sim/profile.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 namespace sim {
 

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
-#include "platform/clock.h"
-#include "platform/dialog.h"
-#include "platform/display.h"
-#include "platform/file_sim.h"
-#include "platform/message_box.h"
-#include "platform/power.h"
-#include "platform/registry.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/windows/dialog.h"
+#include "platform/devices/display.h"
+#include "platform/files/file_sim.h"
+#include "platform/windows/message_box.h"
+#include "platform/devices/power.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
+#include "platform/windows/window.h"
 #include "sim/gps_setup.h"
 #include "sim/symbols.h"
 

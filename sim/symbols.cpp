@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 
 namespace sim {
 namespace {

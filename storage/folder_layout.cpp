@@ -1,9 +1,9 @@
 #include "storage/folder_layout.h"
 
 #include "app/app_state.h"
-#include "platform/clock.h"
-#include "platform/file.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/files/file.h"
+#include "platform/base/trace.h"
 #include "storage/path_text.h"
 
 namespace {

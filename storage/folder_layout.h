@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "storage/storage_state.h"
 
 // Recording kinds, and the subfolder of the time folder each goes to.

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "settings/fixed_text.h"
 
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,6 +1,6 @@
 #include "storage/space_management.h"
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 int UpdateUsableSpaceSetting(os::HWND)
 {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int UpdateUsableSpaceSetting(os::HWND hwnd);
 // Recounts the space of the recording volume (the start-up bookkeeping).

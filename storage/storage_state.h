@@ -5,7 +5,7 @@
 // with it; every path is at most 260 characters counting the terminator.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "settings/fixed_text.h"
 
 struct StorageState {

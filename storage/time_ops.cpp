@@ -1,6 +1,6 @@
 #include "storage/time_ops.h"
 
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 
 int SystemTimeToU64(const os::SYSTEMTIME* time, os::ULONGLONG* count)
 {

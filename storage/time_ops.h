@@ -6,7 +6,7 @@
 // 13 ...) makes an operation fail with 0 and change nothing, unless stated.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int SystemTimeToU64(const os::SYSTEMTIME* time, os::ULONGLONG* count);
 int U64ToSystemTime(os::ULONGLONG count, os::SYSTEMTIME* time);

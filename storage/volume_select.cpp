@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "platform/file.h"
-#include "platform/storage_manager.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
+#include "platform/files/file.h"
+#include "platform/files/storage_manager.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
 #include "settings/settings_store.h"
 
 namespace {

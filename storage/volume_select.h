@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // Looks for the volume of SelectDisk among the mounted volumes. With
 // SelectDisk empty and enoughSpace given, picks "Storage Card" only when it

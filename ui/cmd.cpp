@@ -1,7 +1,7 @@
 #include "ui/cmd.h"
 
 #include "app/app_state.h"
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 #include "ui/screen_table.h"
 
 int CMD_Init(os::HWND hwnd)

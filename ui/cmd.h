@@ -2,7 +2,7 @@
 // lays out the toolbar; the skin (images, looks) is still to be built.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 int CMD_Init(os::HWND hwnd);
 int CMD_Deinit(os::HWND hwnd);

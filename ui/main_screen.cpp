@@ -1,8 +1,8 @@
 #include "ui/main_screen.h"
 
 #include "app/app_state.h"
-#include "platform/trace.h"
-#include "platform/window.h"
+#include "platform/base/trace.h"
+#include "platform/windows/window.h"
 
 void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
 {

@@ -6,7 +6,7 @@
 // to touches, and traces that it draws nothing yet.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 // Paints the whole client area; with `hdc` null it begins and ends the paint itself.
 void PaintMainWindow(os::HWND hwnd, os::HDC hdc);

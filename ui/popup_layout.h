@@ -3,7 +3,7 @@
 // Cancel, 4: two buttons) two buttons side by side at its foot.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 
 os::RECT PopupBox(const os::RECT& client);
 // Button 0 (OK, or the first) or 1 (Cancel, or the second) of a message of `kind`.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/resource.h"
+#include "platform/shell/resource.h"
 
 namespace {
 

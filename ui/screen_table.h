@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "settings/fixed_text.h"
 
 constexpr int kScreenCount = 27;

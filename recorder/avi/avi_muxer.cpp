@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>

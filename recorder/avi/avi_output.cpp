@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "platform/file.h"
-#include "platform/sync.h"
+#include "platform/files/file.h"
+#include "platform/kernel/sync.h"
 
 extern "C" {
 #include <libavutil/error.h>

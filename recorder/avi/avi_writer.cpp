@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/clock.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/trace.h"
 #include "recorder/avi/avi_codec_tags.h"
 #include "recorder/avi/avi_muxer.h"
 #include "recorder/avi/avi_output.h"

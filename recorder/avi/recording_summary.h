@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/base/types.h"
 #include "sensing/gps_fix.h"
 
 #pragma pack(push, 1)

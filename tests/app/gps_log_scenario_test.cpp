@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/winmain.h"
-#include "platform/file.h"
-#include "platform/registry_sim.h"
+#include "platform/files/file.h"
+#include "platform/registry/registry_sim.h"
 #include "sim/gps_route.h"
 #include "sim/launcher.h"
 #include "sim/scenario.h"

@@ -3,8 +3,8 @@
 // when a volume goes away.
 #include "app/cmd_run.h"
 #include "app/timers.h"
-#include "platform/file.h"
-#include "platform/file_sim.h"
+#include "platform/files/file.h"
+#include "platform/files/file_sim.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace {

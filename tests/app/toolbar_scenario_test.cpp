@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/ipc.h"
-#include "platform/window.h"
+#include "platform/ipc/ipc.h"
+#include "platform/windows/window.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/temp_folder.h"

@@ -1,8 +1,8 @@
 // The main window's messages from the system, the shell and other processes,
 // and the back key.
 #include "app/cmd_run.h"
-#include "platform/dialog.h"
-#include "platform/power.h"
+#include "platform/windows/dialog.h"
+#include "platform/devices/power.h"
 #include "recorder/mov.h"
 #include "tests/app/main_window_fixture.h"
 

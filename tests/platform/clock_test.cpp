@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/comm.h"
-#include "platform/sync.h"
+#include "platform/kernel/clock.h"
+#include "platform/devices/comm.h"
+#include "platform/kernel/sync.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

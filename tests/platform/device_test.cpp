@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/device.h"
-#include "platform/display.h"
+#include "platform/devices/device.h"
+#include "platform/devices/display.h"
 
 namespace {
 

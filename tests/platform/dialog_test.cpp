@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
-#include "platform/resource.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/windows/dialog.h"
+#include "platform/shell/resource.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/window.h"
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_folder.h"

@@ -1,6 +1,6 @@
 // Device paths: case, patterns, length, separators, "..", names, and the
 // program's own folder.
-#include "platform/file_detail.h"
+#include "platform/files/internal/file_detail.h"
 #include "tests/platform/file_test_support.h"
 
 namespace kestrava_test {

@@ -1,6 +1,6 @@
 // The file system with the platform running: device-change messages to the
 // program's windows, and writers on several threads sharing one card.
-#include "platform/window.h"
+#include "platform/windows/window.h"
 #include "tests/platform/file_test_support.h"
 #include "tests/support/platform_fixture.h"
 

@@ -1,5 +1,5 @@
 // The storage manager lists exactly the mounted volumes.
-#include "platform/storage_manager.h"
+#include "platform/files/storage_manager.h"
 #include "tests/platform/file_test_support.h"
 
 namespace kestrava_test {

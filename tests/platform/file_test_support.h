@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
-#include "platform/file_sim.h"
-#include "platform/sync.h"
+#include "platform/files/file.h"
+#include "platform/files/file_sim.h"
+#include "platform/kernel/sync.h"
 
 namespace kestrava_test {
 

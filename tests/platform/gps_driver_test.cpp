@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/gps_driver.h"
+#include "platform/devices/gps_driver.h"
 
 namespace {
 

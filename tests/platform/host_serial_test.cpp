@@ -11,10 +11,10 @@
 #include <mutex>
 #include <string>
 
-#include "platform/comm.h"
-#include "platform/file.h"
-#include "platform/host_serial.h"
-#include "platform/sync.h"
+#include "platform/devices/comm.h"
+#include "platform/files/file.h"
+#include "platform/devices/host_serial.h"
+#include "platform/kernel/sync.h"
 #include "sensing/gps_serial.h"
 #include "tests/support/platform_fixture.h"
 

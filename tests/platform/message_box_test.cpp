@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/message_box.h"
-#include "platform/trace.h"
+#include "platform/windows/message_box.h"
+#include "platform/base/trace.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

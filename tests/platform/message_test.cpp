@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/window.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/power.h"
-#include "platform/sync.h"
+#include "platform/kernel/clock.h"
+#include "platform/devices/power.h"
+#include "platform/kernel/sync.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/registry_sim.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_sim.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/window.h"
 #include "tests/support/registry_fixture.h"
 
 using namespace os;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/resource.h"
-#include "platform/window.h"
+#include "platform/shell/resource.h"
+#include "platform/windows/window.h"
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_folder.h"

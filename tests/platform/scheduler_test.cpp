@@ -11,11 +11,11 @@
 
 #include <unistd.h>
 
-#include "platform/clock.h"
-#include "platform/host_wait.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/internal/host_wait.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
+#include "platform/windows/window.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "platform/display.h"
-#include "platform/device.h"
-#include "platform/resource.h"
-#include "platform/shell.h"
-#include "platform/trace.h"
-#include "platform/window.h"
+#include "platform/devices/display.h"
+#include "platform/devices/device.h"
+#include "platform/shell/resource.h"
+#include "platform/shell/shell.h"
+#include "platform/base/trace.h"
+#include "platform/windows/window.h"
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_folder.h"

@@ -2,9 +2,9 @@
 
 #include <atomic>
 
-#include "platform/clock.h"
-#include "platform/sync.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
+#include "platform/base/trace.h"
 #include "tests/support/platform_fixture.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_detail.h"
-#include "platform/file_sim.h"
+#include "platform/files/internal/file_detail.h"
+#include "platform/files/file_sim.h"
 #include "recorder/avi/avi_writer.h"
 #include "tests/support/platform_fixture.h"
 

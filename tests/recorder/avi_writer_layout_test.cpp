@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/clock.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/trace.h"
 #include "tests/recorder/avi_recording_script.h"
 
 namespace testing_support {

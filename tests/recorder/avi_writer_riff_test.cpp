@@ -1,6 +1,6 @@
 // Files that outgrow one RIFF (with the limit lowered to a few hundred
 // kilobytes), a card that fills up, and the refusals of the open call.
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 #include "tests/recorder/avi_recording_script.h"
 
 namespace testing_support {

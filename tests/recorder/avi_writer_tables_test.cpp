@@ -4,7 +4,7 @@
 // bounds of both tables.
 #include <cstring>
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 #include "tests/recorder/avi_recording_script.h"
 
 namespace testing_support {

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/comm.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/devices/comm.h"
+#include "platform/base/trace.h"
 #include "sensing/gps_log.h"
 #include "sensing/gps_serial.h"
 #include "tests/sensing/gps_fixture.h"

@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
-#include "platform/file.h"
-#include "platform/file_sim.h"
-#include "platform/gps_driver.h"
-#include "platform/message_box.h"
-#include "platform/resource.h"
-#include "platform/window.h"
+#include "platform/files/file.h"
+#include "platform/files/file_sim.h"
+#include "platform/devices/gps_driver.h"
+#include "platform/windows/message_box.h"
+#include "platform/shell/resource.h"
+#include "platform/windows/window.h"
 #include "sensing/gps_acquisition.h"
 #include "sensing/gps_update.h"
 #include "tests/sensing/nmea_test_support.h"

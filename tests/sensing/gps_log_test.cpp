@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "sensing/gps_log.h"
 #include "tools/gps_log_reader.h"
 #include "tests/sensing/gps_fixture.h"

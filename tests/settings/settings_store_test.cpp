@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "platform/registry.h"
-#include "platform/registry_sim.h"
-#include "platform/resource.h"
-#include "platform/window.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_sim.h"
+#include "platform/shell/resource.h"
+#include "platform/windows/window.h"
 #include "settings/settings_store.h"
 #include "tests/support/program_folder.h"
 #include "tests/support/registry_fixture.h"

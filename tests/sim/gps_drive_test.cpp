@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/clock.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/trace.h"
 #include "sensing/gps_log.h"
 #include "sim/gps_setup.h"
 #include "sim/profile.h"

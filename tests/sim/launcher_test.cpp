@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/ipc.h"
-#include "platform/window.h"
+#include "platform/ipc/ipc.h"
+#include "platform/windows/window.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/dialog.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/windows/dialog.h"
+#include "platform/base/trace.h"
 #include "res/resource_ids.h"
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"

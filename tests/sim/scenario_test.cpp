@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 #include "sim/profile.h"
 
 namespace {

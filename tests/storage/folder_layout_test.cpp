@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/base/trace.h"
 #include "storage/folder_layout.h"
 #include "tests/storage/storage_fixture.h"
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "platform/file.h"
-#include "platform/file_sim.h"
-#include "platform/registry.h"
-#include "platform/sync.h"
-#include "platform/window.h"
+#include "platform/files/file.h"
+#include "platform/files/file_sim.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/window.h"
 #include "tests/support/registry_fixture.h"
 
 namespace storage_test {

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/trace.h"
+#include "platform/base/trace.h"
 #include "storage/volume_select.h"
 #include "tests/storage/storage_fixture.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/file.h"
-#include "platform/sync.h"
+#include "platform/files/file.h"
+#include "platform/kernel/sync.h"
 
 namespace testing_support {
 

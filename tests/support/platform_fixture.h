@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "platform/base/platform.h"
 
 namespace testing_support {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_sim.h"
+#include "platform/files/file_sim.h"
 #include "tests/support/temp_folder.h"
 
 namespace testing_support {

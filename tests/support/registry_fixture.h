@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
-#include "platform/registry_sim.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_sim.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,0 +1,12 @@
+#include "platform/base/types.h"
+
+namespace os {
+
+namespace {
+thread_local DWORD t_lastError = 0;
+}
+
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD error) { t_lastError = error; }
+
+}  // namespace os

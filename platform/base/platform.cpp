@@ -1,0 +1,48 @@
+#include "platform/base/platform.h"
+
+#include "platform/kernel/internal/kernel_object.h"
+#include "platform/base/trace.h"
+#include "platform/windows/internal/window_manager.h"
+
+namespace os::sim {
+
+namespace {
+std::shared_ptr<detail::ThreadRec> g_mainThread;
+}
+
+void StartPlatform(const ClockConfig& clock)
+{
+    g_mainThread = std::make_shared<detail::ThreadRec>();
+    g_mainThread->id = 1;
+    g_mainThread->name = "main";
+    g_mainThread->object = std::make_shared<detail::ThreadObject>();
+    g_mainThread->object->rec = g_mainThread;
+    {
+        std::lock_guard<std::mutex> lk(detail::Sched().mu);
+        detail::WM() = detail::WindowManager{};
+    }
+    detail::SetSelf(g_mainThread.get());
+    detail::Sched().Start(clock, g_mainThread);
+}
+
+void StopPlatform()
+{
+    std::size_t others = 0;
+    {
+        std::lock_guard<std::mutex> lk(detail::Sched().mu);
+        for (const auto& t : detail::Sched().Threads()) {
+            if (t != g_mainThread) ++others;
+        }
+        detail::WM() = detail::WindowManager{};
+    }
+    if (others > 0) PlatformLog("platform stopped with %zu thread(s) still running", others);
+    detail::Sched().Stop();
+    detail::SetSelf(nullptr);
+}
+
+void SetStallHandler(detail::StallHandler handler)
+{
+    detail::Sched().SetStallHandler(std::move(handler));
+}
+
+}  // namespace os::sim

@@ -1,0 +1,152 @@
+#include "platform/base/trace.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "platform/kernel/clock.h"
+
+namespace os {
+
+namespace {
+
+struct TraceState {
+    std::mutex mu;
+    TraceSink sink;
+    std::FILE* file = nullptr;
+    std::vector<std::vector<std::string>*> captures;
+};
+
+TraceState& State()
+{
+    static TraceState state;
+    return state;
+}
+
+// One line per call: line ends at either side are dropped, inner ones are
+// shown as "\n" so that a line never spans two.
+std::string Normalise(const char* text)
+{
+    std::string line(text);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    std::size_t start = 0;
+    while (start < line.size() && (line[start] == '\r' || line[start] == '\n')) ++start;
+    std::string out;
+    for (std::size_t i = start; i < line.size(); ++i) {
+        if (line[i] == '\r') continue;
+        if (line[i] == '\n') {
+            out += "\\n";
+        } else {
+            out += line[i];
+        }
+    }
+    return out;
+}
+
+void Emit(const std::string& line)
+{
+    TraceState& s = State();
+    std::lock_guard<std::mutex> lk(s.mu);
+    if (!s.sink && s.captures.empty()) return;
+    const std::int64_t now = DeviceTimeUs();
+    for (auto* capture : s.captures) capture->push_back(line);
+    if (s.sink) s.sink(now, line);
+}
+
+}  // namespace
+
+void VTrace(const char* format, va_list args)
+{
+    char buffer[1024];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    Emit(Normalise(buffer));
+}
+
+void Trace(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    VTrace(format, args);
+    va_end(args);
+}
+
+void PlatformLog(const char* format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    Emit("[os] " + Normalise(buffer));
+}
+
+void OutputDebugStringW(const char* text)
+{
+    Emit("[debug] " + Normalise(text ? text : ""));
+}
+
+void SetTraceSink(TraceSink sink)
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    State().sink = std::move(sink);
+}
+
+bool TraceToFile(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) return false;
+    std::setvbuf(file, nullptr, _IOLBF, 0);
+    std::lock_guard<std::mutex> lk(State().mu);
+    if (State().file) std::fclose(State().file);
+    State().file = file;
+    State().sink = [file](std::int64_t us, const std::string& line) {
+        std::fprintf(file, "%s %s\n", FormatDeviceTime(us).c_str(), line.c_str());
+    };
+    return true;
+}
+
+void CloseTraceFile()
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    if (State().file == nullptr) return;
+    State().sink = nullptr;
+    std::fclose(State().file);
+    State().file = nullptr;
+}
+
+TraceCapture::TraceCapture() : lines_(new std::vector<std::string>())
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    State().captures.push_back(lines_);
+}
+
+TraceCapture::~TraceCapture()
+{
+    {
+        std::lock_guard<std::mutex> lk(State().mu);
+        auto& c = State().captures;
+        for (auto it = c.begin(); it != c.end(); ++it) {
+            if (*it == lines_) {
+                c.erase(it);
+                break;
+            }
+        }
+    }
+    delete lines_;
+}
+
+std::vector<std::string> TraceCapture::Lines() const
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    return *lines_;
+}
+
+std::vector<std::string> TraceCapture::ProgramLines() const
+{
+    std::vector<std::string> program;
+    for (const std::string& line : Lines()) {
+        if (line.rfind("[os] ", 0) != 0 && line.rfind("[debug] ", 0) != 0) program.push_back(line);
+    }
+    return program;
+}
+
+}  // namespace os

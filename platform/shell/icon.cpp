@@ -1,0 +1,61 @@
+// Icons copied out of resource libraries.
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "platform/shell/resource.h"
+#include "platform/shell/internal/resource_library.h"
+
+namespace os {
+namespace {
+
+constexpr std::uintptr_t kFirstIconHandle = 0x78000001;
+
+std::mutex g_mutex;
+std::map<std::uintptr_t, IconImage> g_icons;
+std::uintptr_t g_nextHandle = kFirstIconHandle;
+
+std::uintptr_t FromHandle(HICON handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+}  // namespace
+
+HICON LoadIconW(HINSTANCE library, UINT id)
+{
+    IconImage image;
+    const auto icons = [](const kestrava::res::ResourceTable& t) { return std::pair(t.icons, t.iconCount); };
+    const bool found = detail::WithResourceEntry(
+        library, id, icons, [&](const detail::LoadedResources&, const kestrava::res::IconResource& icon) {
+            image.width = icon.width;
+            image.height = icon.height;
+            image.pixels.assign(icon.pixels, icon.pixels + static_cast<std::size_t>(icon.width) * icon.height);
+        });
+    if (!found) return nullptr;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const std::uintptr_t handle = g_nextHandle++;
+    g_icons.emplace(handle, std::move(image));
+    return reinterpret_cast<HICON>(handle);
+}
+
+BOOL GetIconImage(HICON icon, IconImage* out)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_icons.find(FromHandle(icon));
+    if (it == g_icons.end() || out == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *out = it->second;
+    return TRUE;
+}
+
+BOOL DestroyIcon(HICON icon)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_icons.erase(FromHandle(icon)) == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace os
