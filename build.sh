@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and then runs the recorder or the tests.
 #   ./build.sh run [kestrava options]   the recorder on the built-in simulated phone
-#   ./build.sh test [--sanitize|--tsan] the tests (optionally under ASan+UBSan or TSan)
+#   ./build.sh test [--sanitize|--tsan|--release]
+#                                       the tests (optionally under ASan+UBSan or TSan, or built -O3)
 #   ./build.sh test --fuzz              each parser's fuzzer for FUZZ_SECONDS (default 20) on its seeds
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -74,15 +75,16 @@ test)
     "")         dir=build;      target=all;            opts=() ;;
     --sanitize) dir=build-asan; target=kestrava_tests; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
     --tsan)     dir=build-tsan; target=kestrava_tests; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+    --release)  dir=build-release; target=all;     opts=(-DCMAKE_BUILD_TYPE=Release) ;;
     --fuzz)     fuzz; exit ;;
-    *) echo "usage: $0 test [--sanitize|--tsan|--fuzz]" >&2; exit 2 ;;
+    *) echo "usage: $0 test [--sanitize|--tsan|--release|--fuzz]" >&2; exit 2 ;;
     esac
     build "$dir" "$target" "${opts[@]}"
     cd "$dir"
     ctest --output-on-failure -j "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan|--fuzz]" >&2
+    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan|--release|--fuzz]" >&2
     exit 2
     ;;
 esac

@@ -94,7 +94,10 @@ std::string NmeaSentence(std::string_view body)
 {
     unsigned char sum = 0;
     for (char c : body) sum ^= static_cast<unsigned char>(c);
-    return "$" + std::string(body) + Format("*%02X\r\n", sum);
+    std::string sentence(1, '$');
+    sentence.append(body);
+    sentence += Format("*%02X\r\n", sum);
+    return sentence;
 }
 
 std::string ReportSentences(const ReceiverReport& report)

@@ -40,7 +40,10 @@ bool Fail(const std::string& what, std::string* error)
 
 std::string Quoted(std::string_view text)
 {
-    return "'" + std::string(text) + "'";
+    std::string quoted(1, '\'');
+    quoted.append(text);
+    quoted += '\'';
+    return quoted;
 }
 
 bool ParsePostValue(const std::string& text, std::int64_t min, std::int64_t max, std::int64_t* out, std::string* error)

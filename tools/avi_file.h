@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "recorder/avi/recording_summary.h"
-#include "recorder/gps_track_record.h"
+#include "recorder/avi/gps_track_record.h"
 #include "sensing/evt_tag_record.h"
 
 namespace kinfo {

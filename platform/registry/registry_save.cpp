@@ -86,10 +86,8 @@ bool WriteAll(int fd, const char* data, std::size_t size)
 // failure here is logged rather than undoing the change.
 void SyncFolder(const std::string& file)
 {
-    std::string folder = std::filesystem::path(file).parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
-    }
+    const std::string parent = std::filesystem::path(file).parent_path().string();
+    const std::string folder = parent.empty() ? std::string(".") : parent;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) {
         PlatformLog("registry: cannot flush folder %s: %s", folder.c_str(), std::strerror(errno));

@@ -19,7 +19,7 @@
 
 #include "recorder/avi/avi_index.h"
 #include "recorder/avi/recording_summary.h"
-#include "recorder/gps_track_record.h"
+#include "recorder/avi/gps_track_record.h"
 #include "sensing/evt_tag_record.h"
 
 extern "C" {

@@ -17,7 +17,7 @@
 #include <cstdint>
 
 #include "recorder/avi/recording_summary.h"
-#include "recorder/gps_track_record.h"
+#include "recorder/avi/gps_track_record.h"
 #include "sensing/evt_tag_record.h"
 
 extern "C" {

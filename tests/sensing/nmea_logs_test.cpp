@@ -48,6 +48,7 @@ class NmeaLogPositions : public testing::TestWithParam<LogCase> {};
 // report must equal the position of the last GGA or RMC that both decoded.
 TEST_P(NmeaLogPositions, MatchGpsd)
 {
+    SKIP_WITHOUT_SHARED_DATA("nmea");
     const LogCase& log = GetParam();
     CNMEAParser parser;
     const std::map<std::string, Position> decoded = DecodedPositions(ReadDataFile(log.name), parser);
@@ -115,6 +116,7 @@ void ExpectCounts(const std::string& name, const Counts& expected)
 
 TEST(NmeaLogCounts, DamagedLogs)
 {
+    SKIP_WITHOUT_SHARED_DATA("nmea");
     // 69 sentences; every one of the 23 GGAs fails its checksum.
     ExpectCounts("firefly-II.log", {46, 0, 0, 0, 0, 23, 23});
     // 92 sentences; one GSV ends "*7" and a carriage return.
@@ -129,6 +131,7 @@ TEST(NmeaLogCounts, DamagedLogs)
 
 TEST(NmeaLogCounts, CleanLogs)
 {
+    SKIP_WITHOUT_SHARED_DATA("nmea");
     ExpectCounts("GPSmap-76S.log", {151, 12, 12, 36, 12, 12, 0});
     // Line feeds only: the checksum ends each sentence.
     ExpectCounts("bu353s4.log", {90, 25, 25, 15, 0, 25, 0});
@@ -137,6 +140,7 @@ TEST(NmeaLogCounts, CleanLogs)
 
 TEST(NmeaLogState, MultiSystemReceiverGivesAValidPosition)
 {
+    SKIP_WITHOUT_SHARED_DATA("nmea");
     CNMEAParser parser;
     nmea_test::Feed(parser, ReadDataFile("ublox-8.log"));
     EXPECT_EQ(parser.IsPositionValid(), 1);

@@ -8,10 +8,11 @@
 #include <string_view>
 
 #include "sensing/nmea_parser.h"
+#include "tests/support/shared_data.h"
 
 namespace nmea_test {
 
-inline const std::string kNmeaDataDir = std::string(KESTRAVA_SOURCE_DIR) + "/../shared/data/nmea/";
+inline const std::string kNmeaDataDir = testing_support::SharedDataPath("nmea/");
 
 inline void Feed(CNMEAParser& parser, std::string_view bytes)
 {
@@ -33,9 +34,12 @@ inline std::string Sentence(std::string_view body)
     return "$" + std::string(body) + "*" + ChecksumOf(body) + "\r\n";
 }
 
+// A log of the shared data; a test that reads one starts with
+// SKIP_WITHOUT_SHARED_DATA("nmea"), so a missing file here is a fault.
 inline std::string ReadDataFile(const std::string& name)
 {
     std::ifstream in(kNmeaDataDir + name, std::ios::binary);
+    if (!in) ADD_FAILURE() << "cannot read " << kNmeaDataDir + name;
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

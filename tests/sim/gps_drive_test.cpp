@@ -151,6 +151,7 @@ std::map<std::string, std::pair<double, double>> GpsdPositions(const std::string
 
 TEST_F(GpsDriveTest, AReplayedLogGivesTheFixesGpsdDecoded)
 {
+    SKIP_WITHOUT_SHARED_DATA("nmea");
     profile_.gps->replay = nmea_test::kNmeaDataDir + "bu353s4.log";
     profile_.gps->loop = false;
     Connect();
