@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "sensing/gps_log.h"
 #include "sensing/nmea_parser.h"
@@ -33,11 +34,13 @@ ParserValues CopyParser(GpsState* gps)
     return values;
 }
 
+// The table in view holds every system of the second; the used list keeps
+// the first 12 used satellites of it, whichever system they belong to.
 void FillSatellites(const NmeaGsv& gsv, GpsFixBody* b)
 {
-    const int walked = std::min<int>(kGpsSatelliteSlots, gsv.inView);
+    const int walked = std::min<int>(std::size(gsv.slot), gsv.inView);
     uint32_t used = 0;
-    for (int i = 0; i < walked; ++i) {
+    for (int i = 0; i < walked && used < kGpsSatelliteSlots; ++i) {
         if (gsv.slot[i].used) b->usedPrn[used++] = gsv.slot[i].prn;
     }
     b->usedCount = used;

@@ -62,6 +62,7 @@ void SignedCoordinate(const char* data, int number, std::size_t degreeDigits, ch
 void CNMEAParser::DecodeGga(const char* data)
 {
     Field(data, 0).Time(&gga_.hour, &gga_.minute, &gga_.second);
+    if (Field(data, 0).Present()) NoteTimeOfDay(gga_.hour, gga_.minute, gga_.second);
     SignedCoordinate(data, 1, 2, 'S', &gga_.latitude);
     SignedCoordinate(data, 3, 3, 'W', &gga_.longitude);
     Field(data, 5).DigitCharacter(&gga_.fixQuality);
@@ -88,7 +89,10 @@ void CNMEAParser::DecodeGsa(const char* data)
 {
     Field(data, 0).Character(&gsa_.mode);
     Field(data, 1).DigitCharacter(&gsa_.fixType);
-    for (int i = 0; i < 12; ++i) gsa_.usedPrn[i] = static_cast<uint16_t>(Field(data, 2 + i).Integer(2));
+    uint16_t prns[12];
+    for (int i = 0; i < 12; ++i) prns[i] = static_cast<uint16_t>(Field(data, 2 + i).Integer(2));
+    const Field systemId(data, 17);
+    JoinGsa(prns, systemId.Present() ? systemId.Integer() : 0);
     gsa_.pdop = Field(data, 14).RealOr(0);
     gsa_.hdop = Field(data, 15).RealOr(0);
     gsa_.vdop = Field(data, 16).RealOr(0);
@@ -101,15 +105,19 @@ void CNMEAParser::DecodeGsv(const char* data)
     const uint32_t messages = Field(data, 0).Integer();
     const uint32_t number = Field(data, 1).Integer();
     if (number > 9 || messages < 1 || messages > 8) return;
-    if (const Field inView(data, 2); inView.Present()) gsv_.inView = static_cast<uint16_t>(inView.Integer());
+    const Field inView(data, 2);
+    int limit = 0;
+    const int base = JoinGsv(number, static_cast<uint16_t>(inView.Integer()), inView.Present(), &limit);
     // Message number 0 would point before the first slot: its satellites are not stored.
     for (uint32_t j = 0; j < 4 && number > 0; ++j) {
-        NmeaSatellite& slot = gsv_.slot[(number - 1) * 4 + j];
+        const int index = base + static_cast<int>((number - 1) * 4 + j);
+        if (index >= limit) break;
+        NmeaSatellite& slot = gsv_.slot[index];
         slot.prn = static_cast<uint16_t>(Field(data, 3 + 4 * j).Integer());
         slot.elevation = static_cast<uint16_t>(Field(data, 4 + 4 * j).Integer());
         slot.azimuth = static_cast<uint16_t>(Field(data, 5 + 4 * j).Integer());
         slot.snr = static_cast<uint16_t>(Field(data, 6 + 4 * j).Integer());
-        slot.used = static_cast<uint32_t>(IsSatelliteUsed(slot.prn));
+        slot.used = static_cast<uint32_t>(IsUsedThisSecond(talkerSystem_, slot.prn));
     }
     ++gsv_.gsvCount;
 }
@@ -133,6 +141,7 @@ void CNMEAParser::DecodeRmb(const char* data)
 void CNMEAParser::DecodeRmc(const char* data)
 {
     Field(data, 0).Time(&rmc_.hour, &rmc_.minute, &rmc_.second);
+    if (Field(data, 0).Present()) NoteTimeOfDay(rmc_.hour, rmc_.minute, rmc_.second);
     rmc_.status = Field(data, 1).Present() ? Field(data, 1).First() : 'V';
     SignedCoordinate(data, 2, 2, 'S', &rmc_.latitude);
     SignedCoordinate(data, 4, 3, 'W', &rmc_.longitude);
@@ -152,6 +161,7 @@ void CNMEAParser::DecodeRmc(const char* data)
 void CNMEAParser::DecodeZda(const char* data)
 {
     Field(data, 0).Time(&zda_.hour, &zda_.minute, &zda_.second);
+    if (Field(data, 0).Present()) NoteTimeOfDay(zda_.hour, zda_.minute, zda_.second);
     const Field day(data, 1);
     zda_.day = day.Present() ? static_cast<uint8_t>(day.Integer()) : 1;
     const Field month(data, 2);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "sensing/nmea_systems.h"
+
 namespace {
 
 constexpr uint16_t kAddressLimit = sizeof(NmeaFraming::address);
@@ -23,6 +25,12 @@ const char* SentenceType(const char* address)
     const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
     if (std::strlen(address) != 5 || address[0] == 'P' || !upper(address[0]) || !upper(address[1])) return nullptr;
     return address + 2;
+}
+
+// Printable ASCII: what NMEA sentences are made of.
+bool Printable(uint8_t byte)
+{
+    return byte >= 0x20 && byte <= 0x7E;
 }
 
 }  // namespace
@@ -57,6 +65,10 @@ void CNMEAParser::ProcessByte(uint8_t byte)
 
 void CNMEAParser::AddressByte(uint8_t byte)
 {
+    if (!Printable(byte)) {
+        framing_.state = 0;
+        return;
+    }
     framing_.checksum ^= byte;
     if (byte == ',' || byte == '*') {
         framing_.address[framing_.index] = '\0';
@@ -79,6 +91,10 @@ void CNMEAParser::DataByte(uint8_t byte)
         }
         return;
     }
+    if (!Printable(byte)) {
+        framing_.state = 0;
+        return;
+    }
     framing_.checksum ^= byte;
     framing_.data[framing_.index++] = static_cast<char>(byte);
     if (framing_.index == kDataLimit) framing_.state = 0;
@@ -86,6 +102,10 @@ void CNMEAParser::DataByte(uint8_t byte)
 
 void CNMEAParser::ChecksumDigit(uint8_t byte)
 {
+    if (!Printable(byte)) {
+        framing_.state = 0;
+        return;
+    }
     if (framing_.state == 3) {
         framing_.receivedChecksum = static_cast<uint8_t>(Nibble(byte) << 4);
         framing_.state = 4;
@@ -109,6 +129,7 @@ int CNMEAParser::ProcessSentence(const char* address, const char* data)
         {"VTG", &CNMEAParser::DecodeVtg},
     };
     if (const char* type = SentenceType(address)) {
+        talkerSystem_ = nmea::TalkerSystem(address);
         for (const Entry& entry : kDecoders) {
             if (std::strcmp(type, entry.type) == 0) {
                 (this->*entry.decode)(data);

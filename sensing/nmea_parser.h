@@ -5,14 +5,20 @@
 // a body of at most 255 characters, then either "*" and two checksum digits
 // (upper-case hex; the sentence is dropped unless they equal the XOR of every
 // byte between "$" and "*") or a carriage return (taken without any test).
-// Overlong addresses and bodies are dropped and framing waits for the next
-// "$". Every sentence that gets through is counted in sentenceCount; the
+// Overlong addresses and bodies, and sentences holding any byte outside
+// printable ASCII (the NULs and binary bytes of a receiver that reboots), are
+// dropped and framing waits for the next "$". Every sentence that gets through is counted in sentenceCount; the
 // types GGA, GSA, GSV, RMB, RMC, ZDA and VTG are decoded whatever their
 // two-letter talker ("GP", "GN", "GL", "GA", "BD"...), so receivers of
 // several satellite systems are read too. Others are only counted.
 //
 // A decoded value stays until the next sentence of its type overwrites it;
 // an absent or empty field keeps the old value unless a fallback is listed.
+// A receiver of several systems sends one GSA and one GSV series per system
+// each second: those of the same second are joined, so the used PRNs (up to
+// 12) and the satellites in view (slots up to 36) cover every system. A new
+// second starts with a new time of GGA, RMC or ZDA, or when a system reports
+// again.
 // One thread feeds the parser; other threads read the groups as they are.
 #pragma once
 
@@ -104,6 +110,22 @@ struct NmeaZda {
     bool operator==(const NmeaZda&) const = default;
 };
 
+// The systems joined in the current second (see above); the parser's own.
+struct NmeaSecondOfSystems {
+    static constexpr int kSystems = 8;  // unknown, GPS, GLONASS, Galileo, BeiDou, QZSS, NavIC, other
+    uint32_t gsaTimeMark = 0;
+    uint8_t gsaSystems = 0;  // bit per system whose GSA joined
+    uint8_t gsaJoined = 0;
+    uint8_t usedCount = 0;
+    uint8_t usedSystem[36] = {};
+    uint16_t usedPrn[36] = {};
+    uint32_t gsvTimeMark = 0;
+    uint8_t gsvSystems = 0;  // bit per system whose GSV joined
+    uint8_t firstGsvSystem = 0;
+    uint16_t gsvBase[kSystems] = {};
+    uint16_t gsvInView[kSystems] = {};
+};
+
 struct NmeaVtg {
     double trueCourse = 0;
     char trueReference = 0;
@@ -164,6 +186,12 @@ private:
     void DecodeZda(const char* data);
     void DecodeVtg(const char* data);
 
+    // Joining the systems of one second (nmea_systems.cpp).
+    void NoteTimeOfDay(uint8_t hour, uint8_t minute, uint8_t second);
+    void JoinGsa(const uint16_t (&prns)[12], uint32_t systemId);
+    bool IsUsedThisSecond(uint8_t system, uint16_t prn) const;
+    int JoinGsv(uint32_t number, uint16_t inView, bool inViewPresent, int* limit);
+
     NmeaFraming framing_;
     NmeaGga gga_;
     NmeaGsa gsa_;
@@ -172,4 +200,8 @@ private:
     NmeaRmc rmc_;
     NmeaZda zda_;
     NmeaVtg vtg_;
+    NmeaSecondOfSystems second_;
+    uint8_t talkerSystem_ = 0;  // the system of the sentence being decoded, from its talker
+    uint32_t timeMark_ = 0;  // changes with every new time of day
+    int32_t lastTimeOfDay_ = -1;
 };

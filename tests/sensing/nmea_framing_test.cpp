@@ -118,14 +118,14 @@ TEST(NmeaFraming, TruncatedSentences)
     EXPECT_EQ(parser.Rmc().year, 2000);
     EXPECT_EQ(parser.Rmc().second, 53);
 
-    // Ended by a line feed only: the body runs on into the next line, so the
-    // next sentence's checksum fails and both are lost.
-    CNMEAParser swallowed;
-    Feed(swallowed, "$GPRMC,081836,A,37\n" + Sentence("GPZDA,010203,06,07,2008,00,00") +
-                        Sentence("GPZDA,010203,06,07,2009,00,00"));
-    EXPECT_EQ(swallowed.Framing().sentenceCount, 1u);
-    EXPECT_EQ(swallowed.Zda().year, 2009);
-    EXPECT_EQ(swallowed.Rmc().rmcCount, 0u);
+    // Ended by a line feed only: the line feed drops the cut sentence, and
+    // the next one is read whole.
+    CNMEAParser dropped;
+    Feed(dropped, "$GPRMC,081836,A,37\n" + Sentence("GPZDA,010203,06,07,2008,00,00") +
+                      Sentence("GPZDA,010203,06,07,2009,00,00"));
+    EXPECT_EQ(dropped.Framing().sentenceCount, 2u);
+    EXPECT_EQ(dropped.Zda().year, 2009);
+    EXPECT_EQ(dropped.Rmc().rmcCount, 0u);
 
     // Cut off inside the address or the checksum: nothing, and the parser
     // waits in the middle of the sentence.
