@@ -63,9 +63,6 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     // The storage maintenance thread uses the storage lock and the state:
     // it stops here, while both are still alive.
     bool keepState = !StopStorageMaintenanceThread(hwnd);
-    os::DeleteCriticalSection(&app->recorderLock);
-    os::DeleteCriticalSection(&app->screenLock);
-    if (!keepState) os::DeleteCriticalSection(&app->storageLock);
     os::RegistryCloseNotification(app->phoneStateNotification);
     CMD_Deinit(hwnd);
     os::Trace("CMD_Deinit");
@@ -75,9 +72,13 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     if (!powerLoss) os::DestroyWindow(g_hAccSmsCancelWindow);
     ReleaseImagingFactory(app->imagingFactory);
     if (keepState) {
-        // A worker that did not end may still reach the state: it is not freed.
-        os::Trace("OnDestroyProc: a worker did not end; the application state is kept");
+        // A worker that did not end may still reach the state or hold one of
+        // its locks (the rotation watch takes the recorder lock): neither is freed.
+        os::Trace("OnDestroyProc: a worker did not end; the application state and its locks are kept");
     } else {
+        os::DeleteCriticalSection(&app->recorderLock);
+        os::DeleteCriticalSection(&app->screenLock);
+        os::DeleteCriticalSection(&app->storageLock);
         delete app;
     }
     os::SetWindowLongW(hwnd, os::GWL_USERDATA, 0);

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/base/internal/fresh_start.h"
+
 namespace os {
 
 namespace {
@@ -21,5 +23,7 @@ void CoUninitialize()
 }
 
 int sim::ComInitCount() { return g_initCount.load(); }
+
+void detail::ResetCom() { g_initCount.store(0); }
 
 }  // namespace os

@@ -1,26 +1,62 @@
 #include "platform/base/platform.h"
 
-#include "platform/kernel/internal/kernel_object.h"
+#include "platform/base/internal/fresh_start.h"
 #include "platform/base/trace.h"
+#include "platform/devices/power.h"
+#include "platform/ipc/ipc.h"
+#include "platform/kernel/internal/handle_table.h"
+#include "platform/kernel/internal/kernel_object.h"
+#include "platform/registry/registry_sim.h"
+#include "platform/shell/shell.h"
 #include "platform/windows/internal/window_manager.h"
+#include "platform/windows/message_box.h"
 
 namespace os::sim {
 
 namespace {
+
 std::shared_ptr<detail::ThreadRec> g_mainThread;
+
+// Every stand-in back to a fresh boot; the handle values last, once no module
+// has one left to give back.
+void ResetStandIns()
+{
+    ClearMessageBoxAnswers();
+    ClearMessageBoxHistory();
+    detail::ResetDialogs();
+    detail::ResetAccelerators();
+    detail::ResetMessageQueues();
+    ResetPower();
+    detail::ResetCommPorts();
+    detail::ResetDevice();
+    detail::ResetDisplay();
+    detail::ResetGpsDriver();
+    detail::ResetFileSystem();
+    CloseRegistry();
+    ResetShell();
+    detail::ResetIcons();
+    detail::ResetLibraries();
+    SetIpcRoot("");
+    detail::ResetCom();
+    detail::ResetThreadIds();
+    {
+        std::lock_guard<std::mutex> lk(detail::Sched().mu);
+        detail::WM() = detail::WindowManager{};
+        detail::ResetKernelObjects();
+    }
+    detail::ResetHandleValues();
 }
+
+}  // namespace
 
 void StartPlatform(const ClockConfig& clock)
 {
+    ResetStandIns();
     g_mainThread = std::make_shared<detail::ThreadRec>();
     g_mainThread->id = 1;
     g_mainThread->name = "main";
     g_mainThread->object = std::make_shared<detail::ThreadObject>();
     g_mainThread->object->rec = g_mainThread;
-    {
-        std::lock_guard<std::mutex> lk(detail::Sched().mu);
-        detail::WM() = detail::WindowManager{};
-    }
     detail::SetSelf(g_mainThread.get());
     detail::Sched().Start(clock, g_mainThread);
 }

@@ -9,14 +9,18 @@
 
 namespace os::sim {
 
-// The calling thread becomes thread 1, "main"; windows, classes and timers
-// start empty; the clock starts at device time 0.
+// The calling thread becomes thread 1, "main"; the clock starts at device
+// time 0. Every stand-in starts as on a fresh boot: no windows, classes,
+// timers, handles, named objects, dialogs or message boxes; no file system,
+// registry, comm lines, power requests, device or GPS configuration; the
+// display at its default and the stall handler the default one. Nothing of
+// an earlier run (or test) is left.
 void StartPlatform(const ClockConfig& clock);
 // Forgets every window, class and timer; threads still running are logged.
 void StopPlatform();
 // Replaces what happens when the virtual clock stalls (default: print the
-// diagnostic, close the trace file, exit with code 3). The handler runs under
-// the scheduler's lock and must not call the platform.
+// diagnostic, close the trace file, exit with code 3) until the next start.
+// The handler runs under the scheduler's lock and must not call the platform.
 void SetStallHandler(detail::StallHandler handler);
 
 }  // namespace os::sim

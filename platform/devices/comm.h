@@ -217,7 +217,8 @@ bool DetachCommPort(const std::string& name);
 }  // namespace os::sim
 
 // ---- For the file module: CreateFileW, ReadFile, WriteFile and CloseHandle
-// on port names and handles. Port handles are numbers from 0x60000000 up.
+// on port names and handles. Port handle values come from the platform's
+// one handle table.
 namespace os::detail {
 
 // True when a line is attached to `name`, which CreateFileW must then open here.

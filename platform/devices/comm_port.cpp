@@ -5,8 +5,10 @@
 #include <map>
 #include <utility>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/kernel/clock.h"
 #include "platform/devices/internal/comm_internal.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/kernel/sync.h"
 #include "platform/base/trace.h"
 
@@ -15,7 +17,6 @@ namespace {
 
 constexpr DWORD kGenericRead = 0x80000000;
 constexpr DWORD kGenericWrite = 0x40000000;
-constexpr std::uintptr_t kFirstPortHandle = 0x60000001;
 
 struct Attachment {
     std::shared_ptr<sim::CommLine> line;
@@ -24,7 +25,6 @@ struct Attachment {
 
 std::map<std::string, Attachment> g_lines;  // by upper-case name
 std::map<HANDLE, std::shared_ptr<detail::CommPort>> g_ports;
-std::uintptr_t g_nextHandle = kFirstPortHandle;
 
 bool PortIsOpen(const Attachment& attachment)
 {
@@ -144,7 +144,7 @@ HANDLE detail::OpenCommDevice(const std::string& name, DWORD access)
     port->dataEvent = dataEvent;
     port->commEvent = commEvent;
     it->second.open = port;
-    HANDLE handle = reinterpret_cast<HANDLE>(g_nextHandle++);
+    HANDLE handle = reinterpret_cast<HANDLE>(NewHandleValue(HandleKind::Comm));
     g_ports[handle] = port;
     std::shared_ptr<sim::CommLine> line = port->line;
     lock.unlock();
@@ -165,6 +165,7 @@ BOOL detail::CloseComm(HANDLE handle)
         port->closed = true;
         line = std::move(port->line);
         g_ports.erase(handle);
+        ReleaseHandleValue(reinterpret_cast<std::uintptr_t>(handle), HandleKind::Comm);
     }
     // Closing the events ends every wait on them; the waiters then find the port closed.
     CloseHandle(port->dataEvent);
@@ -334,6 +335,18 @@ DCB sim::CommLine::LastSettings() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return settings_;
+}
+
+void detail::ResetCommPorts()
+{
+    std::lock_guard<std::mutex> lock(CommMutex());
+    for (const auto& [handle, port] : g_ports) {
+        port->closed = true;
+        port->line = nullptr;
+        ReleaseHandleValue(reinterpret_cast<std::uintptr_t>(handle), HandleKind::Comm);
+    }
+    g_ports.clear();
+    g_lines.clear();
 }
 
 }  // namespace os

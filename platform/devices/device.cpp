@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/devices/display.h"
 
 namespace os {
@@ -97,6 +98,12 @@ bool sim::SetAvailablePhysicalMemory(DWORD bytes)
         return false;
     g_profile.availablePhysicalMemory = bytes;
     return true;
+}
+
+void detail::ResetDevice()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_profile = sim::DeviceProfile{};
 }
 
 }  // namespace os

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/base/trace.h"
 
 namespace os {
@@ -102,6 +103,12 @@ int sim::OrientationChangeCount()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_display.programChanges;
+}
+
+void detail::ResetDisplay()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_display = Display{};
 }
 
 }  // namespace os

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/base/internal/fresh_start.h"
+
 namespace os {
 namespace {
 
@@ -63,6 +65,12 @@ sim::GpsDeviceConfig sim::CurrentGpsDevice()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_device;
+}
+
+void detail::ResetGpsDriver()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_device = sim::GpsDeviceConfig{};
 }
 
 }  // namespace os

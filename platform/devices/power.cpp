@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/windows/internal/msg_queue_internal.h"
 #include "platform/devices/power.h"
 #include "platform/base/trace.h"
@@ -16,12 +17,8 @@ struct Subscription {
     DWORD mask = 0;
 };
 
-// Notification handles are numbers from here up, apart from kernel handles.
-constexpr std::uintptr_t kFirstNotificationHandle = 0x68000001;
-
 struct PowerManager {
     std::map<std::uintptr_t, Subscription> subscriptions;
-    std::uintptr_t nextHandle = kFirstNotificationHandle;
     std::vector<sim::PowerStateRequest> requests;
     SYSTEM_POWER_STATUS_EX2 status;
     int dropped = 0;
@@ -89,7 +86,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask)
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(g_mutex);
-    const std::uintptr_t handle = g_manager.nextHandle++;
+    const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::PowerNotification);
     g_manager.subscriptions[handle] = Subscription{target, mask};
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -97,10 +94,12 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask)
 BOOL StopPowerNotifications(HANDLE notification)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_manager.subscriptions.erase(reinterpret_cast<std::uintptr_t>(notification)) == 0) {
+    const auto value = reinterpret_cast<std::uintptr_t>(notification);
+    if (g_manager.subscriptions.erase(value) == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    detail::ReleaseHandleValue(value, detail::HandleKind::PowerNotification);
     return TRUE;
 }
 
@@ -187,9 +186,10 @@ int sim::DroppedPowerMessages()
 void sim::ResetPower()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    const std::uintptr_t nextHandle = g_manager.nextHandle;  // old handles stay invalid
+    for (const auto& entry : g_manager.subscriptions) {
+        detail::ReleaseHandleValue(entry.first, detail::HandleKind::PowerNotification);
+    }
     g_manager = FreshManager();
-    g_manager.nextHandle = nextHandle;
 }
 
 }  // namespace os

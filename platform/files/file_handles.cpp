@@ -1,23 +1,14 @@
-// The file system's handle numbers: open objects in one range, searches in
-// another, both apart from the core's small numbers (see file_detail.h).
+// The file system's handles: open objects and searches, their values drawn
+// from the platform's one handle table.
 #include <algorithm>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/files/internal/file_detail.h"
 #include "platform/files/internal/file_state.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os::detail::fs {
 namespace {
-
-template <typename Map>
-HANDLE NewHandle(std::uintptr_t base, std::uintptr_t* last, const Map& used)
-{
-    std::uintptr_t value = 0;
-    do {
-        *last = *last % (kHandleRangeSize - 1) + 1;
-        value = base + *last;
-    } while (used.count(value) != 0);
-    return reinterpret_cast<HANDLE>(value);
-}
 
 std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
@@ -31,9 +22,9 @@ DWORD EndOfSearch()
 
 HANDLE AddOpen(State& state, OpenPtr object)
 {
-    const HANDLE handle = NewHandle(kFileHandleBase, &state.lastOpen, state.open);
-    state.open.emplace(Key(handle), std::move(object));
-    return handle;
+    const std::uintptr_t value = NewHandleValue(HandleKind::File);
+    state.open.emplace(value, std::move(object));
+    return reinterpret_cast<HANDLE>(value);
 }
 
 DWORD LookupOpen(const State& state, HANDLE handle, OpenObject::Kind kind, OpenPtr* out)
@@ -47,9 +38,18 @@ DWORD LookupOpen(const State& state, HANDLE handle, OpenObject::Kind kind, OpenP
 
 HANDLE AddFind(State& state, FindList entries)
 {
-    const HANDLE handle = NewHandle(kFindHandleBase, &state.lastFind, state.finds);
-    state.finds.emplace(Key(handle), std::make_shared<FindObject>(FindObject{std::move(entries), 1}));
-    return handle;
+    const std::uintptr_t value = NewHandleValue(HandleKind::Find);
+    state.finds.emplace(value, std::make_shared<FindObject>(FindObject{std::move(entries), 1}));
+    return reinterpret_cast<HANDLE>(value);
+}
+
+void DropHandles(State& state, std::unordered_map<std::uintptr_t, OpenPtr>* open,
+                 std::unordered_map<std::uintptr_t, std::shared_ptr<FindObject>>* finds)
+{
+    for (const auto& entry : state.open) ReleaseHandleValue(entry.first, HandleKind::File);
+    for (const auto& entry : state.finds) ReleaseHandleValue(entry.first, HandleKind::Find);
+    open->swap(state.open);
+    finds->swap(state.finds);
 }
 
 bool IsAlive(const OpenObject& object)
@@ -104,6 +104,7 @@ BOOL CloseFind(HANDLE search)
         std::lock_guard lock(state.mutex);
         const auto it = state.finds.find(Key(search));
         if (it != state.finds.end() && std::holds_alternative<std::vector<T>>(it->second->entries)) {
+            ReleaseHandleValue(it->first, HandleKind::Find);
             state.finds.erase(it);
             error = ERROR_SUCCESS;
         }
@@ -130,8 +131,26 @@ bool CloseFileHandle(HANDLE handle)
     const auto it = state.open.find(fs::Key(handle));
     if (it == state.open.end()) return false;
     released = std::move(it->second);
+    ReleaseHandleValue(it->first, HandleKind::File);
     state.open.erase(it);
     return true;
+}
+
+void ResetFileSystem()
+{
+    fs::State& state = fs::TheState();
+    // Declared before the lock: the objects close their host files off the mutex.
+    std::unordered_map<std::uintptr_t, fs::OpenPtr> open;
+    std::unordered_map<std::uintptr_t, std::shared_ptr<fs::FindObject>> finds;
+    std::lock_guard lock(state.mutex);
+    fs::DropHandles(state, &open, &finds);
+    state.configured = false;
+    state.fsHost.clear();
+    state.programAt.clear();
+    state.programHost.clear();
+    state.programPath.clear();
+    state.volumes.clear();
+    state.written.clear();
 }
 
 }  // namespace os::detail

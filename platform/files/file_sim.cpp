@@ -162,8 +162,7 @@ bool ConfigureFileSystem(const FileSystemConfig& config, std::string* error)
     state.programHost = std::move(built.programHost);
     state.programPath = std::move(built.programPath);
     state.volumes = std::move(built.volumes);
-    dropped.swap(state.open);
-    droppedFinds.swap(state.finds);
+    DropHandles(state, &dropped, &droppedFinds);
     state.written.clear();
     return true;
 }

@@ -1,23 +1,26 @@
 #include "platform/kernel/internal/kernel_object.h"
 
-#include <map>
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os::detail {
 
 namespace {
 
-struct HandleTable {
-    std::map<std::uintptr_t, std::shared_ptr<KernelObject>> objects;
-    std::uintptr_t next = 0x100;
-};
+constexpr std::uintptr_t kCurrentThreadPseudoHandle = 0xFFFFFFFEu;
 
-HandleTable& Table()
+std::map<std::uintptr_t, std::shared_ptr<KernelHandle>>& Handles()
 {
-    static HandleTable table;
-    return table;
+    static std::map<std::uintptr_t, std::shared_ptr<KernelHandle>> handles;
+    return handles;
 }
 
 }  // namespace
+
+std::map<std::string, std::weak_ptr<EventObject>>& NamedEvents()
+{
+    static std::map<std::string, std::weak_ptr<EventObject>> events;
+    return events;
+}
 
 void KernelObject::WakeWaiters()
 {
@@ -26,35 +29,47 @@ void KernelObject::WakeWaiters()
 
 HANDLE AddHandle(std::shared_ptr<KernelObject> object)
 {
-    HandleTable& table = Table();
-    std::uintptr_t value = table.next;
-    table.next += 4;
-    if (table.next >= kKernelHandleLimit) table.next = 0x100;
-    table.objects[value] = std::move(object);
+    const std::uintptr_t value = NewHandleValue(HandleKind::Kernel);
+    Handles()[value] = std::make_shared<KernelHandle>(KernelHandle{std::move(object), false});
     return reinterpret_cast<HANDLE>(value);
+}
+
+std::shared_ptr<KernelHandle> LookupKernelHandle(HANDLE handle)
+{
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value == kCurrentThreadPseudoHandle) {
+        ThreadRec* self = Self();
+        if (self == nullptr) return nullptr;
+        return std::make_shared<KernelHandle>(KernelHandle{self->object, false});
+    }
+    auto& handles = Handles();
+    const auto it = handles.find(value);
+    return it == handles.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle)
 {
-    if (reinterpret_cast<std::uintptr_t>(handle) == 0xFFFFFFFEu) {
-        ThreadRec* self = Self();
-        return self ? self->object : nullptr;
-    }
-    auto& objects = Table().objects;
-    auto it = objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    return it == objects.end() ? nullptr : it->second;
+    auto open = LookupKernelHandle(handle);
+    return open ? open->object : nullptr;
 }
 
 bool RemoveHandle(HANDLE handle)
 {
-    auto& objects = Table().objects;
-    auto it = objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == objects.end()) return false;
-    std::shared_ptr<KernelObject> object = std::move(it->second);
-    objects.erase(it);
-    object->closed = true;
-    object->WakeWaiters();
+    auto& handles = Handles();
+    const auto it = handles.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it == handles.end()) return false;
+    std::shared_ptr<KernelHandle> open = std::move(it->second);
+    handles.erase(it);
+    ReleaseHandleValue(reinterpret_cast<std::uintptr_t>(handle), HandleKind::Kernel);
+    open->closed = true;
+    open->object->WakeWaiters();
     return true;
+}
+
+void ResetKernelObjects()
+{
+    Handles().clear();
+    NamedEvents().clear();
 }
 
 }  // namespace os::detail

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 #include <unistd.h>
@@ -55,6 +56,15 @@ Scheduler& Sched()
 ThreadRec* Self() { return t_self; }
 void SetSelf(ThreadRec* t) { t_self = t; }
 
+ThreadRec* RequireSelf(const char* call)
+{
+    if (t_self == nullptr) {
+        std::fprintf(stderr, "platform: %s called on a thread the platform did not make\n", call);
+        std::abort();
+    }
+    return t_self;
+}
+
 std::int64_t HostMonotonicNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -91,7 +101,7 @@ void Scheduler::Start(const ClockConfig& config, const std::shared_ptr<ThreadRec
         holder_ = mainThread.get();
         mainThread->hasBaton = true;
     }
-    if (!stallHandler_) stallHandler_ = DefaultStallHandler;
+    stallHandler_ = DefaultStallHandler;
     started_ = true;
 }
 
@@ -166,11 +176,7 @@ void Scheduler::WaitForBaton(std::unique_lock<std::mutex>& lk, ThreadRec* self)
 
 bool Scheduler::Block(std::unique_lock<std::mutex>& lk, std::int64_t deadline, const char* what)
 {
-    ThreadRec* self = Self();
-    if (self == nullptr) {
-        std::fprintf(stderr, "platform: %s called on a thread the platform did not make\n", what);
-        std::abort();
-    }
+    ThreadRec* self = RequireSelf(what);
     auto inner = [&](std::int64_t due, const char* label) {
         self->blocked = true;
         self->woken = false;

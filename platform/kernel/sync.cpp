@@ -1,5 +1,4 @@
 // Events, waits and critical sections on the scheduler.
-#include <map>
 #include <string>
 
 #include "platform/kernel/internal/kernel_object.h"
@@ -11,13 +10,6 @@ namespace os {
 using detail::Sched;
 
 namespace {
-
-// Named events are shared within the process, as named kernel objects are.
-std::map<std::string, std::weak_ptr<detail::EventObject>>& NamedEvents()
-{
-    static std::map<std::string, std::weak_ptr<detail::EventObject>> events;
-    return events;
-}
 
 std::shared_ptr<detail::EventObject> EventOf(HANDLE handle)
 {
@@ -58,7 +50,7 @@ HANDLE CreateEventW(void*, BOOL manualReset, BOOL initialState, const char* name
     std::lock_guard<std::mutex> lk(Sched().mu);
     std::shared_ptr<detail::EventObject> event;
     if (name != nullptr && *name != '\0') {
-        event = NamedEvents()[name].lock();
+        event = detail::NamedEvents()[name].lock();
         if (event) {
             SetLastError(ERROR_ALREADY_EXISTS);
             return detail::AddHandle(event);
@@ -67,7 +59,7 @@ HANDLE CreateEventW(void*, BOOL manualReset, BOOL initialState, const char* name
     event = std::make_shared<detail::EventObject>();
     event->manualReset = manualReset != FALSE;
     event->state = initialState != FALSE;
-    if (name != nullptr && *name != '\0') NamedEvents()[name] = event;
+    if (name != nullptr && *name != '\0') detail::NamedEvents()[name] = event;
     SetLastError(ERROR_SUCCESS);
     return detail::AddHandle(event);
 }
@@ -120,20 +112,24 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
         return WAIT_FAILED;
     }
     std::unique_lock<std::mutex> lk(Sched().mu);
+    // The wait holds the handles it was given: closing one of them ends it,
+    // closing another handle to the same object does not.
+    std::vector<std::shared_ptr<detail::KernelHandle>> opened;
     std::vector<std::shared_ptr<detail::KernelObject>> objects;
     for (DWORD i = 0; i < count; ++i) {
-        auto object = detail::LookupHandle(handles[i]);
-        if (!object) {
+        auto open = detail::LookupKernelHandle(handles[i]);
+        if (!open) {
             SetLastError(ERROR_INVALID_HANDLE);
             return WAIT_FAILED;
         }
-        objects.push_back(std::move(object));
+        objects.push_back(open->object);
+        opened.push_back(std::move(open));
     }
     detail::ThreadRec* self = detail::Self();
     const std::int64_t deadline = detail::DeadlineAfterMs(timeoutMs);
     for (;;) {
-        for (const auto& o : objects) {
-            if (o->closed) {
+        for (const auto& open : opened) {
+            if (open->closed) {
                 SetLastError(ERROR_INVALID_HANDLE);
                 return WAIT_FAILED;
             }
@@ -154,10 +150,14 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     }
 }
 
+// A thread blocked in EnterCriticalSection keeps using the state, so a
+// deletion while threads wait frees it only when the last of them has gone.
 struct CriticalSectionState {
-    detail::ThreadRec* owner = nullptr;
+    DWORD owner = 0;  // thread id; 0: free (platform thread ids start at 1)
     int count = 0;
     std::deque<detail::ThreadRec*> waiters;
+    int blockedInside = 0;
+    bool deleted = false;
 };
 
 void InitializeCriticalSection(CRITICAL_SECTION* cs)
@@ -168,46 +168,74 @@ void InitializeCriticalSection(CRITICAL_SECTION* cs)
 void DeleteCriticalSection(CRITICAL_SECTION* cs)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
-    if (cs->state == nullptr) return;
-    if (cs->state->owner != nullptr || !cs->state->waiters.empty()) {
-        // Freeing it would leave its users with a dangling lock; keep it.
-        PlatformLog("DeleteCriticalSection: still owned or waited for; kept alive");
-        cs->state = nullptr;
+    CriticalSectionState* state = cs->state;
+    if (state == nullptr) {
+        PlatformLog("DeleteCriticalSection: the section is not initialised or already deleted; nothing done");
         return;
     }
-    delete cs->state;
     cs->state = nullptr;
+    if (state->owner != 0) {
+        PlatformLog("DeleteCriticalSection: thread %u still holds the section; its further entering and leaving "
+                    "do nothing",
+                    state->owner);
+    }
+    if (state->blockedInside == 0) {
+        delete state;
+        return;
+    }
+    PlatformLog("DeleteCriticalSection: %d thread(s) waiting to enter give up without it", state->blockedInside);
+    state->deleted = true;
+    for (detail::ThreadRec* t : state->waiters) Sched().Wake(t);
+    state->waiters.clear();
 }
 
 void EnterCriticalSection(CRITICAL_SECTION* cs)
 {
     std::unique_lock<std::mutex> lk(Sched().mu);
+    detail::ThreadRec* self = detail::RequireSelf("EnterCriticalSection");
     CriticalSectionState* state = cs->state;
-    detail::ThreadRec* self = detail::Self();
-    if (state->owner == nullptr) {
-        state->owner = self;
+    if (state == nullptr) {
+        PlatformLog("EnterCriticalSection by thread %u on a deleted or uninitialised section: nothing done", self->id);
+        return;
+    }
+    if (state->owner == 0) {
+        state->owner = self->id;
         state->count = 1;
         return;
     }
-    if (state->owner == self) {
+    if (state->owner == self->id) {
         ++state->count;
         return;
     }
     state->waiters.push_back(self);
-    while (state->owner != self) Sched().Block(lk, detail::kNoDeadline, "EnterCriticalSection");
+    ++state->blockedInside;
+    while (state->owner != self->id && !state->deleted) {
+        Sched().Block(lk, detail::kNoDeadline, "EnterCriticalSection");
+    }
+    --state->blockedInside;
+    if (state->deleted) {
+        PlatformLog("EnterCriticalSection by thread %u: the section was deleted while it waited; nothing done",
+                    self->id);
+        if (state->blockedInside == 0) delete state;
+    }
 }
 
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* cs)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
+    detail::ThreadRec* self = detail::RequireSelf("TryEnterCriticalSection");
     CriticalSectionState* state = cs->state;
-    detail::ThreadRec* self = detail::Self();
-    if (state->owner == nullptr) {
-        state->owner = self;
+    if (state == nullptr) {
+        PlatformLog("TryEnterCriticalSection by thread %u on a deleted or uninitialised section: nothing done",
+                    self->id);
+        return FALSE;
+    }
+    if (state->owner == 0) {
+        state->owner = self->id;
         state->count = 1;
         return TRUE;
     }
-    if (state->owner == self) {
+    if (state->owner == self->id) {
         ++state->count;
         return TRUE;
     }
@@ -217,16 +245,26 @@ BOOL TryEnterCriticalSection(CRITICAL_SECTION* cs)
 void LeaveCriticalSection(CRITICAL_SECTION* cs)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
+    detail::ThreadRec* self = detail::RequireSelf("LeaveCriticalSection");
     CriticalSectionState* state = cs->state;
-    if (state->owner != detail::Self() || --state->count > 0) return;
-    state->owner = nullptr;
+    if (state == nullptr) {
+        PlatformLog("LeaveCriticalSection by thread %u on a deleted or uninitialised section: nothing done", self->id);
+        return;
+    }
+    if (state->owner != self->id) {
+        PlatformLog("LeaveCriticalSection by thread %u, which does not hold the section: nothing done", self->id);
+        return;
+    }
+    if (--state->count > 0) return;
+    state->owner = 0;
     if (!state->waiters.empty()) {
         // Ownership passes straight to the longest waiter, so the order of
         // owners does not depend on which host thread wakes first.
-        state->owner = state->waiters.front();
+        detail::ThreadRec* next = state->waiters.front();
         state->waiters.pop_front();
+        state->owner = next->id;
         state->count = 1;
-        Sched().Wake(state->owner);
+        Sched().Wake(next);
     }
 }
 

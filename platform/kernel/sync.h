@@ -3,9 +3,16 @@
 // the message waits of window.h), so the virtual clock always knows who is
 // runnable.
 //
-// Handles are closed with CloseHandle; the object lives on while a thread
-// still uses it. A thread cannot be killed safely on the host: TerminateThread
-// logs the request and leaves the thread running detached.
+// Handles are closed with CloseHandle; the object lives on while a thread or
+// another handle (a named event opened twice) still uses it, and closing a
+// handle fails only the waits made through that handle. A thread cannot be
+// killed safely on the host: TerminateThread logs the request and leaves the
+// thread running detached.
+//
+// Critical sections belong to platform threads, by thread id; taking one on
+// any other thread aborts with a diagnostic. Deleting a section that is held
+// or waited for lets its waiters go without it, and entering or leaving a
+// deleted (or never initialised) section is a logged no-op.
 #pragma once
 
 #include <cstddef>
@@ -53,7 +60,8 @@ BOOL CloseHandle(HANDLE handle);
 DWORD WaitForSingleObject(HANDLE handle, DWORD timeoutMs);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD timeoutMs);
 
-// Recursive, owned by one thread at a time, as on the phone.
+// Recursive, owned by one thread at a time, as on the phone; waiters take it
+// in the order they came.
 struct CriticalSectionState;
 struct CRITICAL_SECTION {
     CriticalSectionState* state = nullptr;

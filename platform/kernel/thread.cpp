@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/kernel/internal/kernel_object.h"
 #include "platform/kernel/sync.h"
 #include "platform/base/trace.h"
@@ -15,7 +16,8 @@ using detail::Sched;
 
 namespace {
 
-DWORD g_nextThreadId = 2;  // 1 is the main thread; under Sched().mu
+constexpr DWORD kFirstWorkerId = 2;  // 1 is the main thread
+DWORD g_nextThreadId = kFirstWorkerId;  // under Sched().mu
 
 std::shared_ptr<detail::ThreadObject> ThreadObjectOf(HANDLE handle, std::shared_ptr<detail::ThreadRec>* rec)
 {
@@ -157,6 +159,12 @@ HANDLE GetCurrentThread()
 {
     // The pseudo-handle of the phone OS: it means "the calling thread" wherever it is used.
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0xFFFFFFFEu));
+}
+
+void detail::ResetThreadIds()
+{
+    std::lock_guard<std::mutex> lk(Sched().mu);
+    g_nextThreadId = kFirstWorkerId;
 }
 
 }  // namespace os

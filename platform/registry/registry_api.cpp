@@ -2,6 +2,7 @@
 
 #include "platform/registry/registry.h"
 #include "platform/registry/internal/registry_state.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os {
 
@@ -137,8 +138,12 @@ LONG RegCloseKey(HKEY key)
     if (RegTree::RootName(key)) {
         return ERROR_SUCCESS;
     }
-    return lock.State().keys.erase(reinterpret_cast<std::uintptr_t>(key)) == 1 ? ERROR_SUCCESS
-                                                                                : ERROR_INVALID_HANDLE;
+    const auto value = reinterpret_cast<std::uintptr_t>(key);
+    if (lock.State().keys.erase(value) == 0) {
+        return ERROR_INVALID_HANDLE;
+    }
+    detail::ReleaseHandleValue(value, detail::HandleKind::Registry);
+    return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExW(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* cbData)

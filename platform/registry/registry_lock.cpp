@@ -1,6 +1,7 @@
 #include "platform/registry/internal/registry_file.h"
 #include "platform/registry/internal/registry_state.h"
 #include "platform/base/trace.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/windows/window.h"
 
 namespace os::detail {
@@ -69,7 +70,7 @@ LONG RegistryLock::KeyPath(HKEY key, std::string* path) const
     return ERROR_SUCCESS;
 }
 
-std::uintptr_t RegistryLock::NewHandle() { return state_.nextHandle++; }
+std::uintptr_t RegistryLock::NewHandle() { return NewHandleValue(HandleKind::Registry); }
 
 LONG RegistryLock::Commit(RegTree next)
 {

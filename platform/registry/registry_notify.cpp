@@ -1,5 +1,6 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/internal/registry_state.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os {
 
@@ -34,8 +35,12 @@ LONG RegistryCloseNotification(HREGNOTIFY notification)
     if (!lock.State().open) {
         return ERROR_DEVICE_NOT_AVAILABLE;
     }
-    const bool closed = lock.State().watches.erase(reinterpret_cast<std::uintptr_t>(notification)) == 1;
-    return closed ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    const auto value = reinterpret_cast<std::uintptr_t>(notification);
+    if (lock.State().watches.erase(value) == 0) {
+        return ERROR_INVALID_HANDLE;
+    }
+    detail::ReleaseHandleValue(value, detail::HandleKind::Registry);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace os

@@ -7,6 +7,7 @@
 
 #include "platform/registry/internal/registry_file.h"
 #include "platform/registry/internal/registry_state.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/base/trace.h"
 
 namespace os::sim {
@@ -32,6 +33,8 @@ void Reset(detail::RegistryState& state)
     state.readOnly = false;
     state.file.clear();
     state.tree = detail::RegTree();
+    for (const auto& entry : state.keys) detail::ReleaseHandleValue(entry.first, detail::HandleKind::Registry);
+    for (const auto& entry : state.watches) detail::ReleaseHandleValue(entry.first, detail::HandleKind::Registry);
     state.keys.clear();
     state.watches.clear();
     state.crash = RegistryCrashPoint::None;

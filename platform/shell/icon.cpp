@@ -5,15 +5,14 @@
 
 #include "platform/shell/resource.h"
 #include "platform/shell/internal/resource_library.h"
+#include "platform/base/internal/fresh_start.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os {
 namespace {
 
-constexpr std::uintptr_t kFirstIconHandle = 0x78000001;
-
 std::mutex g_mutex;
 std::map<std::uintptr_t, IconImage> g_icons;
-std::uintptr_t g_nextHandle = kFirstIconHandle;
 
 std::uintptr_t FromHandle(HICON handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
@@ -31,7 +30,7 @@ HICON LoadIconW(HINSTANCE library, UINT id)
         });
     if (!found) return nullptr;
     std::lock_guard<std::mutex> lock(g_mutex);
-    const std::uintptr_t handle = g_nextHandle++;
+    const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::Icon);
     g_icons.emplace(handle, std::move(image));
     return reinterpret_cast<HICON>(handle);
 }
@@ -55,7 +54,14 @@ BOOL DestroyIcon(HICON icon)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    detail::ReleaseHandleValue(FromHandle(icon), detail::HandleKind::Icon);
     return TRUE;
+}
+
+void detail::ResetIcons()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_icons.clear();
 }
 
 }  // namespace os

@@ -1,6 +1,8 @@
 // Loading and freeing resource libraries: dlopen of the shared object, a
 // check of its exported table, and a table of handles with reference counts.
 #include "platform/shell/internal/resource_library.h"
+#include "platform/base/internal/fresh_start.h"
+#include "platform/kernel/internal/handle_table.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -24,12 +26,8 @@ struct Library {
     detail::LoadedResources resources;
 };
 
-// Library handles are numbers from here up, apart from the kernel's handles.
-constexpr std::uintptr_t kFirstLibraryHandle = 0x70000001;
-
 std::mutex g_mutex;
 std::map<std::uintptr_t, Library> g_libraries;
-std::uintptr_t g_nextHandle = kFirstLibraryHandle;
 
 HINSTANCE ToHandle(std::uintptr_t value) { return reinterpret_cast<HINSTANCE>(value); }
 std::uintptr_t FromHandle(HINSTANCE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -126,7 +124,7 @@ HINSTANCE LoadLibraryW(const char* devicePath)
         if (table->strings[i].text != nullptr)
             library.resources.strings.emplace(table->strings[i].id, table->strings[i].text);
     }
-    const std::uintptr_t handle = g_nextHandle++;
+    const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::Library);
     g_libraries.emplace(handle, std::move(library));
     return ToHandle(handle);
 }
@@ -144,6 +142,7 @@ BOOL FreeLibrary(HINSTANCE handle)
         if (--it->second.references > 0)
             return TRUE;
         module = it->second.module;
+        detail::ReleaseHandleValue(it->first, detail::HandleKind::Library);
         g_libraries.erase(it);
     }
     dlclose(module);
@@ -160,6 +159,13 @@ bool detail::WithResources(HINSTANCE handle, const std::function<void(const Load
     }
     use(it->second.resources);
     return true;
+}
+
+void detail::ResetLibraries()
+{
+    // The modules stay loaded: texts handed out from them may still be read.
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_libraries.clear();
 }
 
 }  // namespace os

@@ -6,15 +6,14 @@
 
 #include "platform/shell/resource.h"
 #include "platform/shell/internal/resource_library.h"
+#include "platform/base/internal/fresh_start.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace os {
 namespace {
 
-constexpr std::uintptr_t kFirstAcceleratorHandle = 0x74000001;
-
 std::mutex g_mutex;
 std::map<std::uintptr_t, std::vector<ACCEL>> g_tables;
-std::uintptr_t g_nextHandle = kFirstAcceleratorHandle;
 
 std::uintptr_t FromHandle(HACCEL handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
@@ -41,7 +40,7 @@ HACCEL LoadAcceleratorsW(HINSTANCE library, UINT id)
         });
     if (!found) return nullptr;
     std::lock_guard<std::mutex> lock(g_mutex);
-    const std::uintptr_t handle = g_nextHandle++;
+    const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::Accelerator);
     g_tables.emplace(handle, std::move(entries));
     return reinterpret_cast<HACCEL>(handle);
 }
@@ -53,6 +52,7 @@ BOOL DestroyAcceleratorTable(HACCEL table)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    detail::ReleaseHandleValue(FromHandle(table), detail::HandleKind::Accelerator);
     return TRUE;
 }
 
@@ -89,6 +89,12 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, const MSG* msg)
         return 0;
     SendMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(MAKELPARAM(command, 1)), 0);
     return 1;
+}
+
+void detail::ResetAccelerators()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_tables.clear();
 }
 
 }  // namespace os

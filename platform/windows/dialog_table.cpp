@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/windows/internal/dialog_table.h"
 #include "platform/kernel/sync.h"
 
@@ -127,6 +128,13 @@ std::vector<sim::DialogRecord> sim::DialogHistory()
 void sim::ClearDialogHistory()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
+    g_history.clear();
+}
+
+void detail::ResetDialogs()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_open.clear();
     g_history.clear();
 }
 

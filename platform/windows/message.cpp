@@ -1,7 +1,5 @@
 // Message queues: posting, sending, retrieval, timers and modal loops.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/kernel/clock.h"
 #include "platform/windows/internal/window_manager.h"
@@ -15,11 +13,23 @@ using detail::WM;
 
 namespace {
 
+bool InRange(UINT message, UINT lo, UINT hi)
+{
+    return (lo == 0 && hi == 0) || (message >= lo && message <= hi);
+}
+
 bool InFilter(const MSG& m, HWND hwnd, UINT lo, UINT hi)
 {
     if (hwnd != nullptr && m.hwnd != hwnd) return false;
-    if (lo == 0 && hi == 0) return true;
-    return m.message >= lo && m.message <= hi;
+    return InRange(m.message, lo, hi);
+}
+
+// A timer of the calling thread that a retrieval with this filter may return.
+bool TimerInFilter(const std::pair<std::uint32_t, UINT_PTR>& key, const detail::TimerRec& t, const ThreadRec* self,
+                   HWND filter, UINT lo, UINT hi)
+{
+    if (t.thread != self || !InRange(WM_TIMER, lo, hi)) return false;
+    return filter == nullptr || detail::WindowId(filter) == key.first;
 }
 
 MSG MakeMsg(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -50,25 +60,25 @@ void DispatchOneSent(std::unique_lock<std::mutex>& lk, ThreadRec* self)
     if (sm->hostDone) sm->hostDone->notify_all();
 }
 
-// Under mu: the earliest due time of the thread's timers.
-std::int64_t NextTimerDue(const ThreadRec* self)
+// Under mu: the earliest due time of the thread's timers that the filter
+// lets through; a timer it excludes must not end the wait.
+std::int64_t NextTimerDue(const ThreadRec* self, HWND filter, UINT lo, UINT hi)
 {
     std::int64_t due = detail::kNoDeadline;
     for (const auto& [key, t] : WM().timers) {
-        if (t.thread == self) due = std::min(due, t.due);
+        if (TimerInFilter(key, t, self, filter, lo, hi)) due = std::min(due, t.due);
     }
     return due;
 }
 
-bool TakeTimer(const ThreadRec* self, HWND filter, bool remove, MSG* out)
+bool TakeTimer(const ThreadRec* self, HWND filter, UINT lo, UINT hi, bool remove, MSG* out)
 {
     const std::int64_t now = Sched().Now();
     auto& timers = WM().timers;
     auto best = timers.end();
     for (auto it = timers.begin(); it != timers.end(); ++it) {
         const detail::TimerRec& t = it->second;
-        if (t.thread != self || t.due > now) continue;
-        if (filter != nullptr && detail::WindowId(filter) != it->first.first) continue;
+        if (!TimerInFilter(it->first, t, self, filter, lo, hi) || t.due > now) continue;
         if (best == timers.end() || t.due < best->second.due ||
             (t.due == best->second.due && t.seq < best->second.seq)) {
             best = it;
@@ -115,23 +125,8 @@ bool NextMessage(std::unique_lock<std::mutex>& lk, ThreadRec* self, MSG* out, HW
         if (remove) q.quit = false;
         return true;
     }
-    if ((lo == 0 && hi == 0) || (WM_PAINT >= lo && WM_PAINT <= hi)) {
-        if (TakePaint(self, filter, out)) return true;
-    }
-    if ((lo == 0 && hi == 0) || (WM_TIMER >= lo && WM_TIMER <= hi)) {
-        if (TakeTimer(self, filter, remove, out)) return true;
-    }
-    return false;
-}
-
-ThreadRec* RequireSelf(const char* call)
-{
-    ThreadRec* self = detail::Self();
-    if (self == nullptr) {
-        std::fprintf(stderr, "platform: %s called on a thread the platform did not make\n", call);
-        std::abort();
-    }
-    return self;
+    if (InRange(WM_PAINT, lo, hi) && TakePaint(self, filter, out)) return true;
+    return TakeTimer(self, filter, lo, hi, remove, out);
 }
 
 }  // namespace
@@ -237,7 +232,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         lk.unlock();
         return CallWindowProcW(proc, hwnd, msg, wParam, lParam);
     }
-    RequireSelf("SendMessageW");
+    detail::RequireSelf("SendMessageW");
     if (w->thread->queue->dead) return 0;
     detail::SentMessage sm;
     sm.hwnd = hwnd;
@@ -262,7 +257,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 void PostQuitMessage(int exitCode)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
-    ThreadRec* self = RequireSelf("PostQuitMessage");
+    ThreadRec* self = detail::RequireSelf("PostQuitMessage");
     self->queue->quit = true;
     self->queue->quitCode = exitCode;
 }
@@ -271,9 +266,9 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax)
 {
     if (msg == nullptr) return -1;
     std::unique_lock<std::mutex> lk(Sched().mu);
-    ThreadRec* self = RequireSelf("GetMessageW");
+    ThreadRec* self = detail::RequireSelf("GetMessageW");
     while (!NextMessage(lk, self, msg, hwnd, filterMin, filterMax, true)) {
-        Sched().Block(lk, NextTimerDue(self), "GetMessage");
+        Sched().Block(lk, NextTimerDue(self, hwnd, filterMin, filterMax), "GetMessage");
     }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
@@ -282,17 +277,17 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 {
     if (msg == nullptr) return FALSE;
     std::unique_lock<std::mutex> lk(Sched().mu);
-    ThreadRec* self = RequireSelf("PeekMessageW");
+    ThreadRec* self = detail::RequireSelf("PeekMessageW");
     return NextMessage(lk, self, msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL WaitMessage()
 {
     std::unique_lock<std::mutex> lk(Sched().mu);
-    ThreadRec* self = RequireSelf("WaitMessage");
+    ThreadRec* self = detail::RequireSelf("WaitMessage");
     MSG probe;
     while (!NextMessage(lk, self, &probe, nullptr, 0, 0, false)) {
-        Sched().Block(lk, NextTimerDue(self), "WaitMessage");
+        Sched().Block(lk, NextTimerDue(self, nullptr, 0, 0), "WaitMessage");
     }
     return TRUE;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/base/internal/fresh_start.h"
 #include "platform/kernel/clock.h"
 #include "platform/windows/internal/msg_queue_internal.h"
 #include "platform/devices/power.h"
@@ -231,6 +232,13 @@ bool detail::PostToQueue(const std::weak_ptr<MsgQueue>& target, const void* data
         return false;
     Enqueue(*queue, data, size, false);
     return true;
+}
+
+void detail::ResetMessageQueues()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_handles.clear();
+    g_named.clear();
 }
 
 }  // namespace os

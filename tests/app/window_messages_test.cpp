@@ -1,6 +1,7 @@
 // The main window's messages from the system, the shell and other processes,
 // and the back key.
 #include "app/cmd_run.h"
+#include "app/workers.h"
 #include "platform/windows/dialog.h"
 #include "platform/devices/power.h"
 #include "recorder/mov.h"
@@ -137,6 +138,23 @@ TEST_F(WindowMessagesTest, HotKeyAndAccidentAlertOnlyTrace)
 }  // namespace
 
 namespace {
+
+TEST_F(WindowMessagesTest, AWorkerLeftRunningByTheDestroyStillHasTheLocksItMayTake)
+{
+    EventRecorderApp* app = App();
+    ASSERT_NE(app->resolutionClass, 0);
+    StartRotationWatchThread();
+    // Suspended twice, the watch cannot see its stop flag when the destroy
+    // sequence resumes it once: it outlives the destroy.
+    os::SuspendThread(g_rotationWatch.thread);
+    os::SuspendThread(g_rotationWatch.thread);
+    os::SendMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
+    ASSERT_EQ(App(), nullptr);
+    for (os::CRITICAL_SECTION* lock : {&app->recorderLock, &app->screenLock, &app->storageLock}) {
+        EXPECT_TRUE(os::TryEnterCriticalSection(lock));
+        os::LeaveCriticalSection(lock);
+    }
+}
 
 TEST_F(WindowMessagesTest, TheBacklightTimerPutsTheSystemIntoItsIdleStateOnce)
 {

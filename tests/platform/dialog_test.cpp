@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,13 +94,14 @@ bool Got(os::UINT msg)
 
 class DialogTest : public testing_support::PlatformTest {
 protected:
-    testing_support::ProgramFolder programFolder;
+    std::unique_ptr<testing_support::ProgramFolder> programFolder;
     os::HINSTANCE english = nullptr;
     os::HWND owner = nullptr;
 
     void SetUp() override
     {
         PlatformTest::SetUp();
+        programFolder = std::make_unique<testing_support::ProgramFolder>();  // the start forgot any earlier one
         g_script = Script{};
         os::sim::ClearDialogHistory();
         english = os::LoadLibraryW(testing_support::ProgramFolder::LibraryPath("English").c_str());

@@ -27,7 +27,7 @@ constexpr os::DWORD kPatienceMs = 10000;  // a bound for a stuck test, not a tim
 struct Received {
     std::mutex mutex;
     std::string bytes;
-    os::HANDLE arrived = os::CreateEventW(nullptr, os::FALSE, os::FALSE, nullptr);
+    os::HANDLE arrived = nullptr;  // made once the platform has started
 };
 
 void Collect(const uint8_t* data, uint32_t size, void* arg)
@@ -45,6 +45,7 @@ protected:
     void SetUp() override
     {
         RealTimePlatformTest::SetUp();
+        received_.arrived = os::CreateEventW(nullptr, os::FALSE, os::FALSE, nullptr);
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master_, 0);
         ASSERT_EQ(::grantpt(master_), 0);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/kernel/clock.h"
+#include "platform/base/platform.h"
 #include "platform/kernel/sync.h"
 #include "platform/windows/window.h"
 #include "tests/support/platform_fixture.h"
@@ -244,6 +245,80 @@ TEST_F(MessageTest, ModalLoopRunsUntilEndedAndBroadcastReachesTopLevelWindows)
     EXPECT_EQ(deviceChanges, 2);
     os::WaitForSingleObject(thread, os::INFINITE);
     os::CloseHandle(thread);
+}
+
+struct PostLater {
+    os::HWND hwnd;
+    os::UINT msg;
+    os::DWORD afterMs;
+    static os::DWORD Run(void* p)
+    {
+        auto* later = static_cast<PostLater*>(p);
+        os::Sleep(later->afterMs);
+        os::PostMessageW(later->hwnd, later->msg, 0, 0);
+        return 0;
+    }
+};
+
+TEST_F(MessageTest, FilteredWaitsWakeOnlyForWhatTheFilterLetsThrough)
+{
+    os::HWND busy = Make("busy");  // its timer is due long before anything else arrives
+    os::HWND quiet = Make("quiet");
+    os::SetTimer(busy, 1, 10, nullptr);
+    os::MSG msg;
+
+    PostLater toQuiet{quiet, os::WM_USER + 5, 500};
+    os::HANDLE poster = os::CreateThread(nullptr, 0, PostLater::Run, &toQuiet, 0, nullptr);
+    ASSERT_TRUE(os::GetMessageW(&msg, quiet, 0, 0));
+    EXPECT_EQ(msg.hwnd, quiet);
+    EXPECT_EQ(msg.message, os::WM_USER + 5);
+    EXPECT_EQ(os::GetTickCount(), 500u);
+    os::WaitForSingleObject(poster, os::INFINITE);
+    os::CloseHandle(poster);
+
+    PostLater inRange{busy, os::WM_USER + 6, 300};
+    poster = os::CreateThread(nullptr, 0, PostLater::Run, &inRange, 0, nullptr);
+    ASSERT_TRUE(os::GetMessageW(&msg, nullptr, os::WM_USER + 6, os::WM_USER + 6));
+    EXPECT_EQ(msg.message, os::WM_USER + 6);
+    EXPECT_EQ(os::GetTickCount(), 800u);
+    os::WaitForSingleObject(poster, os::INFINITE);
+    os::CloseHandle(poster);
+
+    // A timer the filter lets through still ends the wait when it is due.
+    os::SetTimer(quiet, 2, 1000, nullptr);
+    ASSERT_TRUE(os::GetMessageW(&msg, quiet, os::WM_TIMER, os::WM_TIMER));
+    EXPECT_EQ(msg.hwnd, quiet);
+    EXPECT_EQ(msg.wParam, 2u);
+    EXPECT_EQ(os::GetTickCount(), 1800u);
+
+    // The excluded timer waited its turn all along.
+    ASSERT_TRUE(os::PeekMessageW(&msg, nullptr, 0, 0, os::PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, busy);
+    EXPECT_EQ(msg.message, os::WM_TIMER);
+    EXPECT_EQ(msg.wParam, 1u);
+}
+
+void WaitForAWindowNothingWillReach()
+{
+    os::ClockConfig config;
+    config.mode = os::ClockMode::Virtual;
+    os::sim::StartPlatform(config);
+    os::WNDCLASSW wc;
+    wc.lpfnWndProc = os::DefWindowProcW;
+    wc.lpszClassName = "Plain";
+    os::RegisterClassW(&wc);
+    os::HWND busy = os::CreateWindowExW(0, "Plain", "busy", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    os::HWND quiet = os::CreateWindowExW(0, "Plain", "quiet", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    os::SetTimer(busy, 1, 10, nullptr);
+    os::MSG msg;
+    os::GetMessageW(&msg, quiet, 0, 0);
+}
+
+TEST(FilteredMessageWait, ThatNothingCanEndStallsTheVirtualClockAtOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(WaitForAWindowNothingWillReach(), ::testing::ExitedWithCode(3),
+                "stalled at 00:00:00.000.*\n.*main.*GetMessage");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,12 @@ os::INT_PTR EndOnOk(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM)
 
 class ScenarioDialogTest : public testing_support::PlatformTest {
 protected:
-    testing_support::ProgramFolder programFolder;
+    std::unique_ptr<testing_support::ProgramFolder> programFolder;
+    void SetUp() override
+    {
+        PlatformTest::SetUp();
+        programFolder = std::make_unique<testing_support::ProgramFolder>();  // the start forgot any earlier one
+    }
 };
 
 TEST_F(ScenarioDialogTest, DialogCommandsGoToTheOpenDialogAndAreSkippedWithoutOne)

@@ -1,5 +1,6 @@
 // A device root of its own whose program folder is the build folder, so that
 // tests load the resource libraries by their device paths, as the program does.
+// Starting the platform forgets the file system: make it after the start.
 #pragma once
 
 #include <string>

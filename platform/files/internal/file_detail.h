@@ -8,13 +8,6 @@
 
 namespace os::detail {
 
-// Handle numbers of the file system, apart from the core's (below
-// 0x10000000): files, "VOL:" devices and stores take 0x40000000-0x4FFFFFFF,
-// searches (files, stores, partitions) 0x50000000-0x5FFFFFFF.
-constexpr std::uintptr_t kFileHandleBase = 0x40000000u;
-constexpr std::uintptr_t kFindHandleBase = 0x50000000u;
-constexpr std::uintptr_t kHandleRangeSize = 0x10000000u;
-
 // CloseHandle's part for handles of the file system: false when the handle
 // is not an open file, "VOL:" device or store (the caller then reports it).
 bool CloseFileHandle(HANDLE handle);

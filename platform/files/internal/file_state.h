@@ -99,8 +99,6 @@ struct State {
     std::vector<VolumePtr> volumes;
     std::unordered_map<std::uintptr_t, OpenPtr> open;
     std::unordered_map<std::uintptr_t, std::shared_ptr<FindObject>> finds;
-    std::uintptr_t lastOpen = 0;
-    std::uintptr_t lastFind = 0;
     std::vector<std::string> written;
 };
 
@@ -140,6 +138,10 @@ HANDLE AddOpen(State& state, OpenPtr object);
 DWORD LookupOpen(const State& state, HANDLE handle, OpenObject::Kind kind, OpenPtr* out);
 // A search whose first entry the caller has already handed out.
 HANDLE AddFind(State& state, FindList entries);
+// Moves every open object and search out of the state (to be released off
+// the mutex) and gives their handle values back.
+void DropHandles(State& state, std::unordered_map<std::uintptr_t, OpenPtr>* open,
+                 std::unordered_map<std::uintptr_t, std::shared_ptr<FindObject>>* finds);
 bool IsAlive(const OpenObject& object);
 // True when a live open file of the host file (or below the host folder)
 // exists.

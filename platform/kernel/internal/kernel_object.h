@@ -1,8 +1,11 @@
-// For the platform layer only: waitable kernel objects and the handle table.
-// All state here is guarded by Sched().mu.
+// For the platform layer only: waitable kernel objects and their handles.
+// All state here is guarded by Sched().mu. Handle values come from the one
+// table of handle_table.h.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/kernel/internal/scheduler.h"
@@ -18,7 +21,6 @@ struct KernelObject {
     virtual void Acquire(ThreadRec*) {}
 
     std::vector<ThreadRec*> waiters;
-    bool closed = false;  // its handle was closed; current waits fail
 
     void WakeWaiters();
 };
@@ -40,15 +42,26 @@ struct ThreadObject : KernelObject {
     bool Signaled(const ThreadRec*) const override { return ended; }
 };
 
-// Handle values of kernel objects stay below this bound; other handle kinds
-// (files, comm ports) use ranges above it.
-constexpr std::uintptr_t kKernelHandleLimit = 0x10000000;
+// One open handle to a kernel object. Several handles may reach one object
+// (a named event opened twice); closing one of them ends only the waits made
+// through it, and the others stay usable.
+struct KernelHandle {
+    std::shared_ptr<KernelObject> object;
+    bool closed = false;
+};
 
 HANDLE AddHandle(std::shared_ptr<KernelObject> object);
+// The open handle, or null; GetCurrentThread's pseudo-handle included.
+std::shared_ptr<KernelHandle> LookupKernelHandle(HANDLE handle);
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
-// Removes the handle; the object is marked closed and its waiters woken.
+// Closes the handle: waits through it fail, the object's waiters are woken
+// to look again. False when it is not an open kernel handle.
 bool RemoveHandle(HANDLE handle);
 // Closes a handle of another kind (file, find, comm); false when none matches.
 bool CloseOtherHandle(HANDLE handle);
+// Named events are shared within the process, as named kernel objects are.
+std::map<std::string, std::weak_ptr<EventObject>>& NamedEvents();
+// Forgets every kernel handle and named object (a fresh start of the platform).
+void ResetKernelObjects();
 
 }  // namespace os::detail

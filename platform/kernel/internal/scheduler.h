@@ -140,6 +140,9 @@ Scheduler& Sched();
 // The calling platform thread, or null for a host thread the platform did not make.
 ThreadRec* Self();
 void SetSelf(ThreadRec* t);
+// The calling platform thread. On any other thread `call` is a programming
+// error: it is reported on standard error and the process aborts.
+ThreadRec* RequireSelf(const char* call);
 std::int64_t HostMonotonicNs();
 
 // Device deadline of a time-out in milliseconds from now.

@@ -38,7 +38,6 @@ struct RegistryState {
     RegTree tree;
     std::map<std::uintptr_t, OpenKey> keys;
     std::map<std::uintptr_t, ValueWatch> watches;
-    std::uintptr_t nextHandle = 1;
     sim::RegistryCrashPoint crash = sim::RegistryCrashPoint::None;
     std::size_t crashBytes = 0;
 };

@@ -1,0 +1,23 @@
+// For the platform layer only: each stand-in's way back to the state of a
+// fresh boot. StartPlatform calls every one of them, so that one run (or one
+// test) leaves nothing behind for the next. None of them calls the platform
+// or waits; each takes only its own module's lock. Handles of the previous
+// run become invalid and their values free.
+#pragma once
+
+namespace os::detail {
+
+void ResetThreadIds();      // kernel/thread.cpp
+void ResetAccelerators();   // windows/accelerator.cpp
+void ResetDialogs();        // windows/dialog_table.cpp
+void ResetMessageQueues();  // windows/msg_queue.cpp
+void ResetCommPorts();      // devices/comm_port.cpp
+void ResetDevice();         // devices/device.cpp
+void ResetDisplay();        // devices/display.cpp
+void ResetGpsDriver();      // devices/gps_driver.cpp
+void ResetFileSystem();     // files/file_handles.cpp
+void ResetIcons();          // shell/icon.cpp
+void ResetLibraries();      // shell/resource_library.cpp
+void ResetCom();            // base/com.cpp
+
+}  // namespace os::detail
