@@ -225,7 +225,11 @@ int WriteHostFile(const std::string& path, const std::function<void(std::ostream
         }
         return 1;
     }
-    std::string folder = std::filesystem::path(path).parent_path().string();
+    // A link is written through: the file it names is replaced, not the link.
+    std::error_code ec;
+    const std::string destination = exists ? std::filesystem::canonical(path, ec).string() : path;
+    const std::string& target = ec || destination.empty() ? path : destination;
+    std::string folder = std::filesystem::path(target).parent_path().string();
     if (folder.empty()) folder = ".";
     std::string temporary = folder + "/.kestrava-info-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
@@ -241,7 +245,7 @@ int WriteHostFile(const std::string& path, const std::function<void(std::ostream
         *error = path + ": cannot write: " + reason;
         return 0;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
         *error = path + ": cannot replace: " + Reason(errno);
         ::unlink(temporary.c_str());
         return 0;

@@ -16,6 +16,13 @@ namespace testing_support {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KINFO_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KINFO_TEST_SANITIZED 1
+#endif
+#endif
+#ifdef KINFO_TEST_SANITIZED
 constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;

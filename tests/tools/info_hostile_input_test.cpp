@@ -150,6 +150,15 @@ TEST_F(InfoHostileInputTest, ExportNeverOverwritesAnInputAndFailedWritesAreError
     }
     EXPECT_EQ(FileText(kept), exported);
     EXPECT_EQ(FileText(recording), before);
+
+    // An output named through a link replaces the file linked to, and the link stays.
+    const std::string link = root_ + "/latest.csv";
+    ASSERT_EQ(::symlink(kept.c_str(), link.c_str()), 0);
+    const ToolResult relinked = Guarded("export --format csv --output " + Quoted(link) + " " + Quoted(recording));
+    EXPECT_EQ(relinked.exitCode, 0) << relinked.output;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(FileText(kept).find("48.2999992"), std::string::npos) << FileText(kept);
+    EXPECT_NE(FileText(kept).find("48.2000008"), std::string::npos) << FileText(kept);
 }
 
 }  // namespace
