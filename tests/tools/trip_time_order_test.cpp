@@ -141,6 +141,24 @@ TEST_F(TripTimeOrderTest, EveryFormatWritesEachFixOnceInIncreasingTime)
         EXPECT_TRUE(StrictlyIncreasing(shown)) << srt.str();
         for (const std::string& time : shown) EXPECT_TRUE(validTimes.count(time)) << time;
         EXPECT_EQ(starts.size(), recordingFixes.size()) << srt.str();
+
+        // The real readers agree: both documents are well-formed XML, and
+        // gpsbabel reads the GPX track back with the same times.
+        const std::string gpxPath = root_ + "/trip.gpx";
+        const std::string kmlPath = root_ + "/trip.kml";
+        std::ofstream(gpxPath) << gpx.str();
+        std::ofstream(kmlPath) << kml.str();
+        const ToolResult wellFormed = RunTool("xmllint --noout " + Quoted(gpxPath) + " " + Quoted(kmlPath));
+        EXPECT_EQ(wellFormed.exitCode, 0) << wellFormed.output;
+        const ToolResult track = RunTool("gpsbabel -t -i gpx -f " + Quoted(gpxPath) + " -o unicsv,utc=0 -F -");
+        EXPECT_EQ(track.exitCode, 0) << track.output;
+        std::vector<std::string> read;
+        for (const std::string& row : Matches(track.output, R"(,(2009/03/03,[0-9:]+)\r?\n)")) {
+            std::string time = row;
+            time.replace(4, 1, "-").replace(7, 1, "-").replace(10, 1, "T");
+            read.push_back(time + "Z");
+        }
+        EXPECT_EQ(read, expected) << track.output;
     }
 }
 
