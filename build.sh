@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ pkg-config clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev ffmpeg
-          nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev gpsd-clients mediainfo gpsbabel)
+          nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev gpsd-clients mediainfo gpsbabel libxml2-utils)
 
 install_missing() {
     local missing=()

@@ -50,8 +50,6 @@ void CheckFrameCounts(const AviFile& file, std::vector<std::string>* problems)
     }
 }
 
-// idx1 offsets count from the "movi" list type, or in some writers from the
-// start of the file; the first entry tells which.
 void CheckIdx1(const AviFile& file, std::vector<std::string>* problems)
 {
     if (!file.idx1) {
@@ -60,28 +58,18 @@ void CheckIdx1(const AviFile& file, std::vector<std::string>* problems)
         }
         return;
     }
-    const std::vector<IndexEntry>& index = *file.idx1;
-    const std::vector<MoviChunk>& chunks = file.firstMoviChunks;
-    if (index.size() != chunks.size()) {
-        problems->push_back("\"idx1\" has " + Num(index.size()) + " entries, the first \"movi\" list " +
-                            Num(chunks.size()) + " chunks");
+    const IndexMatch& index = *file.idx1;
+    if (index.entries != file.firstMoviChunks) {
+        problems->push_back("\"idx1\" has " + Num(index.entries) + " entries, the first \"movi\" list " +
+                            Num(file.firstMoviChunks) + " chunks");
     }
-    if (index.empty() || chunks.empty() || !file.firstMovi) return;
-    const std::uint64_t base = index[0].offset == chunks[0].offset ? 0 : *file.firstMovi;
-    std::size_t wrong = 0;
-    std::string firstWrong;
-    const std::size_t n = index.size() < chunks.size() ? index.size() : chunks.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const IndexEntry& e = index[i];
-        const MoviChunk& c = chunks[i];
-        if (e.id == c.id && e.size == c.size && base + e.offset == c.offset) continue;
-        if (wrong++ == 0) {
-            firstWrong = "\"idx1\" entry " + Num(i) + " (" + e.id + ", size " + Num(e.size) + ", offset " +
-                         Num(e.offset) + ") does not match chunk " + c.id + " of size " + Num(c.size) + " at " +
-                         Num(c.offset);
-        }
-    }
-    if (wrong > 0) problems->push_back(firstWrong + (wrong > 1 ? " (" + Num(wrong) + " entries differ)" : ""));
+    if (index.differing == 0) return;
+    const IndexEntry& e = index.entry;
+    const MoviChunk& c = index.chunk;
+    problems->push_back("\"idx1\" entry " + Num(index.firstDiffering) + " (" + e.id + ", size " + Num(e.size) +
+                        ", offset " + Num(e.offset) + ") does not match chunk " + c.id + " of size " + Num(c.size) +
+                        " at " + Num(c.offset) +
+                        (index.differing > 1 ? " (" + Num(index.differing) + " entries differ)" : ""));
 }
 
 void CheckSequences(const AviFile& file, std::vector<std::string>* problems)

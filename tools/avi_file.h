@@ -1,10 +1,12 @@
 // What the reader finds in one AVI file: its main header, its streams, the
-// chunks of every "movi" list, the "idx1" entries and the recording data of
-// the INFO list ("IGPS", "IEVT", "IFND", "ISFT").
+// chunks of every "movi" list counted per stream, "idx1" compared entry by
+// entry with the first "movi" list, and the recording data of the INFO list
+// ("IGPS", "IEVT", "IFND", "ISFT").
 //
-// Everything is plain data copied out of the file; the structural problems
-// met while reading (sizes past the end, short chunks, counts that do not fit)
-// are listed in problems, in file order, with their offsets.
+// Everything is plain data copied out of the file, of a size bounded whatever
+// the file's size; the structural problems met while reading (sizes past the
+// end, short chunks, counts that do not fit, tables too large to read) are
+// listed in problems, in file order, with their offsets.
 #pragma once
 
 #include <cstdint>
@@ -64,16 +66,25 @@ struct IndexEntry {
     std::uint32_t size = 0;
 };
 
+// "idx1" against the stream chunks of the first "movi" list, in order.
+struct IndexMatch {
+    std::uint64_t entries = 0;
+    std::uint64_t differing = 0;  // of the entries that have a chunk to compare with
+    std::uint64_t firstDiffering = 0;
+    IndexEntry entry;  // the first entry that differs, and the chunk in its place
+    MoviChunk chunk;
+};
+
 struct AviFile {
     std::uint64_t fileSize = 0;
     int riffs = 0;  // "AVI " and "AVIX" RIFFs read
     std::optional<MainHeader> header;
     std::vector<StreamInfo> streams;
     std::optional<std::uint32_t> odmlFrames;  // "dmlh" of a real "odml" list
-    // The first RIFF's "movi": offset of its list type, and its chunks.
+    // The first RIFF's "movi": offset of its list type, and its stream chunks.
     std::optional<std::uint64_t> firstMovi;
-    std::vector<MoviChunk> firstMoviChunks;
-    std::optional<std::vector<IndexEntry>> idx1;
+    std::uint64_t firstMoviChunks = 0;
+    std::optional<IndexMatch> idx1;
     bool hasInfo = false;
     std::optional<std::vector<GpsTrackRecord>> gps;
     std::optional<std::vector<EvtTagRecord>> events;  // elapsedSec is 0: the file does not keep it

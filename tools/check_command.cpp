@@ -3,6 +3,7 @@
 
 #include "tools/avi_checks.h"
 #include "tools/avi_reader.h"
+#include "tools/gps_log_reader.h"
 #include "tools/host_file.h"
 #include "tools/info_command.h"
 
@@ -10,36 +11,57 @@ namespace kinfo {
 namespace {
 
 constexpr const char* kCheckUsage =
-    "usage: kestrava-info check FILE...\n"
+    "usage: kestrava-info check FILE|FOLDER...\n"
     "\n"
     "Checks each AVI file's structure: RIFF and list sizes, \"movi\" against\n"
     "\"idx1\", the header counts against the chunks, and the recording data\n"
-    "chunks (\"IGPS\", \"IEVT\", \"IFND\"). Exit code 0 when every file is\n"
-    "sound, 1 otherwise, with the problems listed.\n";
+    "chunks (\"IGPS\", \"IEVT\", \"IFND\"); and each GPS log's header, record\n"
+    "marks and numbers, count and end marker. A folder stands for its .avi\n"
+    "and .gps files. Exit code 0 when every file is sound, 1 otherwise, with\n"
+    "the problems listed.\n";
+
+void Verdict(const std::string& path, const std::vector<std::string>& problems, const char* sound,
+             std::ostream& out)
+{
+    if (problems.empty()) {
+        out << path << ": " << sound << "\n";
+        return;
+    }
+    out << path << ": " << problems.size() << (problems.size() == 1 ? " problem\n" : " problems\n");
+    for (const std::string& problem : problems) out << "  - " << problem << "\n";
+}
 
 // 1 when the file is sound.
 int CheckOne(const std::string& path, std::ostream& out)
 {
-    std::vector<std::uint8_t> bytes;
+    HostFile host;
     std::string error;
-    AviFile file;
-    if (!ReadHostFile(path, &bytes, &error)) {
-        out << error << "\n";
-        return 0;
-    }
-    if (!ReadAvi(bytes.data(), bytes.size(), &file, &error)) {
+    if (!host.Open(path, &error)) {
         out << path << ": " << error << "\n";
         return 0;
     }
-    const std::vector<std::string> problems = CheckAvi(file);
-    if (problems.empty()) {
-        out << path << ": sound"
-            << (CarriesRecordingData(file) ? " recording\n" : " AVI, carries no recording data\n");
-        return 1;
+    if (host.Size() == 0) {
+        out << path << ": empty (0 bytes)\n";
+        return 0;
     }
-    out << path << ": " << problems.size() << (problems.size() == 1 ? " problem\n" : " problems\n");
-    for (const std::string& problem : problems) out << "  - " << problem << "\n";
-    return 0;
+    if (LooksLikeGpsLog(host)) {
+        GpsLog log;
+        if (!ReadGpsLog(host, &log, &error)) {
+            out << path << ": " << error << "\n";
+            return 0;
+        }
+        Verdict(path, log.problems, "sound GPS log", out);
+        return log.problems.empty();
+    }
+    AviFile file;
+    if (!ReadAvi(host, &file, &error)) {
+        out << path << ": " << error << (host.Error().empty() ? " nor a GPS log" : "") << "\n";
+        return 0;
+    }
+    const std::vector<std::string> problems = CheckAvi(file);
+    Verdict(path, problems,
+            CarriesRecordingData(file) ? "sound recording" : "sound AVI, carries no recording data", out);
+    return problems.empty();
 }
 
 }  // namespace
@@ -62,9 +84,11 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << kCheckUsage;
         return 2;
     }
-    int sound = 1;
-    for (const std::string& path : files) sound &= CheckOne(path, out);
-    return sound ? 0 : 1;
+    int result = 0;
+    for (const std::string& path : InputFiles(files, out, &result)) {
+        if (!CheckOne(path, out)) result = 1;
+    }
+    return result;
 }
 
 }  // namespace kinfo

@@ -1,6 +1,5 @@
 // "kestrava-info export": the GPS track of recordings and GPS logs.
-#include <fstream>
-
+#include "tools/host_file.h"
 #include "tools/info_command.h"
 #include "tools/track_formats.h"
 #include "tools/trip_track.h"
@@ -13,14 +12,17 @@ constexpr const char* kExportUsage =
     "\n"
     "Writes the GPS track of the recordings (.avi) and GPS logs (.gps) given,\n"
     "or found in the folders given, ordered by the time they were opened.\n"
-    "Only records with a valid fix give positions; times are UTC.\n"
+    "Only records with a valid fix give positions, each time once and in\n"
+    "order (a fix no later than the one before is left out); times are UTC.\n"
+    "Empty files are skipped; what is left out is noted on standard error.\n"
     "  --format gpx   GPX 1.1: one track, a new segment where the fix is lost or\n"
     "                 files do not join; events as waypoints\n"
     "  --format kml   KML: the track as lines, events as points\n"
     "  --format csv   one row per position\n"
     "  --format srt   subtitles for the video: time, speed and position once a\n"
     "                 second (recordings only; GPS logs have no video)\n"
-    "  --output FILE  write there instead of to standard output\n";
+    "  --output FILE  write there instead of to standard output; it is replaced\n"
+    "                 only once written whole, and may not be one of the inputs\n";
 
 struct ExportOptions {
     std::string format;
@@ -86,20 +88,27 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     Trip trip;
     std::string error;
-    if (!LoadTrip(options.paths, &trip, &error)) {
+    const int loaded = LoadTrip(options.paths, &trip, &error);
+    for (const std::string& note : trip.notes) err << "kestrava-info: note: " << note << "\n";
+    if (!loaded) {
         err << "kestrava-info: " << error << "\n";
         return 1;
     }
-    for (const std::string& note : trip.notes) err << "kestrava-info: note: " << note << "\n";
+    const auto write = [&](std::ostream& to) { Write(options.format, trip, to); };
     if (options.output.empty()) {
-        Write(options.format, trip, out);
+        write(out);
         return 0;
     }
-    std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-    Write(options.format, trip, file);
-    file.close();
-    if (!file) {
-        err << "kestrava-info: " << options.output << ": cannot write\n";
+    FileIdentity output;
+    if (IdentityOf(options.output, &output)) {
+        for (const FileIdentity& input : trip.inputs) {
+            if (input != output) continue;
+            err << "kestrava-info: " << options.output << ": is one of the files read; not overwritten\n";
+            return 1;
+        }
+    }
+    if (!WriteHostFile(options.output, write, &error)) {
+        err << "kestrava-info: " << error << "\n";
         return 1;
     }
     return 0;

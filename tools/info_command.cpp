@@ -1,5 +1,7 @@
 #include "tools/info_command.h"
 
+#include "tools/host_file.h"
+
 namespace kinfo {
 namespace {
 
@@ -9,14 +11,31 @@ constexpr const char* kUsage =
     "Reads the recordings and GPS logs of the Kestrava recorder.\n"
     "\n"
     "commands:\n"
-    "  show [--json] FILE...      streams, summary, event tags and GPS record count\n"
-    "  check FILE...              structure checks; exit 1 when a file has problems\n"
+    "  show [--json] FILE|FOLDER...  streams, summary, event tags and GPS records\n"
+    "  check FILE|FOLDER...          structure checks; exit 1 when a file has problems\n"
     "  export --format gpx|kml|csv|srt [--output FILE] FILE|FOLDER...\n"
     "                             the GPS track of one recording or a whole trip\n"
     "\n"
     "Run 'kestrava-info COMMAND --help' for a command's options.\n";
 
 }  // namespace
+
+std::vector<std::string> InputFiles(const std::vector<std::string>& paths, std::ostream& report, int* result)
+{
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        const std::size_t before = files.size();
+        std::string error;
+        if (!FilesOf(path, &files, &error)) {
+            report << "kestrava-info: " << error << "\n";
+            *result = 1;
+        } else if (files.size() == before) {
+            report << "kestrava-info: " << path << ": a folder without .avi or .gps files\n";
+            *result = 1;
+        }
+    }
+    return files;
+}
 
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {

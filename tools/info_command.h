@@ -1,13 +1,13 @@
 // kestrava-info: reads the recordings (AVI files with the recorder's GPS
 // track, event tags and summary) and GPS logs that the phone wrote.
 //
-//   kestrava-info show [--json] FILE...
-//   kestrava-info check FILE...
+//   kestrava-info show [--json] FILE|FOLDER...
+//   kestrava-info check FILE|FOLDER...
 //   kestrava-info export --format gpx|kml|csv|srt [--output FILE] FILE|FOLDER...
 //
 // RunInfo returns the process exit code: 0 done (check: every file sound),
 // 1 a file with problems or unreadable, 2 a usage error. Results go to out,
-// messages to err.
+// messages to err. Every file is read in bounded memory, whatever its size.
 #pragma once
 
 #include <ostream>
@@ -22,5 +22,10 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The files the paths name, each folder replaced by its ".avi" and ".gps"
+// files. A folder that cannot be listed or holds none of them is reported
+// to report and sets *result to 1.
+std::vector<std::string> InputFiles(const std::vector<std::string>& paths, std::ostream& report, int* result);
 
 }  // namespace kinfo

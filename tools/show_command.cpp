@@ -5,6 +5,7 @@
 
 #include "tools/avi_checks.h"
 #include "tools/avi_reader.h"
+#include "tools/gps_log_reader.h"
 #include "tools/host_file.h"
 #include "tools/info_command.h"
 
@@ -12,11 +13,13 @@ namespace kinfo {
 namespace {
 
 constexpr const char* kShowUsage =
-    "usage: kestrava-info show [--json] FILE...\n"
+    "usage: kestrava-info show [--json] FILE|FOLDER...\n"
     "\n"
     "Shows each AVI file's streams (codec, size, frame rate, frame and chunk\n"
     "counts, duration), its recording summary (\"IFND\"), its event tags\n"
-    "(\"IEVT\") and the number of its GPS records (\"IGPS\").\n"
+    "(\"IEVT\") and the number of its GPS records (\"IGPS\"); and each GPS\n"
+    "log's summary, record count and first and last fixes. A folder stands\n"
+    "for its .avi and .gps files.\n"
     "  --json   one JSON document: an array with an object per file\n";
 
 using nlohmann::json;
@@ -107,21 +110,53 @@ json PositionJson(const GpsTimePosition& p)
             {"fix_quality", +p.fixQuality}};
 }
 
+json SummaryJson(const RecordingSummary& s)
+{
+    return {{"opened", LocalTime(s.openTime)},
+            {"closed", LocalTime(s.closeTime)},
+            {"length_s", s.lengthHns / 1e7},
+            {"first_gps", PositionJson(s.firstGps)},
+            {"last_gps", PositionJson(s.lastGps)},
+            {"distance_km", +s.distanceKm}};
+}
+
+std::string FixDate(const GpsFixBody& b)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", +b.year, +b.month, +b.day);
+    return text;
+}
+
+json FixJson(const GpsFix& fix)
+{
+    const GpsFixBody& b = fix.body;
+    json j = PositionJson(b.timePosition);
+    j["index"] = +fix.index;
+    j["date"] = FixDate(b);
+    j["status"] = std::string(1, static_cast<char>(b.rmcStatus));
+    j["speed_knots"] = +b.speedKnots;
+    return j;
+}
+
+json LogJson(const std::string& path, std::uint64_t size, const GpsLog& log)
+{
+    json j = {{"file", path}, {"type", "gps_log"}, {"size", size}, {"stopped", log.stopped}};
+    if (log.stopped) j["summary"] = SummaryJson(log.summary);
+    j["count"] = log.count;
+    j["records"] = log.present;
+    if (log.first) j["first_fix"] = FixJson(*log.first);
+    if (log.last) j["last_fix"] = FixJson(*log.last);
+    j["problems"] = log.problems;
+    return j;
+}
+
 json FileJson(const std::string& path, const AviFile& file)
 {
-    json j = {{"file", path}, {"size", file.fileSize}, {"riffs", file.riffs}};
+    json j = {{"file", path}, {"type", "avi"}, {"size", file.fileSize}, {"riffs", file.riffs}};
     j["streams"] = json::array();
     for (const StreamInfo& s : file.streams) j["streams"].push_back(StreamJson(s));
     j["recording_data"] = CarriesRecordingData(file);
-    if (file.summary) {
-        const RecordingSummary& s = *file.summary;
-        j["summary"] = {{"opened", LocalTime(s.openTime)},
-                        {"closed", LocalTime(s.closeTime)},
-                        {"length_s", s.lengthHns / 1e7},
-                        {"first_gps", PositionJson(s.firstGps)},
-                        {"last_gps", PositionJson(s.lastGps)},
-                        {"distance_km", +s.distanceKm}};
-    }
+    if (file.summary) j["summary"] = SummaryJson(*file.summary);
     if (file.events) {
         j["events"] = json::array();
         const double rate = VideoRate(file);
@@ -165,19 +200,21 @@ std::string PositionText(const GpsTimePosition& p)
            ", fix " + std::to_string(p.fixQuality);
 }
 
+void ShowSummary(const RecordingSummary& s, std::ostream& out)
+{
+    out << "  opened " << LocalTime(s.openTime) << ", closed " << LocalTime(s.closeTime) << " (local), length "
+        << Format("%.3f", s.lengthHns / 1e7) << " s, distance " << Format("%.3f", s.distanceKm) << " km\n"
+        << "  first GPS: " << PositionText(s.firstGps) << "\n"
+        << "  last GPS:  " << PositionText(s.lastGps) << "\n";
+}
+
 void ShowRecordingData(const AviFile& file, std::ostream& out)
 {
     if (!CarriesRecordingData(file)) {
         out << "  no recording data (no \"IGPS\", \"IEVT\" or \"IFND\" chunk)\n";
         return;
     }
-    if (file.summary) {
-        const RecordingSummary& s = *file.summary;
-        out << "  opened " << LocalTime(s.openTime) << ", closed " << LocalTime(s.closeTime) << " (local), length "
-            << Format("%.3f", s.lengthHns / 1e7) << " s, distance " << Format("%.3f", s.distanceKm) << " km\n"
-            << "  first GPS: " << PositionText(s.firstGps) << "\n"
-            << "  last GPS:  " << PositionText(s.lastGps) << "\n";
-    }
+    if (file.summary) ShowSummary(*file.summary, out);
     const double rate = VideoRate(file);
     const std::size_t events = file.events ? file.events->size() : 0;
     out << "  events: " << events << "\n";
@@ -198,6 +235,64 @@ void ShowText(const std::string& path, const AviFile& file, std::ostream& out)
     ShowRecordingData(file, out);
     if (file.software) out << "  software: " << *file.software << "\n";
     for (const std::string& problem : file.problems) out << "  problem: " << problem << "\n";
+}
+
+std::string FixText(const GpsFix& fix)
+{
+    const GpsFixBody& b = fix.body;
+    return "#" + std::to_string(fix.index) + " " + FixDate(b) + " " + PositionText(b.timePosition) + ", status " +
+           static_cast<char>(b.rmcStatus >= 32 && b.rmcStatus < 127 ? b.rmcStatus : '?') +
+           (b.speedKnots >= 0 ? Format(", %.1f knots", b.speedKnots) : "");
+}
+
+void ShowLogText(const std::string& path, std::uint64_t size, const GpsLog& log, std::ostream& out)
+{
+    out << path << ": GPS log, " << size << " bytes, "
+        << (log.stopped ? "stopped\n" : "not stopped (no end marker, no summary)\n");
+    if (log.stopped) ShowSummary(log.summary, out);
+    out << "  records: " << log.present << " (the header counts " << log.count << ")\n";
+    if (log.first) out << "  first fix: " << FixText(*log.first) << "\n";
+    if (log.last) out << "  last fix:  " << FixText(*log.last) << "\n";
+    for (const std::string& problem : log.problems) out << "  problem: " << problem << "\n";
+}
+
+// 1 when the file was shown (as text to out, or added to all).
+int ShowOne(const std::string& path, bool asJson, json* all, std::ostream& out, std::ostream& err)
+{
+    HostFile host;
+    std::string error;
+    if (!host.Open(path, &error)) {
+        err << "kestrava-info: " << path << ": " << error << "\n";
+        return 0;
+    }
+    if (host.Size() == 0) {
+        err << "kestrava-info: " << path << ": empty (0 bytes)\n";
+        return 0;
+    }
+    if (LooksLikeGpsLog(host)) {
+        GpsLog log;
+        if (!ReadGpsLog(host, &log, &error)) {
+            err << "kestrava-info: " << path << ": " << error << "\n";
+            return 0;
+        }
+        if (asJson) {
+            all->push_back(LogJson(path, host.Size(), log));
+        } else {
+            ShowLogText(path, host.Size(), log, out);
+        }
+        return 1;
+    }
+    AviFile file;
+    if (!ReadAvi(host, &file, &error)) {
+        err << "kestrava-info: " << path << ": " << error << (host.Error().empty() ? " nor a GPS log" : "") << "\n";
+        return 0;
+    }
+    if (asJson) {
+        all->push_back(FileJson(path, file));
+    } else {
+        ShowText(path, file, out);
+    }
+    return 1;
 }
 
 }  // namespace
@@ -226,25 +321,8 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     int result = 0;
     json all = json::array();
-    for (const std::string& path : files) {
-        std::vector<std::uint8_t> bytes;
-        std::string error;
-        AviFile file;
-        if (!ReadHostFile(path, &bytes, &error)) {
-            err << "kestrava-info: " << error << "\n";
-            result = 1;
-            continue;
-        }
-        if (!ReadAvi(bytes.data(), bytes.size(), &file, &error)) {
-            err << "kestrava-info: " << path << ": " << error << "\n";
-            result = 1;
-            continue;
-        }
-        if (asJson) {
-            all.push_back(FileJson(path, file));
-        } else {
-            ShowText(path, file, out);
-        }
+    for (const std::string& path : InputFiles(files, err, &result)) {
+        if (!ShowOne(path, asJson, &all, out, err)) result = 1;
     }
     if (asJson) out << all.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
     return result;

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cstdint>
 #include <tuple>
 
 #include "tools/avi_reader.h"
@@ -21,12 +20,16 @@ struct Source {
     std::string path;
     os::SYSTEMTIME opened{};
     bool isLog = false;
+    bool skipped = false;
     double frameRate = 0;  // recordings: of the video; 0 without video
     double duration = 0;   // seconds of video
+    // Logs: their valid fixes and one invalid point for each loss between;
+    // recordings: a point for every record, at the video frame in frames.
+    std::vector<TrackPoint> points;
     std::vector<std::uint32_t> frames;
-    std::vector<GpsFixBody> bodies;
     std::vector<EvtTagRecord> events;
     std::vector<std::string> problems;
+    std::uint64_t repeated = 0;  // log fixes left out while reading
 };
 
 bool ValidFix(const GpsFixBody& b)
@@ -72,63 +75,68 @@ void FromRecording(const AviFile& file, Source* source)
     if (file.gps) {
         for (const GpsTrackRecord& r : *file.gps) {
             source->frames.push_back(r.videoFrame);
-            source->bodies.push_back(r.body);
+            source->points.push_back(PointOf(r.body));
         }
     }
     if (file.events) source->events = *file.events;
 }
 
-int LoadSource(const std::string& path, Source* source, std::string* error)
+// A log can be far longer than a recording: only what the track needs is
+// kept, fixes no later than the last one kept are counted and dropped.
+void AddLogFix(const GpsFix& fix, Source* source, std::int64_t* lastUtc)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadHostFile(path, &bytes, error)) return 0;
+    const TrackPoint point = PointOf(fix.body);
+    std::vector<TrackPoint>& points = source->points;
+    if (!point.valid) {
+        if (points.empty() || points.back().valid) points.push_back(point);
+        return;
+    }
+    if (*lastUtc != INT64_MIN && point.utc <= *lastUtc) {
+        ++source->repeated;
+        return;
+    }
+    *lastUtc = point.utc;
+    points.push_back(point);
+}
+
+int LoadSource(const std::string& path, Source* source, FileIdentity* identity, std::string* error)
+{
     source->path = path;
-    if (LooksLikeGpsLog(bytes.data(), bytes.size())) {
+    HostFile file;
+    if (!file.Open(path, error)) {
+        *error = path + ": " + *error;
+        return 0;
+    }
+    *identity = file.Identity();
+    if (file.Size() == 0) {
+        source->skipped = true;
+        source->problems.push_back("empty (0 bytes), skipped");
+        return 1;
+    }
+    if (LooksLikeGpsLog(file)) {
         GpsLog log;
-        if (!ReadGpsLog(bytes.data(), bytes.size(), &log, error)) {
+        std::int64_t lastUtc = INT64_MIN;
+        if (!ReadGpsLog(file, &log, error, [&](const GpsFix& fix) { AddLogFix(fix, source, &lastUtc); })) {
             *error = path + ": " + *error;
             return 0;
         }
         source->isLog = true;
         source->problems = log.problems;
         source->opened = log.summary.openTime;
-        for (const GpsFix& fix : log.records) source->bodies.push_back(fix.body);
+        if (log.present == 0) source->problems.push_back("no GPS records");
         return 1;
     }
-    AviFile file;
-    if (!ReadAvi(bytes.data(), bytes.size(), &file, error)) {
-        *error = path + ": " + *error + " and no GPS log";
+    AviFile avi;
+    if (!ReadAvi(file, &avi, error)) {
+        *error = path + ": " + *error + (file.Error().empty() ? " nor a GPS log" : "");
         return 0;
     }
-    FromRecording(file, source);
-    if (!file.problems.empty()) {
-        source->problems.push_back(std::to_string(file.problems.size()) +
-                                   " structure problems, the first: " + file.problems.front());
+    FromRecording(avi, source);
+    if (!avi.problems.empty()) {
+        source->problems.push_back(std::to_string(avi.problems.size()) +
+                                   " structure problems, the first: " + avi.problems.front());
     }
-    return 1;
-}
-
-int ExpandPaths(const std::vector<std::string>& paths, std::vector<std::string>* files, std::string* error)
-{
-    for (const std::string& path : paths) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(path, ec)) {
-            files->push_back(path);
-            continue;
-        }
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
-            std::string ext = entry.path().extension().string();
-            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (entry.is_regular_file() && (ext == ".avi" || ext == ".gps")) found.push_back(entry.path().string());
-        }
-        if (ec) {
-            *error = path + ": cannot list: " + ec.message();
-            return 0;
-        }
-        std::sort(found.begin(), found.end());
-        files->insert(files->end(), found.begin(), found.end());
-    }
+    if (!avi.gps || avi.gps->empty()) source->problems.push_back("no GPS records");
     return 1;
 }
 
@@ -145,30 +153,51 @@ public:
     void Add(const Source& source)
     {
         for (const std::string& problem : source.problems) trip_->notes.push_back(source.path + ": " + problem);
-        for (std::size_t i = 0; i < source.bodies.size(); ++i) {
-            TrackPoint point = PointOf(source.bodies[i]);
-            if (!source.isLog) {
-                const double into = source.frameRate > 0 ? source.frames[i] / source.frameRate : static_cast<double>(i);
-                point.videoTime = videoOffset_ + into;
-                trip_->samples.push_back(point);
+        std::uint64_t leftOut = source.repeated;
+        for (std::size_t i = 0; i < source.points.size(); ++i) {
+            const TrackPoint& point = source.points[i];
+            if (!source.isLog) AddSample(source, i);
+            if (point.valid && kept_ && point.utc <= lastUtc_) {
+                ++leftOut;
+                continue;
             }
             Extend(point);
+        }
+        if (leftOut > 0) {
+            trip_->notes.push_back(source.path + ": " + std::to_string(leftOut) +
+                                   (leftOut == 1 ? " fix" : " fixes") + " no later than the one before, left out");
         }
         AddWaypoints(source);
         if (!source.isLog) videoOffset_ += source.duration;
     }
 
 private:
+    // A record whose fix is no later than the last one shown is stale.
+    void AddSample(const Source& source, std::size_t i)
+    {
+        TrackPoint sample = source.points[i];
+        const double into = source.frameRate > 0 ? source.frames[i] / source.frameRate : static_cast<double>(i);
+        sample.videoTime = videoOffset_ + into;
+        if (sample.valid && sampled_ && sample.utc <= lastSampleUtc_) {
+            sample.valid = false;
+        } else if (sample.valid) {
+            sampled_ = true;
+            lastSampleUtc_ = sample.utc;
+        }
+        trip_->samples.push_back(sample);
+    }
+
     void Extend(const TrackPoint& point)
     {
         if (!point.valid) {
             open_ = false;
             return;
         }
-        if (open_ && (point.utc < lastUtc_ || point.utc - lastUtc_ > kJoinSeconds)) open_ = false;
+        if (open_ && point.utc - lastUtc_ > kJoinSeconds) open_ = false;
         if (!open_) trip_->segments.emplace_back();
         trip_->segments.back().push_back(point);
         open_ = true;
+        kept_ = true;
         lastUtc_ = point.utc;
     }
 
@@ -179,15 +208,15 @@ private:
         for (const EvtTagRecord& event : source.events) {
             const std::string kind = event.kind == kEvtKindShock ? "shock" : event.kind == kEvtKindManual ? "manual" : "event";
             int best = -1;
-            for (std::size_t i = 0; i < source.bodies.size(); ++i) {
-                if (source.frames[i] <= event.videoFrame && ValidFix(source.bodies[i])) best = static_cast<int>(i);
+            for (std::size_t i = 0; i < source.points.size(); ++i) {
+                if (source.frames[i] <= event.videoFrame && source.points[i].valid) best = static_cast<int>(i);
             }
             if (best < 0) {
                 trip_->notes.push_back(source.path + ": " + kind + " event #" + std::to_string(event.sequence) +
                                        " has no GPS position before it; left out");
                 continue;
             }
-            const TrackPoint at = PointOf(source.bodies[best]);
+            const TrackPoint& at = source.points[static_cast<std::size_t>(best)];
             const double ahead = source.frameRate > 0 ? (event.videoFrame - source.frames[best]) / source.frameRate : 0;
             Waypoint w{at.utc + static_cast<std::int64_t>(ahead + 0.5), at.latitude, at.longitude, kind, ""};
             w.name = kind + " " + std::to_string(trip_->waypoints.size() + 1);
@@ -197,7 +226,10 @@ private:
 
     Trip* trip_;
     bool open_ = false;
+    bool kept_ = false;  // a point is in the track: lastUtc_ is its time
     std::int64_t lastUtc_ = 0;
+    bool sampled_ = false;
+    std::int64_t lastSampleUtc_ = 0;
     double videoOffset_ = 0;
 };
 
@@ -220,19 +252,31 @@ int LoadTrip(const std::vector<std::string>& paths, Trip* trip, std::string* err
 {
     *trip = Trip{};
     std::vector<std::string> files;
-    if (!ExpandPaths(paths, &files, error)) return 0;
-    if (files.empty()) {
-        *error = "no .avi or .gps files found";
-        return 0;
+    for (const std::string& path : paths) {
+        const std::size_t before = files.size();
+        if (!FilesOf(path, &files, error)) return 0;
+        if (files.size() == before) {
+            *error = path + ": a folder without .avi or .gps files";
+            return 0;
+        }
     }
     std::vector<Source> sources(files.size());
+    trip->inputs.resize(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!LoadSource(files[i], &sources[i], error)) return 0;
+        if (!LoadSource(files[i], &sources[i], &trip->inputs[i], error)) return 0;
     }
     std::stable_sort(sources.begin(), sources.end(),
                      [](const Source& a, const Source& b) { return OpenKey(a) < OpenKey(b); });
     TripBuilder builder(trip);
-    for (const Source& source : sources) builder.Add(source);
+    bool any = false;
+    for (const Source& source : sources) {
+        builder.Add(source);
+        any |= !source.skipped;
+    }
+    if (!any) {
+        *error = "every file was skipped: nothing to export";
+        return 0;
+    }
     return 1;
 }
 

@@ -4,12 +4,17 @@
 // per GPS record on the trip's video timeline.
 //
 // A segment ends where the fix is lost or where the next position is more
-// than kJoinSeconds away in time (files that do not join).
+// than kJoinSeconds away in time (files that do not join). The track's
+// times strictly increase: a fix no later than the one before it (a silent
+// receiver repeats its last fix) is left out, and a subtitle sample shows
+// it as no fix.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tools/host_file.h"
 
 namespace kinfo {
 
@@ -39,10 +44,13 @@ struct Trip {
     std::vector<Waypoint> waypoints;
     std::vector<TrackPoint> samples;  // every record of the recordings, valid or not
     std::vector<std::string> notes;   // what was left out, and why
+    std::vector<FileIdentity> inputs;  // every file opened
 };
 
 // Reads the files (folders: their ".avi" and ".gps" files). 1 with the trip;
-// 0 with a message when a file cannot be read or is neither kind.
+// 0 with a message when a file cannot be read or is neither kind, or when
+// nothing but skipped files was found. An empty file (0 bytes, as a power
+// loss leaves) is skipped with a note; a file without GPS records gets one.
 int LoadTrip(const std::vector<std::string>& paths, Trip* trip, std::string* error);
 
 // "2009-03-03T07:59:01Z"

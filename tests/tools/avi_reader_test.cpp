@@ -117,6 +117,7 @@ TEST(AviReaderTest, GpsLogsWithBadCountsAndPartialRecords)
     std::string error;
     ASSERT_EQ(kinfo::ReadGpsLog(log.Data().data(), log.Size(), &read, &error), 1) << error;
     EXPECT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.present, 1u);
     EXPECT_TRUE(Mentions(read.problems, "the header counts 5 records, the log holds 1"));
 
     std::vector<std::uint8_t> cut(log.Data().begin(), log.Data().begin() + 196 + 100);

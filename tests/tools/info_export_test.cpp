@@ -152,22 +152,6 @@ TEST_F(InfoExportTest, SrtFollowsTheVideoOfTheTripAndFfmpegReadsIt)
     EXPECT_EQ(probed.output, "subrip,5\n");
 }
 
-// A GPS log as the phone writes it: header, records, and the end marker
-// once the log was stopped.
-std::vector<std::uint8_t> GpsLogBytes(const std::vector<GpsFix>& fixes, bool stopped)
-{
-    Bytes b;
-    b.Raw("PGPSSTRT", 8).Zeros(56).Zeros(sizeof(RecordingSummary)).U32(stopped ? static_cast<std::uint32_t>(fixes.size()) : 1);
-    for (std::size_t i = 0; i < fixes.size(); ++i) {
-        GpsFix fix = fixes[i];
-        fix.mark = kGpsFixLogMark;
-        fix.index = static_cast<std::uint32_t>(i);
-        b.Raw(&fix, sizeof fix);
-    }
-    if (stopped) b.Zeros(56).Raw("PGPSFEND", 8);
-    return b.Data();
-}
-
 TEST_F(InfoExportTest, GpsLogsExportLikeRecordings)
 {
     const auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {

@@ -155,6 +155,57 @@ TEST_F(InfoShowCheckTest, FilesThatAreNoAviGetAClearError)
     EXPECT_NE(shown.output.find("not an AVI file"), std::string::npos) << shown.output;
 }
 
+// GPS logs as the phone leaves them: stopped, cut off while running, and
+// with a record out of its place.
+TEST_F(InfoShowCheckTest, ShowAndCheckReadGpsLogs)
+{
+    RecordingSummary summary{};
+    summary.openTime = os::SYSTEMTIME{2009, 3, 2, 3, 8, 59, 0, 0};
+    summary.closeTime = os::SYSTEMTIME{2009, 3, 2, 3, 9, 1, 0, 0};
+    summary.lengthHns = 120 * 10000000LL;
+    summary.firstGps = FixAt(48.1f, 11.5f, 1).body.timePosition;
+    summary.lastGps = FixAt(48.3f, 11.7f, 3).body.timePosition;
+    summary.distanceKm = 2.5f;
+    const std::vector<GpsFix> fixes = {FixAt(48.1f, 11.5f, 1), FixAt(48.2f, 11.6f, 2), FixAt(48.3f, 11.7f, 3)};
+    const std::string stopped = WriteBytes(root_ + "/stopped.gps", GpsLogBytes(fixes, true, summary));
+    const std::string running = WriteBytes(root_ + "/running.gps", GpsLogBytes(fixes, false));
+    std::vector<std::uint8_t> shuffled = GpsLogBytes(fixes, true, summary);
+    shuffled[196 + sizeof(GpsFix) + 4] = 7;  // the second record's index
+    const std::string misnumbered = WriteBytes(root_ + "/misnumbered.gps", shuffled);
+
+    const ToolResult shown = RunInfo("show " + Quoted(stopped) + " " + Quoted(running));
+    ASSERT_EQ(shown.exitCode, 0) << shown.output;
+    for (const char* expected :
+         {"stopped.gps: GPS log, 1208 bytes, stopped\n",
+          "opened 2009-03-03 08:59:00, closed 2009-03-03 09:01:00 (local), length 120.000 s, distance 2.500 km\n",
+          "records: 3 (the header counts 3)\n",
+          "first fix: #0 2009-03-03 07:59:01 UTC 48.099998, 11.500000, altitude 41.5, fix 1, status A, 27.0 knots\n",
+          "last fix:  #2 2009-03-03 07:59:03 UTC 48.299999, 11.700000",
+          "running.gps: GPS log, 1144 bytes, not stopped", "problem: no \"PGPSFEND\""}) {
+        EXPECT_NE(shown.output.find(expected), std::string::npos) << expected << "\n" << shown.output;
+    }
+
+    const ToolResult json = RunInfo("show --json " + Quoted(stopped));
+    ASSERT_EQ(json.exitCode, 0) << json.output;
+    const nlohmann::json all = nlohmann::json::parse(json.output, nullptr, false);
+    ASSERT_TRUE(all.is_array() && all.size() == 1u) << json.output;
+    EXPECT_EQ(all[0]["type"], "gps_log");
+    EXPECT_EQ(all[0]["records"], 3);
+    EXPECT_EQ(all[0]["last_fix"]["utc"], "07:59:03");
+    EXPECT_NEAR(all[0]["first_fix"]["latitude"].get<double>(), 48.1, 1e-5);
+    EXPECT_NEAR(all[0]["summary"]["distance_km"].get<double>(), 2.5, 1e-6);
+
+    const ToolResult checked = RunInfo("check " + Quoted(stopped));
+    EXPECT_EQ(checked.exitCode, 0) << checked.output;
+    EXPECT_EQ(checked.output, stopped + ": sound GPS log\n");
+    for (const auto& [path, problem] : {std::pair{running, "no \"PGPSFEND\" end marker"},
+                                        std::pair{misnumbered, "record 1 lacks its log mark or index"}}) {
+        const ToolResult damaged = RunInfo("check " + Quoted(path));
+        EXPECT_EQ(damaged.exitCode, 1) << damaged.output;
+        EXPECT_NE(damaged.output.find(problem), std::string::npos) << damaged.output;
+    }
+}
+
 TEST_F(InfoShowCheckTest, UsageAndHelp)
 {
     for (const char* command : {"--help", "show --help", "check --help", "export --help"}) {

@@ -27,6 +27,51 @@ inline GpsTrackRecord TrackRecord(float latitude, float longitude, std::uint8_t 
     return MakeGpsTrackRecord(fix, frame, sequence);
 }
 
+// A fix at a time of 2009-03-03, in seconds since midnight UTC.
+inline GpsFix FixAtTime(float latitude, float longitude, int secondOfDay, bool valid = true)
+{
+    GpsFix fix = FixAt(latitude, longitude, 0);
+    fix.body.timePosition.utcHour = static_cast<std::uint8_t>(secondOfDay / 3600);
+    fix.body.timePosition.utcMinute = static_cast<std::uint8_t>(secondOfDay / 60 % 60);
+    fix.body.timePosition.utcSecond = static_cast<std::uint8_t>(secondOfDay % 60);
+    if (!valid) {
+        fix.body.rmcStatus = 'V';
+        fix.body.timePosition.fixQuality = 0;
+    }
+    return fix;
+}
+
+// A GPS log as the phone writes it: header, records, and the end marker
+// and summary once the log was stopped.
+inline std::vector<std::uint8_t> GpsLogBytes(const std::vector<GpsFix>& fixes, bool stopped,
+                                             const RecordingSummary& summary = {})
+{
+    Bytes b;
+    b.Raw("PGPSSTRT", 8).Zeros(56).Raw(&summary, sizeof summary);
+    b.U32(stopped && !fixes.empty() ? static_cast<std::uint32_t>(fixes.size()) : 1);
+    for (std::size_t i = 0; i < fixes.size(); ++i) {
+        GpsFix fix = fixes[i];
+        fix.mark = kGpsFixLogMark;
+        fix.index = static_cast<std::uint32_t>(i);
+        b.Raw(&fix, sizeof fix);
+    }
+    if (stopped) b.Zeros(56).Raw("PGPSFEND", 8);
+    return b.Data();
+}
+
+inline std::string WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+inline std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 inline EvtTagRecord EventAt(std::uint32_t frame, std::uint32_t sequence, std::uint32_t kind)
 {
     EvtTagRecord e{};
