@@ -105,12 +105,12 @@ TEST_F(OtherProcess, PostReachesTheRunningInstanceAndFailsClearlyWithoutOne)
     os::RegisterClassW(&wc);
     os::HWND main = os::CreateWindowExW(0, "KestravaRecorder", "Ardvane", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                         nullptr);
+    const ProgramRun refused = RunProgram({"--root", folder.Path(), "--post", "10437"}, folder, "refused");
     // Peers that connect and say nothing hold up nobody else...
     const std::string socket = testing_support::PublishedSocket(folder.Path(), ::getpid());
     std::vector<int> idle;
     for (int i = 0; i < os::detail::kIpcMaxPeers - 1; ++i) idle.push_back(testing_support::Connect(socket));
     const ProgramRun post = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-5"}, folder);
-    const ProgramRun refused = RunProgram({"--root", folder.Path(), "--post", "10437"}, folder, "refused");
     // ...until they take every place: then the instance is busy, and says so.
     idle.push_back(testing_support::Connect(socket));
     const ProgramRun busy = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-6"}, folder, "busy");
