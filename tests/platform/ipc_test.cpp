@@ -2,14 +2,11 @@
 // spoken to directly as a hostile or unlucky peer would.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -55,7 +52,7 @@ protected:
         os::sim::SetIpcAcceptedMessages({kSmsPopup, os::WM_CLOSE});
         std::string error;
         ASSERT_TRUE(os::sim::StartIpcListener(&error)) << error;
-        socketName_ = testing_support::ReadWholeFile(root_ / (".ipc/" + std::to_string(::getpid())));
+        socketName_ = testing_support::PublishedSocket(root_.Path(), ::getpid());
         os::WNDCLASSW wc;
         wc.lpfnWndProc = CountingProc;
         wc.lpszClassName = "IpcTestWindow";
