@@ -1,7 +1,10 @@
-// A request line from another process. Whatever arrives, a line that parses
-// formats back to an equal request (texts have one spelling, so FIND lines
-// come back byte for byte); and every request the sending side can format
-// parses back to itself, unless the line is too long, when it is refused.
+// A request line from another process, and the answer line that comes back.
+// Whatever arrives, a request line that parses formats back to an equal
+// request (texts have one spelling, so FIND lines come back byte for byte);
+// every request the sending side can format parses back to itself, unless
+// the line is too long, when it is refused. An answer line that parses
+// formats back to an equal answer, and every answer the receiving side can
+// give parses back to itself.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,6 +18,8 @@
 
 namespace {
 
+using os::detail::IpcError;
+using os::detail::IpcReply;
 using os::detail::IpcRequest;
 using Kind = IpcRequest::Kind;
 
@@ -22,6 +27,19 @@ bool Same(const IpcRequest& a, const IpcRequest& b)
 {
     return a.kind == b.kind && a.className == b.className && a.title == b.title && a.window == b.window &&
            a.msg == b.msg && a.wParam == b.wParam && a.lParam == b.lParam;
+}
+
+bool SameReply(const IpcReply& a, const IpcReply& b)
+{
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+    case IpcReply::Kind::Window: return a.window == b.window;
+    case IpcReply::Kind::Result: return a.result == b.result;
+    case IpcReply::Kind::Error: return a.error == b.error;
+    case IpcReply::Kind::None:
+    case IpcReply::Kind::Ok: break;
+    }
+    return true;
 }
 
 const char* Text(const std::optional<std::string>& text)
@@ -90,11 +108,39 @@ void CheckSentRequest(const std::uint8_t* data, std::size_t size)
     FUZZ_CHECK(parsed && Same(*parsed, request));
 }
 
+void CheckReceivedReply(std::string_view line)
+{
+    const std::optional<IpcReply> parsed = os::detail::ParseIpcReply(line);
+    if (!parsed) {
+        return;
+    }
+    const std::string again = os::detail::FormatIpcReply(*parsed);
+    FUZZ_CHECK(again.size() <= line.size());  // only leading zeros and "-0" have other spellings
+    const std::optional<IpcReply> reparsed = os::detail::ParseIpcReply(again);
+    FUZZ_CHECK(reparsed && SameReply(*reparsed, *parsed));
+}
+
+void CheckGivenReply(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    IpcReply reply;
+    reply.kind = in.PickValueInArray({IpcReply::Kind::Window, IpcReply::Kind::None, IpcReply::Kind::Ok,
+                                      IpcReply::Kind::Result, IpcReply::Kind::Error});
+    reply.window = in.ConsumeIntegral<std::uint32_t>();
+    reply.result = in.ConsumeIntegral<std::int64_t>();
+    reply.error = in.PickValueInArray({IpcError::Refused, IpcError::OtherUser, IpcError::Window, IpcError::Busy,
+                                       IpcError::Timeout, IpcError::Malformed});
+    const std::optional<IpcReply> parsed = os::detail::ParseIpcReply(os::detail::FormatIpcReply(reply));
+    FUZZ_CHECK(parsed && SameReply(*parsed, reply));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CheckReceivedLine(std::string_view(reinterpret_cast<const char*>(data), size));
     CheckSentRequest(data, size);
+    CheckReceivedReply(std::string_view(reinterpret_cast<const char*>(data), size));
+    CheckGivenReply(data, size);
     return 0;
 }

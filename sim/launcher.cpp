@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/messages.h"
 #include "app/winmain.h"
 #include "platform/kernel/clock.h"
 #include "platform/devices/device.h"
@@ -44,6 +46,32 @@ int Fail(const std::string& message)
     return kFailure;
 }
 
+// What other processes may send the running program: its external
+// interface, the activation a second launch sends, and the commands and
+// close of `--post`. All of them carry plain numbers.
+const std::vector<os::UINT> kMessagesFromOtherProcesses = {
+    WM_RECORDER_GPS_PORT_CLOSE, WM_RECORDER_GPS_PORT_OPEN, WM_RECORDER_SMS_POPUP, WM_RECORDER_ACTIVATE,
+    os::WM_COMMAND,             os::WM_CLOSE};
+
+std::string NotFoundText(os::DWORD error, const std::string& root)
+{
+    if (error == os::ERROR_BUSY) return "the running instance on the device root " + root + " is busy; try again";
+    if (error == os::ERROR_ACCESS_DENIED) return "the instance running on the device root " + root + " is another user's";
+    return "no running instance on the device root " + root;
+}
+
+std::string NotPostedText(os::DWORD error, os::UINT msg)
+{
+    switch (error) {
+    case os::ERROR_ACCESS_DENIED:
+        return "the running instance refuses message " + std::to_string(msg) +
+               " from other processes; it takes 10436, 10437, 10523, 10539, WM_COMMAND and WM_CLOSE";
+    case os::ERROR_BUSY: return "the running instance is busy; try again";
+    case os::ERROR_TIMEOUT: return "the running instance did not answer in time";
+    default: return "the running instance did not take the message";
+    }
+}
+
 int PostToRunningInstance(const Options& options)
 {
     os::sim::StartPlatform(os::ClockConfig{});
@@ -51,9 +79,9 @@ int PostToRunningInstance(const Options& options)
     os::HWND hwnd = os::FindWindowW(nullptr, kMainWindowTitle);
     int code = 0;
     if (hwnd == nullptr) {
-        code = Fail("no running instance on the device root " + options.root);
+        code = Fail(NotFoundText(os::GetLastError(), options.root));
     } else if (!os::PostMessageW(hwnd, options.post.msg, options.post.wParam, options.post.lParam)) {
-        code = Fail("the running instance did not take the message");
+        code = Fail(NotPostedText(os::GetLastError(), options.post.msg));
     }
     os::sim::StopPlatform();
     return code;
@@ -142,6 +170,7 @@ int RunPhone(const Options& options)
         return Fail(error);
     }
     os::sim::SetIpcRoot(root);
+    os::sim::SetIpcAcceptedMessages(kMessagesFromOtherProcesses);
     if (!os::sim::StartIpcListener(&error)) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
 
     const auto wallStart = std::chrono::steady_clock::now();

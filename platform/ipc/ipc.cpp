@@ -14,7 +14,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -27,9 +29,13 @@ namespace os {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using detail::IpcError;
+using detail::IpcReply;
+using detail::IpcRequest;
+
 constexpr std::uintptr_t kRemoteBit = 0x80000000u;
-constexpr int kIoTimeoutMs = 3000;
-constexpr auto kSendTimeout = std::chrono::seconds(10);
+constexpr int kListenBacklog = 16;
 
 struct RemoteWindow {
     std::string socketName;
@@ -40,6 +46,7 @@ struct IpcState {
     std::mutex mu;
     std::string root;
     std::vector<RemoteWindow> remotes;
+    std::vector<UINT> accepted;
     int listenFd = -1;
     int wakeFd = -1;
     std::string publishedFile;
@@ -65,67 +72,120 @@ sockaddr_un AbstractAddress(const std::string& name, socklen_t* length)
     return addr;
 }
 
-bool WriteAll(int fd, const std::string& data)
+IpcReply ErrorReply(IpcError error)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    IpcReply reply;
+    reply.kind = IpcReply::Kind::Error;
+    reply.error = error;
+    return reply;
 }
 
-// Reads one line of at most kIpcMaxLine characters, within the time-out.
-bool ReadLine(int fd, std::string* line)
+// The other end of a connected socket runs as this process's user.
+bool PeerIsSameUser(int fd, uid_t* peerUid)
+{
+    ucred cred{};
+    socklen_t length = sizeof cred;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0) return false;
+    *peerUid = cred.uid;
+    return cred.uid == ::geteuid();
+}
+
+// A line is far smaller than a fresh socket's buffer: one send that does not
+// block takes it whole, or the peer is gone.
+bool SendLine(int fd, const std::string& text)
+{
+    const std::string line = text + "\n";
+    ssize_t n = -1;
+    do {
+        n = ::send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(line.size());
+}
+
+enum class ReadResult { Line, Closed, Late, Stopped };
+
+// Reads one line of at most kIpcMaxLine characters before `until`; a
+// readable `wakeFd` (the listener stopping) ends the wait at once.
+ReadResult ReadLine(int fd, std::string* line, Clock::time_point until, int wakeFd)
 {
     line->clear();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kIoTimeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0) return ReadResult::Late;
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, wakeFd >= 0 ? 2 : 1, static_cast<int>(left));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
+        if (ready < 0) return ReadResult::Closed;
+        if (ready == 0) continue;
+        if (wakeFd >= 0 && fds[1].revents != 0) return ReadResult::Stopped;
         char c = 0;
-        const ssize_t n = ::recv(fd, &c, 1, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        if (c == '\n') return true;
-        if (line->size() >= detail::kIpcMaxLine) return false;
+        const ssize_t n = ::recv(fd, &c, 1, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return ReadResult::Closed;
+        if (c == '\n') return ReadResult::Line;
+        if (line->size() >= detail::kIpcMaxLine) return ReadResult::Closed;
         *line += c;
     }
 }
 
-// One request to one process; false when it cannot be reached. The exchange
-// is short and bounded by its time-out, so the caller keeps the processor:
+// One request to one process. The connect cannot hang: the socket does not
+// block, and a listener whose backlog is full is busy. The exchange is short
+// and bounded by the sender's time-out, so the caller keeps the processor:
 // the virtual clock does not move on while another process answers.
-bool Exchange(const std::string& socketName, const std::string& request, std::string* reply)
+IpcReply Exchange(const std::string& socketName, const std::string& request)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return ErrorReply(IpcError::Window);
     socklen_t length = 0;
     sockaddr_un addr = AbstractAddress(socketName, &length);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0 && WriteAll(fd, request + "\n") &&
-                    ReadLine(fd, reply);
+    IpcReply reply = ErrorReply(IpcError::Window);
+    uid_t peer = 0;
+    std::string line;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0) {
+        if (errno == EAGAIN) reply = ErrorReply(IpcError::Busy);
+    } else if (!PeerIsSameUser(fd, &peer)) {
+        reply = ErrorReply(IpcError::OtherUser);
+    } else {
+        // A listener that turns the connection away answers and closes, maybe
+        // before the request is sent: its answer is read all the same, and
+        // without one the process is gone.
+        SendLine(fd, request);
+        const auto until = Clock::now() + std::chrono::milliseconds(detail::kIpcSenderTimeoutMs);
+        const ReadResult read = ReadLine(fd, &line, until, -1);
+        if (read == ReadResult::Late) {
+            reply = ErrorReply(IpcError::Timeout);
+        } else if (read == ReadResult::Line) {
+            reply = detail::ParseIpcReply(line).value_or(ErrorReply(IpcError::Malformed));
+        }
+    }
     ::close(fd);
-    return ok;
+    return reply;
 }
 
-std::string Answer(const detail::IpcRequest& request)
+DWORD LastErrorOf(IpcError error)
 {
-    using Kind = detail::IpcRequest::Kind;
-    if (request.kind == Kind::Find) {
-        HWND hwnd = detail::FindLocalWindow(request.className ? request.className->c_str() : nullptr,
-                                            request.title ? request.title->c_str() : nullptr);
-        return hwnd ? "WND " + std::to_string(detail::WindowId(hwnd)) : "NONE";
+    switch (error) {
+    case IpcError::Refused:
+    case IpcError::OtherUser: return ERROR_ACCESS_DENIED;
+    case IpcError::Busy: return ERROR_BUSY;
+    case IpcError::Timeout: return ERROR_TIMEOUT;
+    case IpcError::Malformed: return ERROR_INVALID_DATA;
+    case IpcError::Window: break;
     }
-    HWND hwnd = detail::WindowHandle(request.window);
-    if (request.kind == Kind::Post) {
-        return PostMessageW(hwnd, request.msg, request.wParam, request.lParam) ? "OK" : "ERR";
-    }
+    return ERROR_INVALID_WINDOW_HANDLE;
+}
+
+bool Accepted(UINT msg)
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    const auto& accepted = State().accepted;
+    return std::find(accepted.begin(), accepted.end(), msg) != accepted.end();
+}
+
+// Waits for the window's thread to handle a message sent from another
+// process, until `until` or until the listener stops.
+IpcReply SendFromOutside(HWND hwnd, const IpcRequest& request, Clock::time_point until)
+{
     std::condition_variable done;
     detail::SentMessage sm;
     sm.hwnd = hwnd;
@@ -133,47 +193,127 @@ std::string Answer(const detail::IpcRequest& request)
     sm.wParam = request.wParam;
     sm.lParam = request.lParam;
     sm.hostDone = &done;
-    if (!detail::QueueSentFromOutside(&sm)) return "ERR";
-    const auto giveUp = std::chrono::steady_clock::now() + kSendTimeout;
+    if (!detail::QueueSentFromOutside(&sm)) return ErrorReply(IpcError::Window);
     std::unique_lock<std::mutex> lk(detail::Sched().mu);
     while (!sm.done) {
         done.wait_for(lk, std::chrono::milliseconds(100));
-        const bool late = State().stopping || std::chrono::steady_clock::now() > giveUp;
+        const bool late = State().stopping || Clock::now() >= until;
         // Still queued: take it back so that the window's thread never sees
         // it. Already being handled: wait for the handler to finish.
-        if (!sm.done && late && detail::WithdrawSent(&sm)) return "ERR";
+        if (!sm.done && late && detail::WithdrawSent(&sm)) return ErrorReply(IpcError::Timeout);
     }
-    return "RES " + std::to_string(sm.result);
+    IpcReply reply;
+    reply.kind = IpcReply::Kind::Result;
+    reply.result = sm.result;
+    return reply;
 }
 
-void ServeConnection(int fd)
+IpcReply Answer(const IpcRequest& request, Clock::time_point until)
 {
+    if (request.kind == IpcRequest::Kind::Find) {
+        HWND hwnd = detail::FindLocalWindow(request.className ? request.className->c_str() : nullptr,
+                                            request.title ? request.title->c_str() : nullptr);
+        IpcReply reply;
+        reply.kind = hwnd ? IpcReply::Kind::Window : IpcReply::Kind::None;
+        reply.window = detail::WindowId(hwnd);
+        return reply;
+    }
+    if (!Accepted(request.msg)) return ErrorReply(IpcError::Refused);
+    HWND hwnd = detail::WindowHandle(request.window);
+    // Only the windows a FIND hands out: a handle that stands for a window of
+    // a third process is never passed on.
+    if (detail::IsRemoteWindow(hwnd)) return ErrorReply(IpcError::Refused);
+    if (!detail::IsLocalTopLevelWindow(hwnd)) return ErrorReply(IpcError::Window);
+    if (request.kind == IpcRequest::Kind::Send) return SendFromOutside(hwnd, request, until);
+    if (!PostMessageW(hwnd, request.msg, request.wParam, request.lParam)) return ErrorReply(IpcError::Window);
+    IpcReply reply;
+    reply.kind = IpcReply::Kind::Ok;
+    return reply;
+}
+
+struct Peer {
+    std::thread thread;
+    std::atomic<bool> finished{false};
+};
+
+// One connection, answered within the receiver's time-out of its accept.
+// The place is free again before the peer gets its answer.
+void ServePeer(int fd, int wakeFd, Peer* self)
+{
+    const auto until = Clock::now() + std::chrono::milliseconds(detail::kIpcReceiverTimeoutMs);
     std::string line;
-    if (ReadLine(fd, &line)) {
+    const ReadResult read = ReadLine(fd, &line, until, wakeFd);
+    IpcReply reply = ErrorReply(IpcError::Timeout);
+    if (read == ReadResult::Line) {
         const auto request = detail::ParseIpcRequest(line);
         if (!request) {
             PlatformLog("ipc: refused a malformed request");
-            WriteAll(fd, "ERR\n");
+            reply = ErrorReply(IpcError::Malformed);
         } else {
-            PlatformLog("ipc: another process asks: %s", line.c_str());
-            WriteAll(fd, Answer(*request) + "\n");
+            reply = Answer(*request, until);
+            if (reply.kind == IpcReply::Kind::Error) {
+                PlatformLog("ipc: refused what another process asks: %s (%s)", line.c_str(),
+                            detail::FormatIpcReply(reply).c_str());
+            } else {
+                PlatformLog("ipc: another process asks: %s", line.c_str());
+            }
         }
     }
+    self->finished = true;
+    if (read == ReadResult::Line || read == ReadResult::Late) SendLine(fd, detail::FormatIpcReply(reply));
     ::close(fd);
 }
 
+// Turns a connection away at once, with the reason.
+void Decline(int fd, IpcError error)
+{
+    SendLine(fd, detail::FormatIpcReply(ErrorReply(error)));
+    ::close(fd);
+}
+
+// Accepts connections and serves each on a thread of its own, so that an
+// idle peer holds up no other; beyond kIpcMaxPeers a connection is busy.
 void ListenLoop(int listenFd, int wakeFd)
 {
+    std::list<Peer> peers;
     for (;;) {
         pollfd fds[2] = {{listenFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
-            return;
+            PlatformLog("ipc: the listener stops: %s", std::strerror(errno));
+            break;
         }
-        if (fds[1].revents) return;
-        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) ServeConnection(fd);
+        if (fds[1].revents) break;
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
+            // Out of descriptors, say: wait a little rather than spin on the ready socket.
+            PlatformLog("ipc: cannot accept a connection: %s", std::strerror(errno));
+            pollfd wake{wakeFd, POLLIN, 0};
+            ::poll(&wake, 1, 100);
+            continue;
+        }
+        for (auto it = peers.begin(); it != peers.end();) {
+            if (!it->finished) {
+                ++it;
+                continue;
+            }
+            it->thread.join();
+            it = peers.erase(it);
+        }
+        uid_t uid = 0;
+        if (!PeerIsSameUser(fd, &uid)) {
+            PlatformLog("ipc: refused a connection of user %u", static_cast<unsigned>(uid));
+            Decline(fd, IpcError::OtherUser);
+        } else if (peers.size() >= static_cast<std::size_t>(detail::kIpcMaxPeers)) {
+            PlatformLog("ipc: busy, turned a connection away");
+            Decline(fd, IpcError::Busy);
+        } else {
+            Peer& peer = peers.emplace_back();
+            peer.thread = std::thread(ServePeer, fd, wakeFd, &peer);
+        }
     }
+    for (Peer& peer : peers) peer.thread.join();
 }
 
 std::vector<std::string> PublishedSockets(const std::string& root)
@@ -231,27 +371,27 @@ bool RemoteOf(HWND hwnd, RemoteWindow* out)
 BOOL RemotePostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     RemoteWindow remote;
-    std::string reply;
-    if (!RemoteOf(hwnd, &remote) ||
-        !Exchange(remote.socketName, FormatMessageRequest(false, remote.id, msg, wParam, lParam), &reply) ||
-        reply != "OK") {
+    if (!RemoteOf(hwnd, &remote)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    return TRUE;
+    const IpcReply reply = Exchange(remote.socketName, FormatMessageRequest(false, remote.id, msg, wParam, lParam));
+    if (reply.kind == IpcReply::Kind::Ok) return TRUE;
+    SetLastError(reply.kind == IpcReply::Kind::Error ? LastErrorOf(reply.error) : ERROR_INVALID_DATA);
+    return FALSE;
 }
 
 LRESULT RemoteSendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     RemoteWindow remote;
-    std::string reply;
-    if (!RemoteOf(hwnd, &remote) ||
-        !Exchange(remote.socketName, FormatMessageRequest(true, remote.id, msg, wParam, lParam), &reply) ||
-        reply.rfind("RES ", 0) != 0) {
+    if (!RemoteOf(hwnd, &remote)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    return static_cast<LRESULT>(std::strtoll(reply.c_str() + 4, nullptr, 10));
+    const IpcReply reply = Exchange(remote.socketName, FormatMessageRequest(true, remote.id, msg, wParam, lParam));
+    if (reply.kind == IpcReply::Kind::Result) return static_cast<LRESULT>(reply.result);
+    SetLastError(reply.kind == IpcReply::Kind::Error ? LastErrorOf(reply.error) : ERROR_INVALID_DATA);
+    return 0;
 }
 
 HWND RemoteFindWindow(const char* className, const char* title)
@@ -263,14 +403,21 @@ HWND RemoteFindWindow(const char* className, const char* title)
     }
     if (root.empty()) return nullptr;
     const std::string request = FormatFindRequest(className, title);
+    DWORD notFound = ERROR_FILE_NOT_FOUND;
     for (const std::string& name : PublishedSockets(root)) {
-        std::string reply;
-        if (!Exchange(name, request, &reply) || reply.rfind("WND ", 0) != 0) continue;
-        RemoteWindow remote{name, static_cast<std::uint32_t>(std::strtoul(reply.c_str() + 4, nullptr, 10))};
-        std::lock_guard<std::mutex> lk(State().mu);
-        State().remotes.push_back(remote);
-        return reinterpret_cast<HWND>(kRemoteBit | (State().remotes.size() - 1));
+        const IpcReply reply = Exchange(name, request);
+        if (reply.kind == IpcReply::Kind::Window) {
+            std::lock_guard<std::mutex> lk(State().mu);
+            State().remotes.push_back(RemoteWindow{name, reply.window});
+            return reinterpret_cast<HWND>(kRemoteBit | (State().remotes.size() - 1));
+        }
+        // A busy process may well hold the window; say so rather than "none".
+        if (reply.kind == IpcReply::Kind::Error && reply.error == IpcError::Busy) notFound = ERROR_BUSY;
+        if (reply.kind == IpcReply::Kind::Error && reply.error == IpcError::OtherUser && notFound != ERROR_BUSY) {
+            notFound = ERROR_ACCESS_DENIED;
+        }
     }
+    SetLastError(notFound);
     return nullptr;
 }
 
@@ -285,34 +432,50 @@ void SetIpcRoot(const std::string& deviceRoot)
     State().remotes.clear();
 }
 
+void SetIpcAcceptedMessages(std::vector<UINT> messages)
+{
+    std::lock_guard<std::mutex> lk(State().mu);
+    State().accepted = std::move(messages);
+}
+
 bool StartIpcListener(std::string* error)
 {
     IpcState& s = State();
     std::lock_guard<std::mutex> lk(s.mu);
     if (s.listenFd >= 0) return true;
     const std::string folder = IpcFolder(s.root);
-    ::mkdir(folder.c_str(), 0755);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error) *error = "cannot make " + folder + ": " + std::strerror(errno);
+        return false;
+    }
     const std::string name = "kestrava-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+                             std::to_string(Clock::now().time_since_epoch().count());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     socklen_t length = 0;
     sockaddr_un addr = AbstractAddress(name, &length);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(fd, 8) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(fd, kListenBacklog) != 0) {
         if (error) *error = std::string("cannot listen for other processes: ") + std::strerror(errno);
         if (fd >= 0) ::close(fd);
         return false;
     }
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC);
+    if (wakeFd < 0) {
+        if (error) *error = std::string("cannot listen for other processes: ") + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
     const std::string file = folder + "/" + std::to_string(::getpid());
-    const int out = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int out = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (out < 0 || ::write(out, name.data(), name.size()) != static_cast<ssize_t>(name.size())) {
         if (error) *error = "cannot publish " + file + ": " + std::strerror(errno);
         if (out >= 0) ::close(out);
+        ::close(wakeFd);
         ::close(fd);
         return false;
     }
     ::close(out);
     s.listenFd = fd;
-    s.wakeFd = ::eventfd(0, EFD_CLOEXEC);
+    s.wakeFd = wakeFd;
     s.publishedFile = file;
     s.listener = std::thread(ListenLoop, s.listenFd, s.wakeFd);
     return true;
@@ -337,6 +500,7 @@ void StopIpcListener()
     ::close(s.wakeFd);
     s.listenFd = s.wakeFd = -1;
     s.publishedFile.clear();
+    s.accepted.clear();
     s.stopping = false;
 }
 

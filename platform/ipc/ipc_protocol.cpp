@@ -1,6 +1,7 @@
 #include "platform/ipc/internal/ipc_protocol.h"
 
 #include <charconv>
+#include <utility>
 #include <vector>
 
 namespace os::detail {
@@ -74,6 +75,11 @@ std::string HexText(const char* text)
     return out.empty() ? std::string("=") : out;
 }
 
+constexpr std::pair<IpcError, std::string_view> kErrorWords[] = {
+    {IpcError::Refused, "refused"}, {IpcError::OtherUser, "user"},   {IpcError::Window, "window"},
+    {IpcError::Busy, "busy"},       {IpcError::Timeout, "timeout"}, {IpcError::Malformed, "malformed"},
+};
+
 }  // namespace
 
 std::optional<IpcRequest> ParseIpcRequest(std::string_view line)
@@ -108,6 +114,50 @@ std::string FormatMessageRequest(bool send, std::uint32_t window, std::uint32_t 
 {
     return std::string(send ? "SEND " : "POST ") + std::to_string(window) + " " + std::to_string(msg) + " " +
            std::to_string(wParam) + " " + std::to_string(lParam);
+}
+
+std::optional<IpcReply> ParseIpcReply(std::string_view line)
+{
+    if (line.size() > kIpcMaxLine) return std::nullopt;
+    const std::vector<std::string_view> words = Split(line);
+    IpcReply reply;
+    if (words.size() == 1 && (words[0] == "NONE" || words[0] == "OK")) {
+        reply.kind = words[0] == "OK" ? IpcReply::Kind::Ok : IpcReply::Kind::None;
+        return reply;
+    }
+    if (words.size() != 2) return std::nullopt;
+    if (words[0] == "WND") {
+        reply.kind = IpcReply::Kind::Window;
+        return ParseNumber(words[1], &reply.window) ? std::optional(reply) : std::nullopt;
+    }
+    if (words[0] == "RES") {
+        reply.kind = IpcReply::Kind::Result;
+        return ParseNumber(words[1], &reply.result) ? std::optional(reply) : std::nullopt;
+    }
+    if (words[0] == "ERR") {
+        reply.kind = IpcReply::Kind::Error;
+        for (const auto& [error, word] : kErrorWords) {
+            if (word != words[1]) continue;
+            reply.error = error;
+            return reply;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string FormatIpcReply(const IpcReply& reply)
+{
+    switch (reply.kind) {
+    case IpcReply::Kind::Window: return "WND " + std::to_string(reply.window);
+    case IpcReply::Kind::None: return "NONE";
+    case IpcReply::Kind::Ok: return "OK";
+    case IpcReply::Kind::Result: return "RES " + std::to_string(reply.result);
+    case IpcReply::Kind::Error: break;
+    }
+    for (const auto& [error, word] : kErrorWords) {
+        if (error == reply.error) return "ERR " + std::string(word);
+    }
+    return "ERR malformed";
 }
 
 }  // namespace os::detail

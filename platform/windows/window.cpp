@@ -43,6 +43,13 @@ HWND FindLocalWindow(const char* className, const char* title)
     return nullptr;
 }
 
+bool IsLocalTopLevelWindow(HWND hwnd)
+{
+    std::lock_guard<std::mutex> lk(Sched().mu);
+    const WindowRec* w = FindWindowRec(hwnd);
+    return w != nullptr && (w->style & WS_CHILD) == 0;
+}
+
 }  // namespace detail
 
 namespace {

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
+#include "platform/ipc/internal/ipc_protocol.h"
 #include "platform/ipc/ipc.h"
 #include "platform/windows/window.h"
+#include "tests/support/ipc_peer.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
 
@@ -92,6 +96,7 @@ TEST_F(OtherProcess, PostReachesTheRunningInstanceAndFailsClearlyWithoutOne)
     EXPECT_NE(none.err.find("no running instance"), std::string::npos) << none.err;
 
     os::sim::SetIpcRoot(folder.Path());
+    os::sim::SetIpcAcceptedMessages({10539});
     std::string error;
     ASSERT_TRUE(os::sim::StartIpcListener(&error)) << error;
     os::WNDCLASSW wc;
@@ -100,13 +105,64 @@ TEST_F(OtherProcess, PostReachesTheRunningInstanceAndFailsClearlyWithoutOne)
     os::RegisterClassW(&wc);
     os::HWND main = os::CreateWindowExW(0, "KestravaRecorder", "Ardvane", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                         nullptr);
+    const ProgramRun refused = RunProgram({"--root", folder.Path(), "--post", "10437"}, folder, "refused");
+    // Peers that connect and say nothing hold up nobody else...
+    const std::string socket = testing_support::PublishedSocket(folder.Path(), ::getpid());
+    std::vector<int> idle;
+    for (int i = 0; i < os::detail::kIpcMaxPeers - 1; ++i) idle.push_back(testing_support::Connect(socket));
     const ProgramRun post = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-5"}, folder);
+    // ...until they take every place: then the instance is busy, and says so.
+    idle.push_back(testing_support::Connect(socket));
+    const ProgramRun busy = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-6"}, folder, "busy");
+    for (const int fd : idle) ::close(fd);
     os::sim::StopIpcListener();
     EXPECT_EQ(post.exitCode, 0) << post.err;
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("refuses message 10437"), std::string::npos) << refused.err;
+    EXPECT_EQ(busy.exitCode, 1);
+    EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
     os::MSG msg;
-    ASSERT_TRUE(os::PeekMessageW(&msg, main, 10539, 10539, os::PM_REMOVE));
+    ASSERT_TRUE(os::PeekMessageW(&msg, main, 0, 0, os::PM_REMOVE));
+    EXPECT_EQ(msg.message, 10539u);
     EXPECT_EQ(msg.wParam, 1u);
     EXPECT_EQ(msg.lParam, -5);
+    EXPECT_FALSE(os::PeekMessageW(&msg, main, 0, 0, os::PM_REMOVE)) << "only the first post got through";
+}
+
+// Messages whose parameters are pointers or handles in the window layer, as
+// `--post` sends them to a running program: each is refused with an error at
+// the sender, and the program runs on untouched until it is told to end.
+TEST_F(OtherProcess, MessagesCarryingPointersLeaveTheRunningInstanceUntouched)
+{
+    TempFolder folder;
+    const std::string root = folder / "device";
+    const pid_t first = testing_support::StartProgram(
+        {"--root", root, "--for", "60s", "--trace", folder / "first.trace"}, folder, "first");
+    ASSERT_GT(first, 0);
+    os::sim::SetIpcRoot(root);
+    os::HWND window = nullptr;
+    for (int i = 0; i < 200 && window == nullptr; ++i) {
+        window = os::FindWindowW(nullptr, "Ardvane");
+        if (window == nullptr) os::Sleep(50);
+    }
+    ASSERT_NE(window, nullptr);
+    const char* withPointers[] = {"1" /* WM_CREATE */,       "6" /* WM_ACTIVATE */,  "12" /* WM_SETTEXT */,
+                                  "13" /* WM_GETTEXT */,     "26" /* WM_SETTINGCHANGE */, "74" /* WM_COPYDATA */,
+                                  "78" /* WM_NOTIFY */,      "83" /* WM_HELP */,     "129" /* WM_NCCREATE */,
+                                  "272" /* WM_INITDIALOG */, "275" /* WM_TIMER */,   "537" /* WM_DEVICECHANGE */,
+                                  "10338",                   "10435"};
+    for (const char* msg : withPointers) {
+        const ProgramRun run = RunProgram({"--root", root, "--post", msg, "4096", "4096"}, folder, "post");
+        EXPECT_EQ(run.exitCode, 1) << msg;
+        EXPECT_NE(run.err.find(std::string("refuses message ") + msg), std::string::npos) << run.err;
+    }
+    const ProgramRun exit = RunProgram({"--root", root, "--post", "WM_COMMAND", "IDM_BUTTON", "7"}, folder, "exit");
+    EXPECT_EQ(exit.exitCode, 0) << exit.err;
+    const ProgramRun run = testing_support::FinishProgram(first, folder, "first");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string trace = testing_support::ReadWholeFile(folder / "first.trace");
+    EXPECT_NE(trace.find("ipc: refused what another process asks: POST"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("End OnDestroyProc"), std::string::npos) << trace;
 }
 
 TEST_F(OtherProcess, ASecondProcessFindsTheFirstAndSendsToIt)

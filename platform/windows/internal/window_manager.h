@@ -85,6 +85,8 @@ bool QueueSentFromOutside(SentMessage* sm);
 bool WithdrawSent(SentMessage* sm);
 // Local search only (for requests from other processes).
 HWND FindLocalWindow(const char* className, const char* title);
+// A window of this process that FindLocalWindow can find.
+bool IsLocalTopLevelWindow(HWND hwnd);
 
 // Remote windows of other processes on the device root (ipc.cpp).
 bool IsRemoteWindow(HWND hwnd);
