@@ -442,6 +442,11 @@ RegFileLoad LoadRegistryFile(const std::string& file, RegTree* tree, std::string
 
 RegFileLoad ParseRegistryText(const std::string& text, const std::string& file, RegTree* tree, std::string* error)
 {
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        *tree = RegTree();
+        *error = file + ": the file is empty";
+        return RegFileLoad::Malformed;
+    }
     RegTree parsed;
     std::string fault;
     std::size_t line = 0;
