@@ -126,6 +126,9 @@ bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
         *error = "the device profile's screen or memory is not usable";
         return false;
     }
+    // A second instance only hands over to the running one, which owns the
+    // settings: it changes none of them.
+    if (os::FindWindowW(nullptr, kMainWindowTitle) != nullptr) return true;
     os::HKEY key = nullptr;
     if (os::RegCreateKeyExW(os::HKEY_CURRENT_USER, "\\ControlPanel\\MotionSensor", 0, nullptr, 0, 0, nullptr, &key,
                             nullptr) != os::ERROR_SUCCESS) {
@@ -164,12 +167,13 @@ int RunPhone(const Options& options)
         os::sim::StopPlatform();
         return Fail("cannot write the trace file " + options.tracePath);
     }
+    // Other instances on the root are looked for before the phone is set up.
+    os::sim::SetIpcRoot(root);
     if (!PreparePhone(profile, root, &error)) {
         os::CloseTraceFile();
         os::sim::StopPlatform();
         return Fail(error);
     }
-    os::sim::SetIpcRoot(root);
     os::sim::SetIpcAcceptedMessages(kMessagesFromOtherProcesses);
     if (!os::sim::StartIpcListener(&error)) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
 

@@ -23,6 +23,11 @@
 // unmounted: every later call on them but CloseHandle fails with
 // ERROR_DEVICE_NOT_AVAILABLE, even after the volume comes back.
 //
+// Symbolic links on the host are not part of the device: a path through one
+// fails with ERROR_ACCESS_DENIED and listings leave them out. The program's
+// own folder is read-only: every call that would change something in it
+// fails with ERROR_ACCESS_DENIED.
+//
 // File handles (and "VOL:" and store handles) are closed with CloseHandle;
 // search handles with FindClose, FindCloseStore or FindClosePartition. A
 // file cannot be deleted, moved or opened against the share mode while it

@@ -1,7 +1,10 @@
 // File attributes. Read-only is the owner's write bit on the host; hidden,
 // system, archive and temporary are kept in a user extended attribute.
 // The host would let root write anything, so the file calls enforce
-// read-only themselves.
+// read-only themselves. Attributes are read and set on the entry itself,
+// never through a link.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 #include <cerrno>
@@ -23,7 +26,7 @@ constexpr DWORD kSettableBits = kKeptBits | FILE_ATTRIBUTE_READONLY | FILE_ATTRI
 DWORD ReadKeptBits(const std::string& host)
 {
     char text[16] = {};
-    const ssize_t length = ::getxattr(host.c_str(), kAttributeName, text, sizeof text - 1);
+    const ssize_t length = ::lgetxattr(host.c_str(), kAttributeName, text, sizeof text - 1);
     if (length <= 0) return 0;
     return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kKeptBits;
 }
@@ -32,10 +35,10 @@ DWORD WriteKeptBits(const std::string& host, DWORD bits)
 {
     if (bits != 0) {
         const std::string text = std::to_string(bits);
-        if (::setxattr(host.c_str(), kAttributeName, text.data(), text.size(), 0) == 0) return ERROR_SUCCESS;
+        if (::lsetxattr(host.c_str(), kAttributeName, text.data(), text.size(), 0) == 0) return ERROR_SUCCESS;
         return errno == ENOTSUP ? static_cast<DWORD>(ERROR_NOT_SUPPORTED) : ErrorFromErrno(errno);
     }
-    if (::removexattr(host.c_str(), kAttributeName) == 0 || errno == ENODATA || errno == ENOTSUP) {
+    if (::lremovexattr(host.c_str(), kAttributeName) == 0 || errno == ENODATA || errno == ENOTSUP) {
         return ERROR_SUCCESS;
     }
     return ErrorFromErrno(errno);
@@ -60,7 +63,7 @@ DWORD MountPointAttributes(const VolumePtr& volume)
 
 DWORD AttributesOf(const Resolved& r)
 {
-    return r.mountPoint ? MountPointAttributes(r.volume) : HostAttributes(r.host, r.st);
+    return r.mountPoint ? MountPointAttributes(r.volume) : HostAttributes(r.At(), r.st);
 }
 
 DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
@@ -68,9 +71,11 @@ DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attr
     const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? (st.st_mode & ~writable) : (st.st_mode | S_IWUSR);
     const bool modeChanges = (mode & 07777) != (st.st_mode & 07777);
-    if (modeChanges && ::chmod(host.c_str(), mode & 07777) != 0) return ErrorFromErrno(errno);
+    if (modeChanges && ::fchmodat(AT_FDCWD, host.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) {
+        return ErrorFromErrno(errno);
+    }
     const DWORD error = WriteKeptBits(host, attributes & kKeptBits);
-    if (error != ERROR_SUCCESS && modeChanges) ::chmod(host.c_str(), st.st_mode & 07777);
+    if (error != ERROR_SUCCESS && modeChanges) ::fchmodat(AT_FDCWD, host.c_str(), st.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
     return error;
 }
 
@@ -105,9 +110,9 @@ BOOL SetFileAttributesW(const char* path, DWORD attributes)
         Resolved r;
         error = ResolvePath(state, path, LastPart::Name, &r);
         if (error == ERROR_SUCCESS && !r.exists) error = ERROR_FILE_NOT_FOUND;
-        if (error == ERROR_SUCCESS && r.mountPoint) error = ERROR_ACCESS_DENIED;
+        if (error == ERROR_SUCCESS && (r.mountPoint || r.readOnly)) error = ERROR_ACCESS_DENIED;
         if (error == ERROR_SUCCESS && (attributes & ~kSettableBits) != 0) error = ERROR_INVALID_PARAMETER;
-        if (error == ERROR_SUCCESS) error = ApplyAttributes(r.host, r.st, attributes);
+        if (error == ERROR_SUCCESS) error = ApplyAttributes(r.At(), r.st, attributes);
     }
     return Finish(error);
 }

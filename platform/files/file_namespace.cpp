@@ -1,10 +1,13 @@
 // Device paths to host paths: the mount table and the lookup that ignores
-// case.
+// case and stays beneath each mount's host folder.
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/base/trace.h"
 #include "platform/files/internal/file_state.h"
 
 namespace os::detail::fs {
@@ -21,15 +24,15 @@ const Mount& LongestMount(const std::vector<Mount>& mounts, const std::vector<st
 
 // The host entry of a folder that is the name: the exact one if present,
 // else the first (in byte order) equal to it without case.
-DWORD FindName(const std::string& folder, const std::string& name, std::string* found)
+DWORD FindName(int folder, const std::string& name, std::string* found)
 {
     struct stat st {};
-    if (::lstat((folder + "/" + name).c_str(), &st) == 0) {
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         *found = name;
         return ERROR_SUCCESS;
     }
     if (errno != ENOENT) return ErrorFromErrno(errno);
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = OpenFolderListing(folder, ".");
     if (dir == nullptr) return ErrorFromErrno(errno);
     found->clear();
     while (const dirent* entry = ::readdir(dir)) {
@@ -38,6 +41,12 @@ DWORD FindName(const std::string& folder, const std::string& name, std::string* 
     }
     ::closedir(dir);
     return found->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+DWORD RefuseLink(const std::string& host)
+{
+    PlatformLog("files: %s is a symbolic link; links are not followed", host.c_str());
+    return ERROR_ACCESS_DENIED;
 }
 
 bool IsChildMount(const Mount& mount, const std::vector<std::string>& folder)
@@ -51,11 +60,30 @@ std::vector<Mount> Mounts(const State& state)
 {
     std::vector<Mount> mounts;
     for (const VolumePtr& volume : state.volumes) {
-        if (volume->mounted) mounts.push_back(Mount{{volume->name}, volume->host, volume});
+        if (volume->mounted) mounts.push_back(Mount{{volume->name}, volume->host, volume, false});
     }
-    if (!state.programHost.empty()) mounts.push_back(Mount{state.programAt, state.programHost, nullptr});
-    mounts.push_back(Mount{{}, state.fsHost, nullptr});
+    if (!state.programHost.empty()) mounts.push_back(Mount{state.programAt, state.programHost, nullptr, true});
+    mounts.push_back(Mount{{}, state.fsHost, nullptr, false});
     return mounts;
+}
+
+std::string Resolved::At() const
+{
+    return folder ? AtSibling(name) : host;
+}
+
+std::string Resolved::AtSibling(const std::string& sibling) const
+{
+    return "/proc/self/fd/" + std::to_string(folder->get()) + "/" + sibling;
+}
+
+DIR* OpenFolderListing(int folder, const std::string& name)
+{
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) ::close(fd);
+    return dir;
 }
 
 DWORD Resolve(const State& state, const std::vector<std::string>& parts, Resolved* out)
@@ -68,31 +96,46 @@ DWORD Resolve(const State& state, const std::vector<std::string>& parts, Resolve
     out->host = mount.host;
     out->mountHost = mount.host;
     out->volume = mount.volume;
+    out->readOnly = mount.readOnly;
+    // The mount's own folder is the configuration's and may be reached
+    // through links; nothing beneath it is.
     if (::stat(out->host.c_str(), &out->st) != 0) return ERROR_PATH_NOT_FOUND;
+    if (parts.size() == mount.at.size()) {
+        out->exists = true;
+        out->mountPoint = true;
+        return ERROR_SUCCESS;
+    }
+    auto folder = std::make_shared<HostFd>(::open(out->host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder->get() < 0) return ERROR_PATH_NOT_FOUND;
     for (std::size_t i = mount.at.size(); i < parts.size(); ++i) {
-        if (!S_ISDIR(out->st.st_mode)) return ERROR_PATH_NOT_FOUND;
+        if (i > mount.at.size()) {
+            if (!S_ISDIR(out->st.st_mode)) return ERROR_PATH_NOT_FOUND;
+            folder = std::make_shared<HostFd>(
+                ::openat(folder->get(), out->parts.back().c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (folder->get() < 0) return errno == ENOTDIR ? RefuseLink(out->host) : ErrorFromErrno(errno);
+        }
         const bool last = i + 1 == parts.size();
         std::string found;
-        const DWORD error = FindName(out->host, parts[i], &found);
+        const DWORD error = FindName(folder->get(), parts[i], &found);
         if (error == ERROR_FILE_NOT_FOUND && last) {
             out->host += "/" + parts[i];
             out->parts.push_back(parts[i]);
             out->st = {};
+            out->folder = std::move(folder);
+            out->name = parts[i];
             return ERROR_SUCCESS;
         }
         if (error != ERROR_SUCCESS) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
         out->host += "/" + found;
         out->parts.push_back(found);
-        if (::stat(out->host.c_str(), &out->st) != 0) {
-            if (errno != ENOENT) return ErrorFromErrno(errno);
-            // A link to nothing: nothing to open, and O_EXCL keeps creation off it.
-            if (!last) return ERROR_PATH_NOT_FOUND;
-            out->st = {};
-            return ERROR_SUCCESS;
+        if (::fstatat(folder->get(), found.c_str(), &out->st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return ErrorFromErrno(errno);
         }
+        if (S_ISLNK(out->st.st_mode)) return RefuseLink(out->host);
     }
     out->exists = true;
-    out->mountPoint = out->parts.size() == mount.at.size();
+    out->folder = std::move(folder);
+    out->name = out->parts.back();
     return ERROR_SUCCESS;
 }
 
@@ -107,7 +150,7 @@ DWORD ListFolder(const State& state, const Resolved& folder, std::vector<DirEntr
 {
     out->clear();
     const std::vector<Mount> mounts = Mounts(state);
-    DIR* dir = ::opendir(folder.host.c_str());
+    DIR* dir = folder.folder ? OpenFolderListing(folder.folder->get(), folder.name) : ::opendir(folder.host.c_str());
     if (dir == nullptr) return ErrorFromErrno(errno);
     std::u32string unused;
     while (const dirent* entry = ::readdir(dir)) {
@@ -118,7 +161,11 @@ DWORD ListFolder(const State& state, const Resolved& folder, std::vector<DirEntr
             return IsChildMount(mount, folder.parts) && NamesEqual(mount.at.back(), item.name);
         });
         item.host = folder.host + "/" + item.name;
-        if (hidden || ::stat(item.host.c_str(), &item.st) != 0) continue;
+        // Links are left out: they lead nowhere the program may go.
+        if (hidden || ::fstatat(::dirfd(dir), item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISLNK(item.st.st_mode)) {
+            continue;
+        }
         out->push_back(std::move(item));
     }
     ::closedir(dir);

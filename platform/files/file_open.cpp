@@ -83,17 +83,23 @@ DWORD OpenExisting(State& state, const Resolved& r, const Request& request, Open
     if (request.creation == CREATE_NEW) return ERROR_FILE_EXISTS;
     const bool truncate = request.creation == CREATE_ALWAYS || request.creation == TRUNCATE_EXISTING;
     if (request.creation == TRUNCATE_EXISTING && (request.access & GENERIC_WRITE) == 0) return ERROR_INVALID_PARAMETER;
-    if (IsReadOnly(r.st) && ((request.access & GENERIC_WRITE) != 0 || truncate)) return ERROR_ACCESS_DENIED;
+    const bool writes = (request.access & GENERIC_WRITE) != 0 || truncate;
+    if ((r.readOnly || IsReadOnly(r.st)) && writes) return ERROR_ACCESS_DENIED;
+    if (!S_ISREG(r.st.st_mode)) return ERROR_ACCESS_DENIED;
     if (!SharingAllows(state, r.st, request)) return ERROR_SHARING_VIOLATION;
-    const int fd = ::open(r.host.c_str(), HostFlags(request.access));
+    const int fd = ::open(r.At().c_str(), HostFlags(request.access) | O_NOFOLLOW);
     if (fd < 0) return ErrorFromErrno(errno);
     OpenPtr object = NewFileObject(fd, r, request);
     if (truncate) {
         if (request.creation == CREATE_ALWAYS) {
-            const DWORD error = ApplyAttributes(r.host, r.st, request.attributes);
+            const DWORD error = ApplyAttributes(r.At(), r.st, request.attributes);
             if (error != ERROR_SUCCESS) return error;
         }
-        if (::ftruncate(fd, 0) != 0 && ::truncate(r.host.c_str(), 0) != 0) return ErrorFromErrno(errno);
+        if (::ftruncate(fd, 0) != 0) {
+            // A handle without write access still replaces the content.
+            const HostFd writer(::open(r.At().c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+            if (writer.get() < 0 || ::ftruncate(writer.get(), 0) != 0) return ErrorFromErrno(errno);
+        }
         AddUsage(r.volume, -static_cast<LONGLONG>(r.st.st_size));
         RecordWritten(state, object->device);
         object->recorded = true;
@@ -105,16 +111,17 @@ DWORD OpenExisting(State& state, const Resolved& r, const Request& request, Open
 DWORD CreateNew(State& state, const Resolved& r, const Request& request, OpenPtr* out)
 {
     if (request.creation == OPEN_EXISTING || request.creation == TRUNCATE_EXISTING) return ERROR_FILE_NOT_FOUND;
+    if (r.readOnly) return ERROR_ACCESS_DENIED;
     const mode_t mode = (request.attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-    const int fd = ::open(r.host.c_str(), HostFlags(request.access) | O_CREAT | O_EXCL, mode);
+    const int fd = ::open(r.At().c_str(), HostFlags(request.access) | O_CREAT | O_EXCL, mode);
     if (fd < 0) return ErrorFromErrno(errno);
     OpenPtr object = NewFileObject(fd, r, request);
     if ((request.attributes & ~FILE_ATTRIBUTE_READONLY) != 0) {
         struct stat st {};
         const DWORD error =
-            ::fstat(fd, &st) == 0 ? ApplyAttributes(r.host, st, request.attributes) : ErrorFromErrno(errno);
+            ::fstat(fd, &st) == 0 ? ApplyAttributes(r.At(), st, request.attributes) : ErrorFromErrno(errno);
         if (error != ERROR_SUCCESS) {
-            ::unlink(r.host.c_str());
+            ::unlink(r.At().c_str());
             return error;
         }
     }

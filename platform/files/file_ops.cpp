@@ -25,7 +25,8 @@ DWORD MakeFolder(State& state, const char* path)
     const DWORD error = ResolvePath(state, path, LastPart::Name, &r);
     if (error != ERROR_SUCCESS) return error;
     if (r.exists) return ERROR_ALREADY_EXISTS;
-    return ::mkdir(r.host.c_str(), 0777) == 0 ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(errno);
+    if (r.readOnly) return ERROR_ACCESS_DENIED;
+    return ::mkdir(r.At().c_str(), 0777) == 0 ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(errno);
 }
 
 DWORD RemoveFolder(State& state, const char* path)
@@ -36,8 +37,8 @@ DWORD RemoveFolder(State& state, const char* path)
     if (r.mountPoint) return ERROR_ACCESS_DENIED;
     if (!S_ISDIR(r.st.st_mode)) return ERROR_DIRECTORY;
     if (HasMountBelow(state, r.parts)) return ERROR_DIR_NOT_EMPTY;
-    if (IsReadOnly(r.st)) return ERROR_ACCESS_DENIED;
-    return ::rmdir(r.host.c_str()) == 0 ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(errno);
+    if (r.readOnly || IsReadOnly(r.st)) return ERROR_ACCESS_DENIED;
+    return ::rmdir(r.At().c_str()) == 0 ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(errno);
 }
 
 DWORD DeleteOne(State& state, const char* path)
@@ -45,9 +46,9 @@ DWORD DeleteOne(State& state, const char* path)
     Resolved r;
     const DWORD error = ResolveExisting(state, path, &r);
     if (error != ERROR_SUCCESS) return error;
-    if (r.mountPoint || S_ISDIR(r.st.st_mode) || IsReadOnly(r.st)) return ERROR_ACCESS_DENIED;
+    if (r.mountPoint || r.readOnly || S_ISDIR(r.st.st_mode) || IsReadOnly(r.st)) return ERROR_ACCESS_DENIED;
     if (IsOpen(state, r.st)) return ERROR_SHARING_VIOLATION;
-    if (::unlink(r.host.c_str()) != 0) return ErrorFromErrno(errno);
+    if (::unlink(r.At().c_str()) != 0) return ErrorFromErrno(errno);
     AddUsage(r.volume, -static_cast<LONGLONG>(r.st.st_size));
     ForgetWritten(state, JoinDevicePath(r.parts));
     return ERROR_SUCCESS;
@@ -76,24 +77,25 @@ DWORD Move(State& state, const char* from, const char* to, bool* needsCopy)
     Resolved src;
     DWORD error = ResolveExisting(state, from, &src);
     if (error != ERROR_SUCCESS) return error;
-    if (src.mountPoint || HasMountBelow(state, src.parts)) return ERROR_ACCESS_DENIED;
+    if (src.mountPoint || src.readOnly || HasMountBelow(state, src.parts)) return ERROR_ACCESS_DENIED;
     std::vector<std::string> given;
     error = ParseDevicePath(to, LastPart::Name, &given);
     Resolved dst;
     if (error == ERROR_SUCCESS) error = Resolve(state, given, &dst);
     if (error != ERROR_SUCCESS) return error;
-    std::string target = dst.host;
+    if (dst.readOnly) return ERROR_ACCESS_DENIED;
+    std::string target = dst.At();
     if (dst.exists) {
         // Only a new case for the same name is allowed over an existing entry.
         if (dst.mountPoint || dst.st.st_dev != src.st.st_dev || dst.st.st_ino != src.st.st_ino) {
             return ERROR_ALREADY_EXISTS;
         }
-        target = dst.host.substr(0, dst.host.rfind('/') + 1) + given.back();
+        target = dst.AtSibling(given.back());
         dst.parts.back() = given.back();
     }
     error = CheckMovable(state, src, dst);
     if (error != ERROR_SUCCESS) return error;
-    if (::rename(src.host.c_str(), target.c_str()) != 0) {
+    if (::rename(src.At().c_str(), target.c_str()) != 0) {
         *needsCopy = errno == EXDEV && !S_ISDIR(src.st.st_mode);
         return *needsCopy ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(errno);
     }

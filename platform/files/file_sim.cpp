@@ -1,6 +1,10 @@
 // The simulator's configuration of the file system, volume insertion and
 // removal, the record of written files, and the program's own path.
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -29,19 +33,24 @@ bool Refuse(std::string* why, std::string reason)
     return false;
 }
 
+// The host's reason why `host` is not a folder; empty when it is one.
+std::string NotAFolder(const std::string& host)
+{
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return std::strerror(errno);
+    return S_ISDIR(st.st_mode) ? std::string() : std::strerror(ENOTDIR);
+}
+
 bool MakeFolders(const std::string& host, std::string* why)
 {
     std::error_code error;
     stdfs::create_directories(host, error);
-    if (error || !stdfs::is_directory(host, error)) return Refuse(why, "cannot make folder " + host);
+    const std::string reason = error ? error.message() : NotAFolder(host);
+    if (!reason.empty()) return Refuse(why, "cannot make folder " + host + ": " + reason);
     return true;
 }
 
-bool IsFolder(const std::string& host)
-{
-    std::error_code error;
-    return stdfs::is_directory(host, error);
-}
+bool IsFolder(const std::string& host) { return NotAFolder(host).empty(); }
 
 bool StartsWithFolder(const std::string& path, const std::string& folder)
 {
@@ -65,7 +74,8 @@ bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
     program.pop_back();
     out->programAt = program;
     if (!config.programHostFolder.empty()) {
-        if (!IsFolder(config.programHostFolder)) return Refuse(why, "no folder " + config.programHostFolder);
+        const std::string reason = NotAFolder(config.programHostFolder);
+        if (!reason.empty()) return Refuse(why, "program folder " + config.programHostFolder + ": " + reason);
         out->programHost = Absolute(config.programHostFolder);
         std::string parent = out->fsHost;
         for (std::size_t i = 0; i + 1 < program.size(); ++i) parent += "/" + program[i];
@@ -79,8 +89,10 @@ bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
         auto made = std::make_shared<Volume>();
         made->name = volume.name;
         made->host = volume.hostFolder.empty() ? root + "/volumes/" + volume.name : Absolute(volume.hostFolder);
-        if (volume.hostFolder.empty() ? !MakeFolders(made->host, why) : !IsFolder(made->host)) {
-            return Refuse(why, "no folder " + made->host);
+        if (volume.hostFolder.empty()) {
+            if (!MakeFolders(made->host, why)) return false;
+        } else if (const std::string reason = NotAFolder(made->host); !reason.empty()) {
+            return Refuse(why, "volume folder " + made->host + ": " + reason);
         }
         made->capacity = volume.capacityBytes;
         made->number = static_cast<unsigned>(out->volumes.size() + 1);
@@ -222,6 +234,21 @@ DWORD ResolveDevicePath(const std::string& devicePath, std::string* hostPath)
     const DWORD error = fs::ResolvePath(state, devicePath.c_str(), fs::LastPart::Name, &r);
     if (error == ERROR_SUCCESS && hostPath != nullptr) *hostPath = r.host;
     return error;
+}
+
+DWORD OpenProgramFile(const std::string& devicePath, int* fd)
+{
+    *fd = -1;
+    fs::State& state = fs::TheState();
+    std::lock_guard lock(state.mutex);
+    fs::Resolved r;
+    const DWORD error = fs::ResolvePath(state, devicePath.c_str(), fs::LastPart::Name, &r);
+    if (error != ERROR_SUCCESS) return error;
+    if (!r.readOnly) return ERROR_ACCESS_DENIED;
+    if (!r.exists) return ERROR_FILE_NOT_FOUND;
+    if (!S_ISREG(r.st.st_mode)) return ERROR_ACCESS_DENIED;
+    *fd = ::open(r.At().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    return *fd >= 0 ? static_cast<DWORD>(ERROR_SUCCESS) : fs::ErrorFromErrno(errno);
 }
 
 }  // namespace os::detail

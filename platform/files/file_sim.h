@@ -8,7 +8,8 @@
 //                            appears as "\<name>" only while mounted
 // A volume may instead be bound to any host folder. The folder of the
 // program's device path ("\Program Files\Kestrava") is bound to a host
-// folder too: the build folder with the executable and its res/ libraries.
+// folder too: the build folder with the executable and its res/ libraries,
+// which the program can read but not change.
 // A bound folder hides a host entry of the same name beneath it.
 //
 // The listing of a folder gives its host entries sorted by name, then the

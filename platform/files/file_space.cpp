@@ -31,7 +31,7 @@ ULONGLONG CountBytesBelow(const std::string& host)
     stdfs::recursive_directory_iterator it(host, stdfs::directory_options::skip_permission_denied, error);
     for (; !error && it != stdfs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code entryError;
-        if (!it->is_regular_file(entryError)) continue;
+        if (it->symlink_status(entryError).type() != stdfs::file_type::regular) continue;
         const std::uintmax_t size = it->file_size(entryError);
         if (!entryError) total += size;
     }
@@ -61,7 +61,7 @@ BOOL GetDiskFreeSpaceExW(const char* path, ULONGLONG* freeBytesToCaller, ULONGLO
         if (error == ERROR_SUCCESS && Tracked(r.volume)) {
             total = r.volume->capacity;
             free = toCaller = Room(*r.volume);
-        } else if (error == ERROR_SUCCESS && ::statvfs(r.host.c_str(), &host) == 0) {
+        } else if (error == ERROR_SUCCESS && ::statvfs(r.At().c_str(), &host) == 0) {
             total = static_cast<ULONGLONG>(host.f_blocks) * host.f_frsize;
             free = static_cast<ULONGLONG>(host.f_bfree) * host.f_frsize;
             toCaller = static_cast<ULONGLONG>(host.f_bavail) * host.f_frsize;

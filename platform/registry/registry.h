@@ -9,7 +9,8 @@
 //
 // Every change is written through to the device root's registry file before
 // the call returns (see registry_sim.h); a change that cannot be written is
-// refused and leaves the registry as it was. As on the phone, the access mask
+// refused and leaves the registry as it was, and so is every change while
+// the file on the host cannot be read (ERROR_READ_FAULT). As on the phone, the access mask
 // of RegOpenKeyExW / RegCreateKeyExW is not enforced, and RegDeleteKeyW
 // deletes a key together with all its subkeys.
 //

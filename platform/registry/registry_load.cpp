@@ -1,14 +1,19 @@
 // Reading the registry file. The parse is event-driven so that each fault,
 // a syntax error or a value of the wrong shape, can be reported with the line
 // it is on: the parser reads the text through an iterator that remembers how
-// far it got.
+// far it got. A file with a fault is read again line by line, as the file
+// is written one value per line, so that one slip costs only its own line.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iterator>
 #include <set>
-#include <sstream>
+#include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -188,6 +193,8 @@ public:
     }
 
     std::size_t ErrorLine() const { return errorLine_; }
+    // The path of the last key listed, as the tree spells it.
+    const std::string& LastKey() const { return lastKey_; }
 
 private:
     static constexpr const char* kShapes = "{\"dword\": 1}, {\"sz\": \"text\"}, {\"binary\": \"00ff\"} or {\"none\": \"\"}";
@@ -226,6 +233,7 @@ private:
         }
         bool created = false;
         key_ = &tree_->Create(*normalized, &created);
+        lastKey_ = key_->path;
         return true;
     }
 
@@ -261,46 +269,197 @@ private:
     std::set<std::string> listed_;
     std::string error_;
     std::size_t errorLine_ = 0;
+    std::string lastKey_;
 };
 
-}  // namespace
-
-RegFileLoad LoadRegistryFile(const std::string& file, RegTree* tree, std::string* error)
+// A whole text by the file's rules; false with the fault and its line.
+bool ParseWhole(const std::string& text, RegTree* tree, std::string* error, std::size_t* line,
+                std::string* lastKey = nullptr)
 {
-    *tree = RegTree();
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec) && !ec) {
-        return RegFileLoad::Missing;
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    if (!in || !(content << in.rdbuf())) {
-        *error = file + ": cannot be read";
-        return RegFileLoad::Unreadable;
-    }
-    return ParseRegistryText(content.str(), file, tree, error);
-}
-
-RegFileLoad ParseRegistryText(const std::string& text, const std::string& file, RegTree* tree, std::string* error)
-{
-    *tree = RegTree();
     const char* furthest = text.data();
-    RegTree parsed;
-    RegistrySax sax(text, &furthest, &parsed);
+    RegistrySax sax(text, &furthest, tree);
     bool ok = false;
     try {
         ok = json::sax_parse(TrackingIterator(text.data(), &furthest),
                              TrackingIterator(text.data() + text.size(), &furthest), &sax);
     } catch (const json::exception& ex) {
-        *error = file + ": " + ex.what();
-        return RegFileLoad::Malformed;
+        *error = ex.what();
+        *line = 0;
+        return false;
     }
     if (!ok) {
-        *error = file + ", line " + std::to_string(sax.ErrorLine()) + ": " + sax.Error();
+        *error = sax.Error();
+        *line = sax.ErrorLine();
+        return false;
+    }
+    if (lastKey != nullptr) {
+        *lastKey = sax.LastKey();
+    }
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    const std::size_t begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t end = text.find_last_not_of(" \t\r");
+    return text.substr(begin, end - begin + 1);
+}
+
+enum class Merge { Unreadable, Merged, Duplicate };
+
+// Parses `document` by the file's rules and adds what it lists to *tree;
+// a value the tree already holds keeps its first reading.
+Merge MergeDocument(const std::string& document, RegTree* tree, std::string* lastKey = nullptr)
+{
+    RegTree part;
+    std::string error;
+    std::size_t line = 0;
+    if (!ParseWhole(document, &part, &error, &line, lastKey)) {
+        return Merge::Unreadable;
+    }
+    Merge result = Merge::Merged;
+    for (const auto& [folded, key] : part.Keys()) {
+        bool created = false;
+        RegKey& into = tree->Create(key.path, &created);
+        for (const auto& [name, value] : key.values) {
+            if (!into.values.emplace(name, value).second) {
+                result = Merge::Duplicate;
+            }
+        }
+    }
+    return result;
+}
+
+std::string Quoted(const std::string& text) { return json(text).dump(); }
+
+std::string LinesText(const std::vector<std::size_t>& lines)
+{
+    constexpr std::size_t kNamed = 10;
+    std::string out = lines.size() == 1 ? "line " : "lines ";
+    for (std::size_t i = 0; i < lines.size() && i < kNamed; ++i) {
+        out += (i == 0 ? "" : ", ") + std::to_string(lines[i]);
+    }
+    if (lines.size() > kNamed) {
+        out += " and " + std::to_string(lines.size() - kNamed) + " more";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::size_t> SalvageRegistryText(const std::string& text, RegTree* tree)
+{
+    *tree = RegTree();
+    // Outside a key, inside one that was read, or inside one whose own line
+    // was not: that key's values cannot be placed and are left out with it.
+    enum class Where { Outside, InKey, InLostKey };
+    Where where = Where::Outside;
+    std::string keyPath;
+    std::vector<std::size_t> leftOut;
+    std::size_t number = 0;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        ++number;
+        std::string_view line = Trimmed(std::string_view(text).substr(begin, end - begin));
+        begin = end + 1;
+        while (!line.empty() && line.back() == ',') {
+            line = Trimmed(line.substr(0, line.size() - 1));
+        }
+        if (line.empty() || (line == "{" && where == Where::Outside)) {
+            continue;
+        }
+        if (line == "}") {
+            where = Where::Outside;
+            continue;
+        }
+        const std::string body(line);
+        Merge merged = Merge::Unreadable;
+        if (where == Where::InKey) {
+            merged = MergeDocument("{" + Quoted(keyPath) + ": {" + body + "}}", tree);
+        }
+        if (merged == Merge::Unreadable) {
+            merged = MergeDocument("{" + body + "}", tree);
+            if (merged != Merge::Unreadable) {
+                where = Where::Outside;
+            }
+        }
+        if (merged == Merge::Unreadable && body.back() == '{') {
+            merged = MergeDocument("{" + body + "}}", tree, &keyPath);
+            where = merged == Merge::Unreadable ? Where::InLostKey : Where::InKey;
+        }
+        if (merged != Merge::Merged) {
+            leftOut.push_back(number);
+        }
+    }
+    return leftOut;
+}
+
+RegFileLoad LoadRegistryFile(const std::string& file, RegTree* tree, std::string* error, int* heldFd)
+{
+    *tree = RegTree();
+    if (heldFd != nullptr) {
+        *heldFd = -1;
+    }
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return RegFileLoad::Missing;
+        }
+        *error = file + ": cannot be read: " + std::strerror(errno);
+        return RegFileLoad::Unreadable;
+    }
+    std::string text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            *error = file + ": cannot be read: " + std::strerror(errno);
+            ::close(fd);
+            return RegFileLoad::Unreadable;
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (heldFd != nullptr) {
+        *heldFd = fd;
+    } else {
+        ::close(fd);
+    }
+    return ParseRegistryText(text, file, tree, error);
+}
+
+RegFileLoad ParseRegistryText(const std::string& text, const std::string& file, RegTree* tree, std::string* error)
+{
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        *tree = RegTree();
+        *error = file + ": the file is empty";
         return RegFileLoad::Malformed;
     }
-    *tree = std::move(parsed);
-    return RegFileLoad::Loaded;
+    RegTree parsed;
+    std::string fault;
+    std::size_t line = 0;
+    if (ParseWhole(text, &parsed, &fault, &line)) {
+        *tree = std::move(parsed);
+        return RegFileLoad::Loaded;
+    }
+    const std::vector<std::size_t> leftOut = SalvageRegistryText(text, tree);
+    *error = file + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " + fault + "; " +
+             (leftOut.empty() ? std::string("every value in it could still be read")
+                              : LinesText(leftOut) + " could not be read and " +
+                                    (leftOut.size() == 1 ? "is" : "are") + " left out");
+    return RegFileLoad::Malformed;
 }
 
 }  // namespace os::detail

@@ -1,3 +1,8 @@
+#include <sys/file.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "platform/registry/internal/registry_file.h"
 #include "platform/registry/internal/registry_state.h"
 #include "platform/base/trace.h"
@@ -14,32 +19,44 @@ RegistryState& TheRegistry()
     return state;
 }
 
-const RegValue* FindValue(const RegTree& tree, const ValueWatch& watch)
-{
-    const RegKey* key = tree.Find(watch.keyPath);
-    if (!key) {
-        return nullptr;
-    }
-    const auto it = key->values.find(FoldCase(watch.valueName));
-    return it == key->values.end() ? nullptr : &it->second;
-}
-
-bool ValueChanged(const RegTree& before, const RegTree& after, const ValueWatch& watch)
-{
-    const RegValue* old = FindValue(before, watch);
-    const RegValue* now = FindValue(after, watch);
-    if (!old || !now) {
-        return old != now;
-    }
-    return !old->SameContent(*now);
-}
-
 }  // namespace
 
-RegistryLock::RegistryLock() : state_(TheRegistry()), lock_(state_.mutex) {}
+RegistryLock::RegistryLock() : state_(TheRegistry()), lock_(state_.mutex)
+{
+    if (!state_.open) {
+        return;
+    }
+    LockFile();
+    // A file that stays unreadable is reported once, not at every call.
+    const std::string unreadableBefore = state_.unreadable;
+    std::string error;
+    const FileCatchUp result = CatchUpWithFile(state_, &posts_, &error);
+    if (result == FileCatchUp::Recovered || (result == FileCatchUp::Unreadable && error != unreadableBefore)) {
+        PlatformLog("registry: %s", error.c_str());
+    }
+}
+
+RegistryLock::RegistryLock(StateOnly) : state_(TheRegistry()), lock_(state_.mutex) {}
+
+void RegistryLock::LockFile()
+{
+    if (state_.lockFd < 0) {
+        return;
+    }
+    while (::flock(state_.lockFd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            PlatformLog("registry: cannot lock %s.lock: %s", state_.file.c_str(), std::strerror(errno));
+            return;
+        }
+    }
+    lockedFd_ = state_.lockFd;
+}
 
 RegistryLock::~RegistryLock()
 {
+    if (lockedFd_ >= 0 && lockedFd_ == state_.lockFd) {
+        ::flock(lockedFd_, LOCK_UN);
+    }
     lock_.unlock();
     for (const ValueWatch& watch : posts_) {
         if (!PostMessageW(watch.hwnd, watch.msg, 0, static_cast<LPARAM>(watch.userData))) {
@@ -77,6 +94,10 @@ LONG RegistryLock::Commit(RegTree next)
     if (state_.readOnly) {
         return ERROR_ACCESS_DENIED;
     }
+    if (!state_.unreadable.empty()) {
+        PlatformLog("registry: change refused: %s", state_.unreadable.c_str());
+        return ERROR_READ_FAULT;
+    }
     const sim::RegistryCrashPoint crash = state_.crash;
     state_.crash = sim::RegistryCrashPoint::None;
     std::string error;
@@ -85,11 +106,8 @@ LONG RegistryLock::Commit(RegTree next)
         PlatformLog("registry: change refused: %s", error.c_str());
         return result;
     }
-    for (const auto& [id, watch] : state_.watches) {
-        if (ValueChanged(state_.tree, next, watch)) {
-            posts_.push_back(watch);
-        }
-    }
+    NoteFileWritten(state_);
+    AddChangedWatches(state_, state_.tree, next, &posts_);
     state_.tree = std::move(next);
     return ERROR_SUCCESS;
 }

@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/registry/internal/registry_file.h"
@@ -16,19 +19,9 @@ namespace {
 
 constexpr const char* kFileName = "registry.json";
 
-// "registry.json.malformed", or the first free ".malformed.N".
-std::string FreeMalformedName(const std::string& file)
-{
-    std::string name = file + ".malformed";
-    std::error_code ec;
-    for (int n = 1; std::filesystem::exists(name, ec) || ec; ++n) {
-        name = file + ".malformed." + std::to_string(n);
-    }
-    return name;
-}
-
 void Reset(detail::RegistryState& state)
 {
+    detail::ReleaseFiles(state);
     state.open = false;
     state.readOnly = false;
     state.file.clear();
@@ -59,55 +52,67 @@ void RemoveAbandonedTemporaryFiles(const std::string& deviceRoot, const std::str
     }
 }
 
+// The lock file beside the registry file; -1 where the root is read-only
+// and none exists (changes then fail anyway).
+int OpenLockFile(const std::string& file)
+{
+    const std::string name = file + ".lock";
+    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        PlatformLog("registry: cannot open %s: %s; changes of other processes may be lost", name.c_str(),
+                    std::strerror(errno));
+    }
+    return fd;
+}
+
 }  // namespace
 
 RegistryOpenResult OpenRegistry(const std::string& deviceRoot, std::string* error)
 {
-    detail::RegistryLock lock;
+    detail::RegistryLock lock{detail::RegistryLock::StateOnly{}};
     detail::RegistryState& state = lock.State();
     Reset(state);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(deviceRoot, ec)) {
-        *error = "registry: device root " + deviceRoot + " is not a folder";
+    struct stat root {};
+    const int rootError = ::stat(deviceRoot.c_str(), &root) != 0 ? errno : (S_ISDIR(root.st_mode) ? 0 : ENOTDIR);
+    if (rootError != 0) {
+        *error = "registry: device root " + deviceRoot + ": " + std::strerror(rootError);
         return RegistryOpenResult::Failed;
     }
-    const std::string file = (std::filesystem::path(deviceRoot) / kFileName).string();
+    state.file = (std::filesystem::path(deviceRoot) / kFileName).string();
+    state.lockFd = OpenLockFile(state.file);
+    lock.LockFile();
     RemoveAbandonedTemporaryFiles(deviceRoot, std::string(kFileName) + ".tmp.");
-    const detail::RegFileLoad load = detail::LoadRegistryFile(file, &state.tree, error);
-    if (load == detail::RegFileLoad::Unreadable) {
+    switch (detail::CatchUpWithFile(state, nullptr, error)) {
+    case detail::FileCatchUp::Unreadable:
+        Reset(state);
         return RegistryOpenResult::Failed;
+    case detail::FileCatchUp::Recovered:
+        state.open = true;
+        return RegistryOpenResult::Recovered;
+    default:
+        state.open = true;
+        return RegistryOpenResult::Loaded;
     }
-    RegistryOpenResult result = RegistryOpenResult::Loaded;
-    if (load == detail::RegFileLoad::Malformed) {
-        const std::string aside = FreeMalformedName(file);
-        std::filesystem::rename(file, aside, ec);
-        if (ec) {
-            *error += "; it cannot be moved aside to " + aside + ": " + ec.message();
-            return RegistryOpenResult::Failed;
-        }
-        *error += "; the file was kept as " + aside + " and the registry starts empty";
-        result = RegistryOpenResult::Recovered;
-    }
-    state.file = file;
-    state.open = true;
-    return result;
 }
 
 void CloseRegistry()
 {
-    detail::RegistryLock lock;
+    detail::RegistryLock lock{detail::RegistryLock::StateOnly{}};
     Reset(lock.State());
 }
 
 void SetRegistryReadOnly(bool readOnly)
 {
-    detail::RegistryLock lock;
+    detail::RegistryLock lock{detail::RegistryLock::StateOnly{}};
     lock.State().readOnly = readOnly;
 }
 
 void SetRegistryCrashPoint(RegistryCrashPoint point, std::size_t bytes)
 {
-    detail::RegistryLock lock;
+    detail::RegistryLock lock{detail::RegistryLock::StateOnly{}};
     lock.State().crash = point;
     lock.State().crashBytes = bytes;
 }

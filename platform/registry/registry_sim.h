@@ -15,7 +15,10 @@
 // has values or no subkeys; the keys above a listed key exist implicitly.
 // Every change rewrites the file atomically (a temporary file beside it,
 // flushed, renamed over the old one, the folder flushed), so a crash leaves
-// either the old or the new file.
+// either the old or the new file. Processes sharing a device root take turns
+// through an flock on "registry.json.lock" beside it, and each call first
+// reads the file again if another process replaced it, so no process's
+// change is lost to another's.
 #pragma once
 
 #include <cstddef>
@@ -25,14 +28,18 @@ namespace os::sim {
 
 enum class RegistryOpenResult {
     Loaded,     // the file was read, or there was none: the registry is open
-    Recovered,  // the file was malformed: kept aside, the registry opened empty
+    Recovered,  // the file was malformed: kept aside; the registry opened with
+                // every value that could still be read, written back at once
     Failed,     // the device root cannot be used: no registry is open
 };
 
 // Opens the registry of a device root, closing any open one first. For
-// Recovered and Failed, *error says why, naming the file (and for a malformed
-// file the line); a malformed file is renamed to "registry.json.malformed"
-// (or ".malformed.N" if that name is taken), never overwritten.
+// Recovered and Failed, *error says why, naming the file and the host's
+// reason (for a malformed file the line of the first fault and the lines
+// left out); a malformed file, an empty one included, is renamed to
+// "registry.json.malformed" (or ".malformed.N" if that name is taken), never
+// overwritten. A file changed by hand into a malformed one while the
+// registry is open is handled the same way at the next call.
 RegistryOpenResult OpenRegistry(const std::string& deviceRoot, std::string* error);
 // Closes the registry; every key handle and notification becomes invalid.
 void CloseRegistry();

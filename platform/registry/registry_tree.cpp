@@ -1,5 +1,7 @@
 #include "platform/registry/internal/registry_tree.h"
 
+#include <algorithm>
+
 #include "platform/registry/registry.h"
 
 namespace os::detail {
@@ -214,6 +216,15 @@ bool RegTree::HasChildren(const std::string& path) const
     const std::string prefix = FoldCase(path) + '\\';
     const auto it = keys_.lower_bound(prefix);
     return it != keys_.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+}
+
+void RegTree::KeepSerials(const RegTree& previous)
+{
+    nextSerial_ = std::max(nextSerial_, previous.nextSerial_);
+    for (auto& [folded, key] : keys_) {
+        const auto it = previous.keys_.find(folded);
+        key.serial = it != previous.keys_.end() ? it->second.serial : nextSerial_++;
+    }
 }
 
 bool RegTree::IsRoot(const std::string& path)

@@ -21,10 +21,12 @@ constexpr LONG ERROR_MOD_NOT_FOUND = 126;
 constexpr LONG ERROR_BAD_EXE_FORMAT = 193;
 constexpr LONG ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 
-// Loads the library at a device path; a library already loaded gains a
-// reference and keeps its handle. Null with the last error set on failure:
-// ERROR_MOD_NOT_FOUND when there is no such file, ERROR_BAD_EXE_FORMAT when
-// the file is not a resource library of this format version.
+// Loads the library at a device path in the program's folder; a library
+// already loaded gains a reference and keeps its handle. Null with the last
+// error set on failure: ERROR_ACCESS_DENIED for a path outside the program's
+// folder or through a symbolic link, ERROR_MOD_NOT_FOUND when there is no
+// such file, ERROR_BAD_EXE_FORMAT when the file is not a resource library of
+// this format version.
 HINSTANCE LoadLibraryW(const char* devicePath);
 BOOL FreeLibrary(HINSTANCE library);
 

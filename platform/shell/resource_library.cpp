@@ -1,14 +1,17 @@
 // Loading and freeing resource libraries: dlopen of the shared object, a
 // check of its exported table, and a table of handles with reference counts.
+// Libraries load only from the program's folder: the file is opened by the
+// file system's lookup and loaded through that open descriptor, which stays
+// open while the library is loaded, so no link or swapped file can put
+// another object in its place.
 #include "platform/shell/internal/resource_library.h"
 #include "platform/base/internal/fresh_start.h"
 #include "platform/kernel/internal/handle_table.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -21,7 +24,9 @@ namespace {
 
 struct Library {
     void* module = nullptr;
-    std::string hostPath;
+    dev_t device = 0;
+    ino_t inode = 0;
+    int fd = -1;  // held while loaded: its /proc path names this library alone
     int references = 0;
     detail::LoadedResources resources;
 };
@@ -32,15 +37,6 @@ std::map<std::uintptr_t, Library> g_libraries;
 HINSTANCE ToHandle(std::uintptr_t value) { return reinterpret_cast<HINSTANCE>(value); }
 std::uintptr_t FromHandle(HINSTANCE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
-bool CanonicalPath(const std::string& path, std::string* out)
-{
-    char buffer[PATH_MAX];
-    if (realpath(path.c_str(), buffer) == nullptr)
-        return false;
-    *out = buffer;
-    return true;
-}
-
 bool ValidTable(const kestrava::res::ResourceTable* table)
 {
     return table != nullptr && table->magic == kestrava::res::kResourceTableMagic &&
@@ -49,8 +45,9 @@ bool ValidTable(const kestrava::res::ResourceTable* table)
 }
 
 // Opens the shared object and checks its table; null with the reason set.
-void* OpenModule(const std::string& hostPath, const kestrava::res::ResourceTable** table)
+void* OpenModule(const char* devicePath, int fd, const kestrava::res::ResourceTable** table)
 {
+    const std::string hostPath = "/proc/self/fd/" + std::to_string(fd);
     void* module = dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         PlatformLog("LoadLibraryW: %s", dlerror());
@@ -61,7 +58,7 @@ void* OpenModule(const std::string& hostPath, const kestrava::res::ResourceTable
         dlsym(module, kestrava::res::kResourceTableSymbol));
     *table = get != nullptr ? get() : nullptr;
     if (!ValidTable(*table)) {
-        PlatformLog("LoadLibraryW: %s is not a resource library of version %u", hostPath.c_str(),
+        PlatformLog("LoadLibraryW: %s is not a resource library of version %u", devicePath,
                     kestrava::res::kResourceTableVersion);
         dlclose(module);
         SetLastError(ERROR_BAD_EXE_FORMAT);
@@ -78,46 +75,47 @@ const char* detail::LoadedResources::Text(std::uint32_t id) const
     return it == strings.end() ? nullptr : it->second;
 }
 
-bool detail::LibraryHostPath(const std::string& devicePath, std::string* hostPath)
-{
-    const DWORD error = ResolveDevicePath(devicePath, hostPath);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return false;
-    }
-    return true;
-}
-
 HINSTANCE LoadLibraryW(const char* devicePath)
 {
     if (devicePath == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::string hostPath;
-    if (!detail::LibraryHostPath(devicePath, &hostPath))
+    int fd = -1;
+    const DWORD error = detail::OpenProgramFile(devicePath, &fd);
+    if (error != ERROR_SUCCESS) {
+        if (error == ERROR_ACCESS_DENIED) {
+            PlatformLog("LoadLibraryW: %s is not a file of the program's folder", devicePath);
+        }
+        SetLastError(error == ERROR_ACCESS_DENIED ? error : ERROR_MOD_NOT_FOUND);
         return nullptr;
-    std::string canonical;
+    }
     struct stat info {};
-    if (!CanonicalPath(hostPath, &canonical) || stat(canonical.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0) {
+        close(fd);
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
 
     std::lock_guard<std::mutex> lock(g_mutex);
     for (auto& [handle, library] : g_libraries) {
-        if (library.hostPath == canonical) {
+        if (library.device == info.st_dev && library.inode == info.st_ino) {
+            close(fd);
             ++library.references;
             return ToHandle(handle);
         }
     }
     const kestrava::res::ResourceTable* table = nullptr;
-    void* module = OpenModule(canonical, &table);
-    if (module == nullptr)
+    void* module = OpenModule(devicePath, fd, &table);
+    if (module == nullptr) {
+        close(fd);
         return nullptr;
+    }
     Library library;
     library.module = module;
-    library.hostPath = canonical;
+    library.device = info.st_dev;
+    library.inode = info.st_ino;
+    library.fd = fd;
     library.references = 1;
     library.resources.table = table;
     for (std::uint32_t i = 0; i < table->stringCount; ++i) {
@@ -132,6 +130,7 @@ HINSTANCE LoadLibraryW(const char* devicePath)
 BOOL FreeLibrary(HINSTANCE handle)
 {
     void* module = nullptr;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         auto it = g_libraries.find(FromHandle(handle));
@@ -143,9 +142,11 @@ BOOL FreeLibrary(HINSTANCE handle)
             return TRUE;
         module = it->second.module;
         detail::ReleaseHandleValue(it->first, detail::HandleKind::Library);
+        fd = it->second.fd;
         g_libraries.erase(it);
     }
     dlclose(module);
+    close(fd);
     return TRUE;
 }
 

@@ -1,5 +1,7 @@
 // Device paths: case, patterns, length, separators, "..", names, and the
 // program's own folder.
+#include <algorithm>
+
 #include "platform/files/internal/file_detail.h"
 #include "tests/platform/file_test_support.h"
 
@@ -179,6 +181,121 @@ TEST_F(FilePathTest, ProgramFolderIsBoundToItsHostFolder)
     EXPECT_EQ(os::detail::ResolveDevicePath("\\Storage Card\\new.avi", &host), Code(os::ERROR_SUCCESS));
     EXPECT_EQ(host, Host("volumes/Storage Card/new.avi"));
     EXPECT_EQ(os::detail::ResolveDevicePath("\\Storage Card\\no\\new.avi", &host), Code(os::ERROR_PATH_NOT_FOUND));
+}
+
+// Links placed on the host in the device's folders, a bound card folder and
+// a volume's own folder lead outside; no file call goes through any of them,
+// and nothing outside is read, written, created, moved, changed or counted.
+TEST_F(FilePathTest, SymbolicLinksNeverLeadOutOfTheDevice)
+{
+    namespace stdfs = std::filesystem;
+    const std::string outside = Host("outside");
+    WriteHostFile(outside + "/secret.txt", "secret");
+    WriteHostFile(outside + "/big.bin", std::string(5000, 'x'));
+    const std::string card = Host("card");
+    stdfs::create_directories(card);
+    stdfs::create_directories(Host("volumes/Storage Card"));
+    stdfs::create_symlink(outside + "/big.bin", Host("volumes/Storage Card/big.bin"));
+    stdfs::create_directory_symlink(outside, Host("volumes/Storage Card/away"));
+    Configure({VolumeConfig{"Card", 0, true, card}, VolumeConfig{"Storage Card", 100000, true, ""}});
+    stdfs::create_directory_symlink(outside, Host("fs/escape"));
+    stdfs::create_symlink(outside + "/secret.txt", Host("fs/secret.txt"));
+    stdfs::create_symlink(outside + "/new.txt", Host("fs/dangling.txt"));
+    stdfs::create_directory_symlink("..", card + "/up");
+    PutFile("\\mine.txt", "mine");
+
+    const char* const throughLinks[] = {
+        "\\escape\\secret.txt",
+        "\\secret.txt",
+        "\\dangling.txt",
+        "\\Card\\up\\outside\\secret.txt",
+        "\\Storage Card\\big.bin",
+        "\\Storage Card\\away\\secret.txt",
+        "\\ESCAPE\\Secret.TXT",
+    };
+    for (const char* path : throughLinks) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(os::GetFileAttributesW(path), os::INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(Open(path, os::GENERIC_READ, os::OPEN_EXISTING), os::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Open(path, os::GENERIC_WRITE, os::CREATE_ALWAYS), os::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Open(path, os::GENERIC_WRITE, os::OPEN_ALWAYS), os::INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(os::SetFileAttributesW(path, os::FILE_ATTRIBUTE_READONLY | os::FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_FALSE(os::DeleteFileW(path));
+        EXPECT_FALSE(os::MoveFileW(path, "\\taken.txt"));
+        EXPECT_FALSE(os::CopyFileW(path, "\\copied.txt", os::FALSE));
+        EXPECT_FALSE(os::CopyFileW("\\mine.txt", path, os::FALSE));
+    }
+    const char* const intoLinkedFolders[] = {"\\escape\\made.txt", "\\Card\\up\\outside\\made.txt",
+                                             "\\Storage Card\\away\\made.txt"};
+    for (const char* path : intoLinkedFolders) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Open(path, os::GENERIC_WRITE, os::CREATE_NEW), os::INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(os::CreateDirectoryW((std::string(path) + ".d").c_str(), nullptr));
+        EXPECT_FALSE(os::MoveFileW("\\mine.txt", path));
+        EXPECT_TRUE(Find((std::string(path).substr(0, std::string(path).rfind('\\')) + "\\*").c_str()).empty());
+    }
+    EXPECT_FALSE(os::RemoveDirectoryW("\\escape"));
+    EXPECT_FALSE(os::MoveFileW("\\escape", "\\moved"));
+
+    // Listings leave the links out; a card's free space counts no linked file.
+    EXPECT_EQ(Find("\\*"), (std::vector<std::string>{"mine.txt", "Card", "Storage Card"}));
+    EXPECT_TRUE(Find("\\Storage Card\\*").empty());
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 100000u);
+
+    EXPECT_EQ(GetFile("\\mine.txt"), "mine");
+    EXPECT_EQ(ReadHostFile(outside + "/secret.txt"), "secret");
+    EXPECT_EQ(ReadHostFile(outside + "/big.bin").size(), 5000u);
+    EXPECT_EQ(stdfs::status(outside + "/secret.txt").permissions() & stdfs::perms::owner_write,
+              stdfs::perms::owner_write);
+    std::vector<std::string> left;
+    for (const auto& entry : stdfs::directory_iterator(outside)) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"big.bin", "secret.txt"}));
+    for (const char* link : {"fs/escape", "fs/secret.txt", "fs/dangling.txt", "card/up"}) {
+        EXPECT_TRUE(stdfs::is_symlink(Host(link))) << link;
+    }
+}
+
+// The program's folder is the build's: the program reads it and changes
+// nothing in it.
+TEST_F(FilePathTest, ProgramFolderIsReadOnly)
+{
+    const std::string build = Host("build");
+    WriteHostFile(build + "/res/kestrava-res-en.dll", "library");
+    std::filesystem::create_directories(build + "/sub");
+    Configure({VolumeConfig{"Storage Card", 0, true, ""}}, build);
+    PutFile("\\Storage Card\\mine.txt", "mine");
+    const char* library = "\\Program Files\\Kestrava\\res\\kestrava-res-en.dll";
+
+    EXPECT_EQ(GetFile(library), "library");
+    for (os::DWORD creation : {os::CREATE_ALWAYS, os::OPEN_ALWAYS, os::TRUNCATE_EXISTING, os::OPEN_EXISTING}) {
+        EXPECT_EQ(Open(library, os::GENERIC_WRITE, creation), os::INVALID_HANDLE_VALUE) << creation;
+        EXPECT_EQ(os::GetLastError(), Code(os::ERROR_ACCESS_DENIED)) << creation;
+    }
+    EXPECT_EQ(Open(library, os::GENERIC_READ, os::CREATE_ALWAYS), os::INVALID_HANDLE_VALUE);
+    for (os::DWORD creation : {os::CREATE_NEW, os::CREATE_ALWAYS, os::OPEN_ALWAYS}) {
+        EXPECT_EQ(Open("\\Program Files\\Kestrava\\new.txt", os::GENERIC_WRITE, creation), os::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(os::GetLastError(), Code(os::ERROR_ACCESS_DENIED)) << creation;
+    }
+    EXPECT_EQ(ErrorOf(os::DeleteFileW(library)), Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::SetFileAttributesW(library, os::FILE_ATTRIBUTE_HIDDEN)), Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::CreateDirectoryW("\\Program Files\\Kestrava\\new", nullptr)), Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::RemoveDirectoryW("\\Program Files\\Kestrava\\sub")), Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::MoveFileW(library, "\\Storage Card\\taken.dll")), Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::MoveFileW("\\Storage Card\\mine.txt", "\\Program Files\\Kestrava\\mine.txt")),
+              Code(os::ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf(os::CopyFileW("\\Storage Card\\mine.txt", "\\Program Files\\Kestrava\\res\\x.dll", os::FALSE)),
+              Code(os::ERROR_ACCESS_DENIED));
+    // Copying out is reading.
+    EXPECT_TRUE(os::CopyFileW(library, "\\Storage Card\\copy.dll", os::TRUE));
+
+    EXPECT_EQ(ReadHostFile(build + "/res/kestrava-res-en.dll"), "library");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(build)) {
+        names.push_back(entry.path().lexically_relative(build).string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"res", "res/kestrava-res-en.dll", "sub"}));
 }
 
 }  // namespace

@@ -202,10 +202,34 @@ TEST_F(FileVolumeTest, ConfigurationRefusesUnusableVolumes)
     EXPECT_NE(error.find("card"), std::string::npos);
     config.volumes = {VolumeConfig{"a:b", 0, true, ""}};
     EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error));
-    config.volumes = {VolumeConfig{"Card", 0, true, Host("missing")}};
-    EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error));
     config.volumes = {VolumeConfig{"Program Files", 0, true, ""}};
     EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error));
+
+    // A folder the host refuses is named with the host's reason.
+    WriteHostFile(Host("plain"), "x");
+    struct Unusable {
+        std::string deviceRoot;
+        std::string programFolder;
+        std::string volumeFolder;
+        const char* reason;
+    };
+    const Unusable unusable[] = {
+        {root_, "", Host("missing"), "No such file or directory"},
+        {root_, "", Host("plain"), "Not a directory"},
+        {root_, Host("plain"), "", "Not a directory"},
+        {root_, Host(std::string(300, 'p')), "", "File name too long"},
+        {Host("plain"), "", "", "Not a directory"},
+        {Host("plain/below"), "", "", "Not a directory"},
+    };
+    for (const Unusable& u : unusable) {
+        config.deviceRoot = u.deviceRoot;
+        config.programHostFolder = u.programFolder;
+        config.volumes.clear();
+        if (!u.volumeFolder.empty()) config.volumes = {VolumeConfig{"Card", 0, true, u.volumeFolder}};
+        error.clear();
+        EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error)) << u.reason;
+        EXPECT_NE(error.find(u.reason), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_sim.h"
+#include "platform/base/trace.h"
 #include "platform/kernel/sync.h"
 #include "platform/windows/window.h"
 #include "tests/support/registry_fixture.h"
@@ -302,6 +306,44 @@ TEST_F(RegistryTest, NoRegistryNoService)
     EXPECT_NE(error.find(root_ + "/missing"), std::string::npos) << error;
 }
 
+bool AnyLineHas(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+// What the host refuses is reported with the host's own reason.
+TEST_F(RegistryTest, HostFailuresCarryTheSystemsReason)
+{
+    os::sim::CloseRegistry();
+    WriteFile(root_ + "/plain", "x");
+    struct Case {
+        std::string root;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {root_ + "/missing", "No such file or directory"},
+        {root_ + "/plain", "Not a directory"},
+        {root_ + "/plain/below", "Not a directory"},
+        {root_ + "/" + std::string(300, 'n'), "File name too long"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_EQ(os::sim::OpenRegistry(c.root, &error), os::sim::RegistryOpenResult::Failed) << c.root;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    std::filesystem::create_directory(RegistryFile());
+    std::string error;
+    EXPECT_EQ(os::sim::OpenRegistry(root_, &error), os::sim::RegistryOpenResult::Failed);
+    EXPECT_NE(error.find(RegistryFile() + ": cannot be read: Is a directory"), std::string::npos) << error;
+    std::filesystem::remove(RegistryFile());
+
+    Reopen();
+    std::filesystem::create_directory(RegistryFile() + ".tmp." + std::to_string(::getpid()));
+    os::TraceCapture trace;
+    EXPECT_EQ(RegSetDword(HKEY_CURRENT_USER, "V", 1), ERROR_WRITE_FAULT);
+    EXPECT_TRUE(AnyLineHas(trace.Lines(), "Is a directory"));
+}
+
 // A crash while the file is rewritten leaves the old file whole: the
 // interrupted change is refused, and the registry read back is the old one.
 TEST_F(RegistryTest, InterruptedRewriteLeavesTheOldFile)
@@ -449,6 +491,92 @@ TEST_F(RegistryNotifyTest, ChangeOnAnotherThreadReachesTheWindowsThread)
     EXPECT_EQ(Posted(), 1);
 }
 
+// "V7": appended, not prepended, which GCC 12 at -O3 misreads as an overlap.
+std::string Numbered(const char* prefix, int number)
+{
+    std::string name = prefix;
+    name += std::to_string(number);
+    return name;
+}
+
+// The body of a forked process: its own registry on the same device root,
+// and values of its own written one change at a time. Returns how many
+// calls failed.
+int WriteAsAnotherProcess(const std::string& root, int index, int count)
+{
+    std::string error;
+    if (os::sim::OpenRegistry(root, &error) != os::sim::RegistryOpenResult::Loaded) return 1000;
+    int failures = 0;
+    HKEY key = nullptr;
+    const std::string name = Numbered("Process", index);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, "", 0, 0, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return 1000;
+    }
+    for (int i = 0; i < count; ++i) {
+        failures += RegSetDword(key, Numbered("V", i).c_str(), static_cast<DWORD>(index * 1000 + i)) != 0;
+        if (index == 0 && i == count / 2) {
+            const std::vector<BYTE> call = {7, 7, 7, 7, 0, 0, 0, 0};
+            HKEY phone = nullptr;
+            failures += RegOpenKeyExW(HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, 0, &phone) != ERROR_SUCCESS;
+            failures += RegSetBinary(phone, "Call Start Time", call) != ERROR_SUCCESS;
+            RegCloseKey(phone);
+        }
+    }
+    RegCloseKey(key);
+    os::sim::CloseRegistry();
+    return failures;
+}
+
+// Processes on one device root change the registry at the same time: every
+// change of each reaches the others and the file, the handles of this
+// process stay valid, and a watched value changed elsewhere is announced.
+TEST_F(RegistryNotifyTest, ProcessesSharingTheFileLoseNoChange)
+{
+    constexpr int kProcesses = 3;  // this one and two forked
+    constexpr int kValues = 40;
+    std::vector<pid_t> children;
+    for (int index = 1; index < kProcesses; ++index) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) ::_exit(WriteAsAnotherProcess(root_, index - 1, kValues));
+        children.push_back(pid);
+    }
+    HKEY mine = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, "Mine", 0, "", 0, 0, nullptr, &mine, nullptr), ERROR_SUCCESS);
+    for (int i = 0; i < kValues; ++i) {
+        EXPECT_EQ(RegSetDword(mine, Numbered("V", i).c_str(), static_cast<DWORD>(i)), ERROR_SUCCESS);
+    }
+    for (const pid_t pid : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "this process" : "the file read anew");
+        for (int index = 0; index + 1 < kProcesses; ++index) {
+            HKEY key = nullptr;
+            ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (Numbered("Process", index)).c_str(), 0, 0, &key),
+                      ERROR_SUCCESS);
+            for (int i = 0; i < kValues; ++i) {
+                EXPECT_EQ(Dword(key, Numbered("V", i).c_str()), static_cast<DWORD>(index * 1000 + i));
+            }
+            RegCloseKey(key);
+        }
+        for (int i = 0; i < kValues; ++i) EXPECT_EQ(Dword(mine, Numbered("V", i).c_str()), static_cast<DWORD>(i));
+        std::vector<BYTE> call;
+        EXPECT_EQ(RegQueryBinary(phone_, "Call Start Time", &call), ERROR_SUCCESS);
+        EXPECT_EQ(call, (std::vector<BYTE>{7, 7, 7, 7, 0, 0, 0, 0}));
+        if (pass == 0) {
+            EXPECT_EQ(Posted(), 1);
+            RegCloseKey(mine);
+            Reopen();
+            ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, "Mine", 0, 0, &mine), ERROR_SUCCESS);
+            ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, 0, &phone_), ERROR_SUCCESS);
+        }
+    }
+    RegCloseKey(mine);
+}
+
 TEST_F(RegistryNotifyTest, RegistrationChecksItsArguments)
 {
     HREGNOTIFY other = nullptr;
@@ -475,16 +603,23 @@ protected:
     }
 };
 
-TEST_F(MalformedRegistryTest, FileIsKeptAsideAndRegistryStartsEmpty)
+TEST_F(MalformedRegistryTest, FileIsKeptAsideAndWhatCanBeReadStays)
 {
     const std::string text = "{\n  \"HKEY_CURRENT_USER\\\\A\": {\n    \"V\": {\"dword\": 1},,\n  }\n}\n";
     const std::string error = OpenMalformed(text);
     EXPECT_NE(error.find(RegistryFile() + ", line 3:"), std::string::npos) << error;
     EXPECT_NE(error.find(RegistryFile() + ".malformed"), std::string::npos) << error;
     EXPECT_EQ(ReadFile(RegistryFile() + ".malformed"), text);
-    EXPECT_FALSE(std::filesystem::exists(RegistryFile()));
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, "A", 0, 0, &key), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, "A", 0, 0, &key), ERROR_SUCCESS);
+    DWORD value = 0;
+    EXPECT_EQ(RegQueryDword(key, "V", &value), ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+    RegCloseKey(key);
+    // What was read is in the file again at once, whether or not anything changes.
+    Reopen();
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, "A", 0, 0, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
 
     // The registry works on, and a second bad file never replaces the first.
     ASSERT_EQ(RegSetDword(HKEY_CURRENT_USER, "Fresh", 1), ERROR_SUCCESS);
@@ -492,6 +627,106 @@ TEST_F(MalformedRegistryTest, FileIsKeptAsideAndRegistryStartsEmpty)
     EXPECT_NE(second.find(", line 1:"), std::string::npos) << second;
     EXPECT_EQ(ReadFile(RegistryFile() + ".malformed"), text);
     EXPECT_EQ(ReadFile(RegistryFile() + ".malformed.1"), "not json");
+}
+
+// A slip in a file the program wrote costs the values on its own line, not
+// the registry: every kind of slip is set aside with its line named, and the
+// registry goes on with everything else, written back at once.
+TEST_F(MalformedRegistryTest, OneSlipLosesOnlyWhatItTouches)
+{
+    HKEY app = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kAppKey, 0, "", 0, 0, nullptr, &app, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetDword(app, "AudioBitrate", 128), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetString(app, "SelectDisk", "Storage Card"), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetDword(app, "Zoom", 3), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetBinary(HKEY_LOCAL_MACHINE, "Call Start Time", std::vector<BYTE>{1, 2}), ERROR_SUCCESS);
+    HKEY other = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, "Other", 0, "", 0, 0, nullptr, &other, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetDword(other, "Kept", 7), ERROR_SUCCESS);
+    RegCloseKey(other);
+    RegCloseKey(app);
+    const std::string good = ReadFile(RegistryFile());
+
+    auto lineWith = [&](const std::string& needle) {
+        const std::size_t at = good.find(needle);
+        const std::size_t begin = good.rfind('\n', at) + 1;
+        return std::pair(begin, good.find('\n', at) - begin);
+    };
+    auto replaced = [&](const std::string& needle, const std::string& by) {
+        const auto [begin, length] = lineWith(needle);
+        return good.substr(0, begin) + by + good.substr(begin + length);
+    };
+    auto insertedAfter = [&](const std::string& needle, const std::string& text) {
+        const auto [begin, length] = lineWith(needle);
+        return good.substr(0, begin + length) + text + good.substr(begin + length);
+    };
+
+    struct Slip {
+        const char* what;
+        std::string text;
+        std::vector<std::string> lost;  // values of the application key that cannot be read
+        bool otherKeyLost = false;
+    };
+    const Slip slips[] = {
+        {"trailing comma", insertedAfter("\"Zoom\"", ","), {}},
+        {"missing comma", replaced("\"AudioBitrate\"", "    \"AudioBitrate\": {\"dword\": 128}"), {}},
+        {"non-UTF-8 byte", replaced("\"SelectDisk\"", "    \"SelectDisk\": {\"sz\": \"Storage\xff Card\"},"),
+         {"SelectDisk"}},
+        {"dword out of range", replaced("\"AudioBitrate\"", "    \"AudioBitrate\": {\"dword\": 4294967296},"),
+         {"AudioBitrate"}},
+        {"unknown type", replaced("\"Zoom\"", "    \"Zoom\": {\"qword\": 3}"), {"Zoom"}},
+        {"garbage line", insertedAfter("\"SelectDisk\"", "\n    ]]]"), {}},
+        {"key line broken", replaced("\"HKEY_CURRENT_USER\\\\Other\"", "  \"HKEY_CURRENT_USER\\\\Other: {"), {}, true},
+        {"cut short", good.substr(0, lineWith("\"Call Start Time\"").first + lineWith("\"Call Start Time\"").second),
+         {}},
+    };
+    for (const Slip& slip : slips) {
+        SCOPED_TRACE(slip.what);
+        std::filesystem::remove(RegistryFile() + ".malformed");
+        const std::string error = OpenMalformed(slip.text);
+        EXPECT_NE(error.find(", line "), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(RegistryFile() + ".malformed"), slip.text);
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kAppKey, 0, 0, &app), ERROR_SUCCESS);
+            auto lost = [&](const std::string& name) {
+                return std::find(slip.lost.begin(), slip.lost.end(), name) != slip.lost.end();
+            };
+            DWORD dword = 0;
+            std::string text;
+            EXPECT_EQ(RegQueryDword(app, "AudioBitrate", &dword), lost("AudioBitrate") ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
+            if (!lost("AudioBitrate")) {
+                EXPECT_EQ(dword, 128u);
+            }
+            EXPECT_EQ(RegQueryString(app, "SelectDisk", &text), lost("SelectDisk") ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
+            if (!lost("SelectDisk")) {
+                EXPECT_EQ(text, "Storage Card");
+            }
+            EXPECT_EQ(RegQueryDword(app, "Zoom", &dword), lost("Zoom") ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
+            if (!lost("Zoom")) {
+                EXPECT_EQ(dword, 3u);
+            }
+            RegCloseKey(app);
+            std::vector<BYTE> call;
+            EXPECT_EQ(RegQueryBinary(HKEY_LOCAL_MACHINE, "Call Start Time", &call), ERROR_SUCCESS);
+            EXPECT_EQ(call, (std::vector<BYTE>{1, 2}));
+            const bool otherThere = RegOpenKeyExW(HKEY_CURRENT_USER, "Other", 0, 0, &other) == ERROR_SUCCESS;
+            EXPECT_EQ(otherThere, !slip.otherKeyLost);
+            if (otherThere) {
+                EXPECT_EQ(RegQueryDword(other, "Kept", &dword), ERROR_SUCCESS);
+                RegCloseKey(other);
+            }
+            // The second pass reads what the recovery wrote back.
+            Reopen();
+        }
+    }
+
+    // An empty file is a malformed one like any other: set aside, and the
+    // registry starts empty.
+    std::filesystem::remove(RegistryFile() + ".malformed");
+    const std::string empty = OpenMalformed("");
+    EXPECT_NE(empty.find(RegistryFile() + ".malformed"), std::string::npos) << empty;
+    EXPECT_TRUE(std::filesystem::exists(RegistryFile() + ".malformed"));
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kAppKey, 0, 0, &app), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(MalformedRegistryTest, WrongShapesAreNamedWithTheirLine)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "res/resource_ids.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -174,6 +176,42 @@ TEST(ResourceLibraryLoad, MissingOrForeignFilesAreRefused)
     EXPECT_EQ(os::GetLastError(), static_cast<os::DWORD>(os::ERROR_BAD_EXE_FORMAT));
 
     EXPECT_EQ(os::LoadLibraryW(nullptr), nullptr);
+}
+
+// Libraries load from the program's folder only: a copy of a good library
+// elsewhere on the device, or a link to one inside the program's folder,
+// is refused; the same file reached properly loads.
+TEST(ResourceLibraryLoad, OnlyTheProgramFolderLoads)
+{
+    namespace stdfs = std::filesystem;
+    testing_support::TempFolder root;
+    const std::string program = root / "program";
+    const std::string built = std::string(KESTRAVA_BINARY_DIR) + "/res/kestrava-res-English.dll";
+    stdfs::create_directories(program + "/res");
+    stdfs::copy_file(built, program + "/res/kestrava-res-English.dll");
+    stdfs::create_symlink(built, program + "/res/kestrava-res-Linked.dll");
+    stdfs::create_directory_symlink(std::string(KESTRAVA_BINARY_DIR) + "/res", program + "/linked");
+    os::sim::FileSystemConfig config;
+    config.deviceRoot = root / "device";
+    config.programHostFolder = program;
+    std::string error;
+    ASSERT_TRUE(os::sim::ConfigureFileSystem(config, &error)) << error;
+    stdfs::copy_file(built, root / "device/fs/kestrava-res-English.dll");
+
+    const char* const refused[] = {
+        "\\kestrava-res-English.dll",
+        "\\Program Files\\Kestrava\\res\\kestrava-res-Linked.dll",
+        "\\Program Files\\Kestrava\\linked\\kestrava-res-English.dll",
+        "\\Program Files\\Kestrava\\..\\..\\kestrava-res-English.dll",
+    };
+    for (const char* path : refused) {
+        EXPECT_EQ(os::LoadLibraryW(path), nullptr) << path;
+        EXPECT_EQ(os::GetLastError(), static_cast<os::DWORD>(os::ERROR_ACCESS_DENIED)) << path;
+    }
+    const os::HINSTANCE loaded = os::LoadLibraryW("\\Program Files\\Kestrava\\res\\kestrava-res-English.dll");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(Load(loaded, res::IDS_TITLE_GPS), "GPS");
+    EXPECT_TRUE(os::FreeLibrary(loaded));
 }
 
 TEST_F(ResourceLibraryTest, DialogTemplatesResolveTheirTexts)

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,36 @@ TEST_F(OtherProcess, ASecondLaunchActivatesTheFirstInstanceAndExitsWithoutAWindo
     EXPECT_NE(firstTrace.find("ipc: another process asks: SEND"), std::string::npos) << firstTrace;
     EXPECT_NE(firstTrace.find(" 10523 1 0"), std::string::npos) << firstTrace;
     EXPECT_NE(firstTrace.find("End OnDestroyProc"), std::string::npos) << firstTrace;
+}
+
+// A second launch on the root of a running instance changes none of its
+// settings, though its own profile says otherwise.
+TEST_F(OtherProcess, ASecondLaunchLeavesTheRunningInstancesSettings)
+{
+    TempFolder folder;
+    const std::string root = folder / "device";
+    std::ofstream(folder / "other.json") << "{\n  \"autoOrientation\": 0\n}\n";
+    const pid_t first = testing_support::StartProgram({"--root", root, "--for", "60s"}, folder, "first");
+    ASSERT_GT(first, 0);
+    os::sim::SetIpcRoot(root);
+    os::HWND firstWindow = nullptr;
+    for (int i = 0; i < 200 && firstWindow == nullptr; ++i) {
+        firstWindow = os::FindWindowW(nullptr, "Ardvane");
+        if (firstWindow == nullptr) os::Sleep(50);
+    }
+    ASSERT_NE(firstWindow, nullptr);
+    const std::string setting = "\"AutoOrientation\": {\"dword\": 1}";
+    ASSERT_NE(testing_support::ReadWholeFile(root + "/registry.json").find(setting), std::string::npos);
+    const ProgramRun second =
+        RunProgram({"--root", root, "--clock", "virtual", "--profile", folder / "other.json"}, folder, "second");
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_NE(testing_support::ReadWholeFile(root + "/registry.json").find(setting), std::string::npos);
+
+    const ProgramRun exit = RunProgram({"--root", root, "--post", "WM_COMMAND", "IDM_BUTTON", "7"}, folder, "exit");
+    EXPECT_EQ(exit.exitCode, 0) << exit.err;
+    const ProgramRun run = testing_support::FinishProgram(first, folder, "first");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(testing_support::ReadWholeFile(root + "/registry.json").find(setting), std::string::npos);
 }
 
 }  // namespace

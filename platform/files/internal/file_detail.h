@@ -17,4 +17,9 @@ bool CloseFileHandle(HANDLE handle);
 // ERROR_SUCCESS or the error the file calls would report.
 DWORD ResolveDevicePath(const std::string& devicePath, std::string* hostPath);
 
+// Opens a regular file of the program's folder for reading, by the same
+// lookup: ERROR_SUCCESS with *fd (the caller closes it), ERROR_ACCESS_DENIED
+// for a path outside the program's folder, or the error of the file calls.
+DWORD OpenProgramFile(const std::string& devicePath, int* fd);
+
 }  // namespace os::detail

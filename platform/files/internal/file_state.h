@@ -2,8 +2,15 @@
 // open objects and searches, guarded by one host mutex. The mutex is held
 // for path operations (short host calls) but not while file data is read or
 // written, and never across a platform wait or a broadcast.
+//
+// A lookup stays beneath the host folder of its mount: it walks the path one
+// folder at a time through descriptors opened without following symbolic
+// links, refuses a link wherever it meets one, and the operation then works
+// on the last folder it opened (Resolved::At), so that a folder swapped for
+// a link meanwhile cannot lead it elsewhere.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -40,17 +47,32 @@ struct Mount {
     std::vector<std::string> at;
     std::string host;
     VolumePtr volume;
+    bool readOnly = false;  // the program's folder: nothing in it changes
 };
+
+class HostFd;
 
 // A device path looked up on the host.
 struct Resolved {
     std::vector<std::string> parts;  // canonical: the case found on the host
-    std::string host;
-    std::string mountHost;  // host folder of the mount it lies in
-    VolumePtr volume;       // null outside the volumes
+    std::string host;                // for naming and comparing only (see At)
+    std::string mountHost;           // host folder of the mount it lies in
+    VolumePtr volume;                // null outside the volumes
+    bool readOnly = false;           // in the program's folder
     bool exists = false;
     bool mountPoint = false;
-    struct stat st {};
+    struct stat st {};  // of the entry itself, never of a link's target
+    // The folder holding the entry, as opened by the lookup; null for a
+    // mount point.
+    std::shared_ptr<HostFd> folder;
+    std::string name;  // the entry's name in that folder
+
+    // The path host calls take for the entry, through the folder the lookup
+    // opened ("/proc/self/fd/N/name"); valid while this Resolved lives.
+    // Calls on it must not follow a link in its last component.
+    std::string At() const;
+    // The same for another name in the entry's folder.
+    std::string AtSibling(const std::string& sibling) const;
 };
 
 class HostFd {
@@ -111,6 +133,9 @@ DWORD ErrorFromErrno(int error);
 
 // Mount table and lookup (file_namespace.cpp).
 std::vector<Mount> Mounts(const State& state);
+// A listing of the folder `name` in the open folder, not through a link;
+// null with errno set on failure.
+DIR* OpenFolderListing(int folder, const std::string& name);
 DWORD Resolve(const State& state, const std::vector<std::string>& parts, Resolved* out);
 // Parses and resolves; a missing last component is left to the caller.
 DWORD ResolvePath(const State& state, const char* path, LastPart last, Resolved* out);

@@ -59,6 +59,10 @@ public:
     std::vector<const RegKey*> Children(const std::string& path) const;
     bool HasChildren(const std::string& path) const;
     static bool IsRoot(const std::string& path);
+    // For a tree read anew in place of `previous`: each key that was there
+    // keeps its serial, so that open handles to it stay valid; every other
+    // key gets one that `previous` never gave.
+    void KeepSerials(const RegTree& previous);
     const std::map<std::string, RegKey>& Keys() const { return keys_; }
 
 private:

@@ -45,10 +45,4 @@ bool WithResourceEntry(HINSTANCE library, UINT id, Select select, Use use)
     return found;
 }
 
-// Maps the device path of a library to the host file to open. The file-system
-// module's device-path resolver belongs here; until it is wired in, only
-// absolute host paths are accepted and anything else is refused with
-// ERROR_PATH_NOT_FOUND.
-bool LibraryHostPath(const std::string& devicePath, std::string* hostPath);
-
 }  // namespace os::detail
