@@ -1,5 +1,6 @@
 #include "platform/registry/internal/registry_file.h"
 #include "platform/registry/internal/registry_state.h"
+#include "platform/base/host_problem.h"
 #include "platform/base/trace.h"
 #include "platform/windows/window.h"
 
@@ -82,6 +83,7 @@ LONG RegistryLock::Commit(RegTree next)
     const LONG result = WriteFileAtomically(state_.file, FormatRegistry(next), crash, state_.crashBytes, &error);
     if (result != ERROR_SUCCESS) {
         PlatformLog("registry: change refused: %s", error.c_str());
+        if (crash == sim::RegistryCrashPoint::None) sim::ReportHostProblem("registry", "settings not saved: " + error);
         return result;
     }
     for (const auto& [id, watch] : state_.watches) {
