@@ -15,7 +15,8 @@ std::string ProfileWith(bool volumes, int count)
     for (int i = 0; i < count; ++i) {
         if (i > 0) text += ",";
         const std::string name = "Name" + std::to_string(i);
-        text += volumes ? "{\"name\": \"" + name + "\", \"capacity\": \"1MB\"}" : "\"" + name + "\"";
+        text.append(volumes ? "{\"name\": \"" : "\"").append(name);
+        text.append(volumes ? "\", \"capacity\": \"1MB\"}" : "\"");
     }
     return text + "]}";
 }
