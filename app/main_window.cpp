@@ -36,10 +36,6 @@ int ResolutionClass(int width, int height)
     return 0;
 }
 
-}  // namespace
-
-namespace {
-
 os::HINSTANCE LoadLanguageLibrary(const std::string& folder, const std::string& language)
 {
     const std::string path = folder + "\\res\\kestrava-res-" + language + ".dll";

@@ -106,8 +106,9 @@ os::DWORD RunnerThread(void* param)
         const std::int64_t wait = e.atMs - static_cast<std::int64_t>(os::DeviceTimeUs() / 1000);
         const auto ms = static_cast<os::DWORD>(std::clamp<std::int64_t>(wait, 0, 0xFFFFFFFE));
         if (os::WaitForSingleObject(runner->stop, ms) != os::WAIT_TIMEOUT) return 0;
-        PerformScenarioEvent(e);
+        // Marked before the post: the program may end before this thread runs again.
         if (e.kind == EventKind::End) runner->endPosted = true;
+        PerformScenarioEvent(e);
     }
     return 0;
 }
