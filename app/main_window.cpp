@@ -36,18 +36,35 @@ int ResolutionClass(int width, int height)
     return 0;
 }
 
+os::HINSTANCE LoadLanguageLibrary(const std::string& folder, const std::string& language)
+{
+    const std::string path = folder + "\\res\\kestrava-res-" + language + ".dll";
+    os::HINSTANCE library = os::LoadLibraryW(path.c_str());
+    if (library == nullptr) os::Trace("LoadResourceLibrary: %s not loaded, error %u", path.c_str(), os::GetLastError());
+    return library;
+}
+
 }  // namespace
 
 int LoadResourceLibrary()
 {
-    if (g_hResourceLibrary != nullptr) os::FreeLibrary(g_hResourceLibrary);
     std::string language;
     ReadLanguageSetting(&language);
+    FixedText<64> fallback;
+    DefaultLanguage(&fallback);
     std::string folder;
     GetModuleFolder(&folder);
-    const std::string path = folder + "\\res\\kestrava-res-" + language + ".dll";
-    g_hResourceLibrary = os::LoadLibraryW(path.c_str());
-    return g_hResourceLibrary != nullptr ? 1 : 0;
+    // A stored language whose library is missing or broken (a partial
+    // install, a hand-edited setting) must not stop the program while the
+    // default language's library is there.
+    os::HINSTANCE library = LoadLanguageLibrary(folder, language);
+    if (library == nullptr && fallback.View() != language) {
+        library = LoadLanguageLibrary(folder, std::string(fallback.View()));
+    }
+    if (library == nullptr) return 0;
+    if (g_hResourceLibrary != nullptr) os::FreeLibrary(g_hResourceLibrary);
+    g_hResourceLibrary = library;
+    return 1;
 }
 
 int CreateMainWindow(os::HINSTANCE resources, int showCommand)

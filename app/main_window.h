@@ -5,6 +5,9 @@
 
 #include "platform/windows/window.h"
 
+// Loads the resource library of the stored language, or else of the default
+// language, into g_hResourceLibrary; 0 when neither loads, leaving the one
+// loaded before in place.
 int LoadResourceLibrary();
 int CreateMainWindow(os::HINSTANCE resources, int showCommand);
 os::LRESULT MainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam);

@@ -28,6 +28,8 @@ constexpr os::UINT kLowMemoryText = 1068;
 constexpr os::UINT kAcceleratorTable = 2;
 constexpr os::DWORD kMinimumFreeMemory = 0xA00000;
 constexpr os::DWORD kFullScreenFlags = 24;
+// Without any resource library the program has no texts to run with.
+constexpr int kCannotStart = 1;
 
 void ReadDeviceModel()
 {
@@ -83,6 +85,7 @@ int WinMain(os::HINSTANCE, const char*, int showCommand)
 
     if (!LoadResourceLibrary()) {
         os::MessageBoxW(nullptr, "Fail to import resource dll\nre-install program.", kAppTitle, os::MB_ICONERROR);
+        exitCode = kCannotStart;
     } else if (CreateMainWindow(g_hResourceLibrary, showCommand)) {
         HideShellOn800x480();
         CreatePopupWindows(g_hMainWindow, g_hResourceLibrary);

@@ -88,6 +88,7 @@ int GpsLogStart(os::HWND hwnd, const char* path, int playSound)
     }
     gps->logFile = file;
     gps->logRecordCount = 1;
+    gps->logFailedRecords = 0;
     gps->logSummary = RecordingSummary{};
     gps->logDistanceKm = 0;
     gps->previousLatitude = 0;
@@ -116,6 +117,8 @@ int GpsLogStop(os::HWND hwnd, int playSound)
                          os::SetFilePointer(gps->logFile, 0, nullptr, os::FILE_BEGIN) == 0 &&
                          WriteHeader(gps->logFile, summary, count);
     if (!written) os::Trace("GpsLogStop: the log's end is not written, error %u", os::GetLastError());
+    if (gps->logFailedRecords > 0) os::Trace("GpsLogStop: the last %u records were lost", gps->logFailedRecords);
+    gps->logFailedRecords = 0;
     os::CloseHandle(gps->logFile);
     gps->logFile = nullptr;
     gps->logRecordCount = 0;
@@ -134,12 +137,20 @@ void GpsLogAppendFix(GpsState* gps)
     record.index = gps->logRecordCount - 1;
     if (WriteAll(gps->logFile, &record, sizeof record)) {
         ++gps->logRecordCount;
+        if (gps->logFailedRecords > 0) {
+            os::Trace("GpsLogAppendFix: records written again after %u lost", gps->logFailedRecords);
+            gps->logFailedRecords = 0;
+        }
         return;
     }
-    os::Trace("GpsLogAppendFix: record %u not written, error %u", record.index, os::GetLastError());
+    // A full card refuses a record every second: the first loss is traced,
+    // then nothing until a record is written again.
+    const bool first = gps->logFailedRecords++ == 0;
+    if (first) os::Trace("GpsLogAppendFix: record %u not written, error %u", record.index, os::GetLastError());
     // A part of the record may have reached the file: it is cut off, so that
     // the next record and the end of the log go in its place.
     const os::LONGLONG place = kHeaderBytes + static_cast<os::LONGLONG>(record.index) * sizeof record;
-    if (!os::SetFilePointerEx(gps->logFile, place, nullptr, os::FILE_BEGIN) || !os::SetEndOfFile(gps->logFile))
-        os::Trace("GpsLogAppendFix: the partial record stays, error %u", os::GetLastError());
+    if (!os::SetFilePointerEx(gps->logFile, place, nullptr, os::FILE_BEGIN) || !os::SetEndOfFile(gps->logFile)) {
+        if (first) os::Trace("GpsLogAppendFix: the partial record stays, error %u", os::GetLastError());
+    }
 }

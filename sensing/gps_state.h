@@ -37,6 +37,7 @@ struct GpsState {
     os::SYSTEMTIME logStartTime{};
     os::SYSTEMTIME logStopTime{};
     int logging = 0;
+    uint32_t logFailedRecords = 0;  // records lost since the last one written (a full card)
 
     SerialReader* serial = nullptr;
     os::HANDLE updateThread = nullptr;

@@ -13,6 +13,9 @@
 namespace sim {
 namespace {
 
+// A day of a receiver's sentences at once a second is some 50 MB.
+constexpr std::size_t kMaxReplayBytes = 256u << 20;
+
 std::mutex g_mutex;
 std::string g_port;  // where a line is plugged in; empty: none
 std::shared_ptr<GpsReceiver> g_receiver;
@@ -36,7 +39,8 @@ std::shared_ptr<os::sim::CommLine> MakeLine(const GpsProfile& gps, std::shared_p
     if (!gps.replay.empty()) {
         std::string log;
         std::string why;
-        if (!ReadTextFile(gps.replay, &log, &why)) {
+        if (!ReadRegularFile(gps.replay, kMaxReplayBytes, &log, &why)) {
+            if (why == kNotARegularFile) why += " (a receiver on a host device is gps.hostDevice)";
             *error = "gps.replay: " + gps.replay + ": " + why;
             return nullptr;
         }

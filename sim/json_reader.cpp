@@ -1,41 +1,47 @@
 #include "sim/json_reader.h"
 
 #include <algorithm>
-#include <set>
+#include <unordered_set>
 #include <sstream>
 
 namespace sim::json {
 namespace {
 
-// Follows the parser through the document to find a key given twice in one
-// object; the parser itself would silently keep the last one.
-class DuplicateKeyFinder {
+// Follows a second, event-only pass over a document that parsed to find a
+// key given twice in one object; the parser itself silently keeps the last
+// one. (The parser's own callback interface would do it in the same pass,
+// but it searches every finished object's parent, which is quadratic in the
+// length of a list of objects.)
+class DuplicateKeyFinder : public nlohmann::json_sax<Value> {
 public:
-    bool OnEvent(nlohmann::json::parse_event_t event, const Value& parsed)
+    bool null() override { return EnterValue(); }
+    bool boolean(bool) override { return EnterValue(); }
+    bool number_integer(number_integer_t) override { return EnterValue(); }
+    bool number_unsigned(number_unsigned_t) override { return EnterValue(); }
+    bool number_float(number_float_t, const string_t&) override { return EnterValue(); }
+    bool string(string_t&) override { return EnterValue(); }
+    bool binary(binary_t&) override { return EnterValue(); }
+    bool start_object(std::size_t) override
     {
-        using Event = nlohmann::json::parse_event_t;
-        switch (event) {
-        case Event::object_start:
-            EnterValue();
-            frames_.push_back(Frame{false, -1, {}, {}});
-            break;
-        case Event::array_start:
-            EnterValue();
-            frames_.push_back(Frame{true, -1, {}, {}});
-            break;
-        case Event::object_end:
-        case Event::array_end:
-            frames_.pop_back();
-            break;
-        case Event::key:
-            OnKey(parsed.get<std::string>());
-            break;
-        case Event::value:
-            EnterValue();
-            break;
-        }
+        EnterValue();
+        frames_.push_back(Frame{false, -1, {}, {}});
         return true;
     }
+    bool start_array(std::size_t) override
+    {
+        EnterValue();
+        frames_.push_back(Frame{true, -1, {}, {}});
+        return true;
+    }
+    bool end_object() override { return EndFrame(); }
+    bool end_array() override { return EndFrame(); }
+    // The first repeated key ends the pass.
+    bool key(string_t& key) override
+    {
+        OnKey(key);
+        return duplicate_.empty();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception&) override { return false; }
 
     // Path of the first repeated key; empty when there was none.
     const std::string& duplicate() const { return duplicate_; }
@@ -45,14 +51,21 @@ private:
         bool array;
         long long index;
         std::string key;
-        std::set<std::string> keys;
+        std::unordered_set<std::string> keys;
     };
 
-    void EnterValue()
+    bool EnterValue()
     {
         if (!frames_.empty() && frames_.back().array) {
             ++frames_.back().index;
         }
+        return true;
+    }
+
+    bool EndFrame()
+    {
+        frames_.pop_back();
+        return true;
     }
 
     void OnKey(const std::string& key)
@@ -136,11 +149,9 @@ const Field* FindField(const std::vector<Field>& fields, const std::string& key)
 bool ParseDocument(const std::string& text, Value* out, std::string* error)
 {
     DuplicateKeyFinder finder;
-    Value::parser_callback_t callback = [&finder](int, nlohmann::json::parse_event_t event, Value& parsed) {
-        return finder.OnEvent(event, parsed);
-    };
     try {
-        Value document = Value::parse(text, callback);
+        Value document = Value::parse(text);
+        Value::sax_parse(text, &finder);
         if (!finder.duplicate().empty()) {
             return Fail(finder.duplicate(), "key given twice", error);
         }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/messages.h"
@@ -14,10 +15,12 @@
 #include "platform/devices/device.h"
 #include "platform/files/file_sim.h"
 #include "platform/ipc/ipc.h"
+#include "platform/base/host_problem.h"
 #include "platform/base/platform.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_sim.h"
 #include "platform/base/trace.h"
+#include "platform/windows/message_box.h"
 #include "platform/windows/window.h"
 #include "sim/gps_setup.h"
 #include "sim/options.h"
@@ -98,12 +101,28 @@ bool LoadInputs(const Options& options, DeviceProfile* profile, Scenario* scenar
     return CheckScenarioVolumes(*scenario, *profile, scenarioName, error);
 }
 
+// The device root and the volumes' own host folders, made here so that a
+// refusal carries the system's reason ("Not a directory", "File name too long").
+bool MakeHostFolder(const std::string& what, const std::string& folder, std::string* error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!ec && !std::filesystem::is_directory(folder, ec) && !ec) ec = std::make_error_code(std::errc::not_a_directory);
+    if (!ec) return true;
+    *error = "cannot make the " + what + " " + folder + ": " + ec.message();
+    return false;
+}
+
 bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, std::string* error)
 {
+    if (!MakeHostFolder("device root", root, error)) return false;
     os::sim::FileSystemConfig fs;
     fs.deviceRoot = root;
     fs.programHostFolder = ExecutableFolder();
     for (const Volume& v : profile.volumes) {
+        if (!v.hostFolder.empty() && !MakeHostFolder("host folder of volume " + v.name, v.hostFolder, error)) {
+            return false;
+        }
         fs.volumes.push_back(os::sim::VolumeConfig{v.name, v.capacityBytes, v.mounted, v.hostFolder});
     }
     return os::sim::ConfigureFileSystem(fs, error);
@@ -140,15 +159,44 @@ bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
     return true;
 }
 
-void PrintSummary(const std::string& root, os::ClockMode mode, double wallSeconds)
+// Message box texts on one line, as the trace shows them.
+std::string OneLine(const std::string& text)
 {
-    std::printf("kestrava: ran %s of device time on the %s clock in %.2f s\n",
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return line;
+}
+
+// Why the program's run ended: the end of the run, or the program on its own
+// (its exit, a second instance that handed over, or a failed start whose
+// last message box says why).
+std::string EndOfRun(bool endPosted)
+{
+    if (endPosted) return "ended at the end of the run";
+    std::string why = "the program ended by itself at " + os::FormatDeviceTime(os::DeviceTimeUs());
+    const auto boxes = os::sim::MessageBoxHistory();
+    if (!boxes.empty()) why += ", after its message box \"" + OneLine(boxes.back().text) + "\"";
+    return why;
+}
+
+void PrintSummary(const std::string& root, os::ClockMode mode, double wallSeconds, const std::string& endOfRun)
+{
+    std::printf("kestrava: ran %s of device time on the %s clock in %.2f s; %s\n",
                 os::FormatDeviceTime(os::DeviceTimeUs()).c_str(), mode == os::ClockMode::Virtual ? "virtual" : "real",
-                wallSeconds);
+                wallSeconds, endOfRun.c_str());
     std::printf("kestrava: device root %s (registry: %s/registry.json)\n", root.c_str(), root.c_str());
     const auto files = os::sim::FilesWritten();
     std::printf("kestrava: %zu recording file(s) written\n", files.size());
     for (const std::string& f : files) std::printf("  %s\n", f.c_str());
+    for (const std::string& problem : os::sim::HostProblems()) {
+        std::printf("kestrava: host problem: %s\n", problem.c_str());
+    }
 }
 
 int RunPhone(const Options& options)
@@ -163,9 +211,9 @@ int RunPhone(const Options& options)
     clock.mode = options.clock;
     if (profile.startTime) clock.start = ToSystemTime(*profile.startTime);
     os::sim::StartPlatform(clock);
-    if (!options.tracePath.empty() && !os::TraceToFile(options.tracePath)) {
+    if (!options.tracePath.empty() && !os::TraceToFile(options.tracePath, &error)) {
         os::sim::StopPlatform();
-        return Fail("cannot write the trace file " + options.tracePath);
+        return Fail(error);
     }
     // Other instances on the root are looked for before the phone is set up.
     os::sim::SetIpcRoot(root);
@@ -179,8 +227,10 @@ int RunPhone(const Options& options)
 
     const auto wallStart = std::chrono::steady_clock::now();
     int code = kFailure;
+    std::string endOfRun = "the scenario did not start";
     if (StartScenarioRunner(scenario, options.runForMs)) {
         code = WinMain(nullptr, "", 1);
+        endOfRun = EndOfRun(ScenarioEndPosted());
         StopScenarioRunner();
         DisconnectGps();
     } else {
@@ -188,10 +238,12 @@ int RunPhone(const Options& options)
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     os::sim::StopIpcListener();
-    PrintSummary(root, options.clock, wall);
     os::sim::CloseRegistry();
     os::CloseTraceFile();
+    PrintSummary(root, options.clock, wall, endOfRun);
     os::sim::StopPlatform();
+    // A run whose trace or settings the host refused did not do what was asked.
+    if (code == 0 && !os::sim::HostProblems().empty()) code = kFailure;
     return code;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <unordered_set>
 
 #include "sim/json_reader.h"
 #include "sim/text_file.h"
@@ -22,12 +23,19 @@ constexpr std::size_t kMaxPortChars = 15;       // the driver's record holds 16 
 constexpr double kMinSpeedKmh = 1;
 constexpr double kMaxSpeedKmh = 400;
 
-bool SameName(const std::string& a, const std::string& b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
+// Remembers the names of a list as FoldedName compares them, so that a name
+// given twice is found in one pass however long the list.
+class NameSet {
+public:
+    // False when an equal name is already in the set.
+    bool Insert(const std::string& name)
+    {
+        return names_.insert(FoldedName(name)).second;
+    }
+
+private:
+    std::unordered_set<std::string> names_;
+};
 
 // A name that becomes one component of a device path.
 bool ReadName(const Value& value, const std::string& path, std::size_t maxChars, std::string* out,
@@ -79,7 +87,10 @@ bool ReadSize(const Value& value, const std::string& path, std::uint64_t* out, s
     }
     std::uint64_t count = text.size() <= 18 ? std::stoull(text) : UINT64_MAX;
     if (count > static_cast<std::uint64_t>(INT64_MAX) / unit) {
-        return json::Fail(path, "\"" + value.get<std::string>() + "\" is too large", error);
+        // Appended rather than concatenated: GCC 12 at -O3 misreads "..." + string as overlapping copies.
+        std::string tooLarge(1, '"');
+        tooLarge.append(value.get<std::string>()).append("\" is too large");
+        return json::Fail(path, tooLarge, error);
     }
     *out = count * unit;
     return true;
@@ -165,23 +176,22 @@ bool ReadVolume(const Value& value, const std::string& path, Volume* out, std::s
 bool ReadVolumes(const Value& value, const std::string& path, std::vector<Volume>* out, std::string* error)
 {
     std::vector<Volume> volumes;
+    NameSet names;
     auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
         Volume volume;
         if (!ReadVolume(v, p, &volume, e)) {
             return false;
         }
-        for (const Volume& other : volumes) {
-            if (SameName(other.name, volume.name)) {
-                return json::Fail(json::Member(p, "name"), "volume \"" + volume.name + "\" given twice", e);
-            }
+        if (!names.Insert(volume.name)) {
+            return json::Fail(json::Member(p, "name"), "volume \"" + volume.name + "\" given twice", e);
         }
-        volumes.push_back(volume);
+        volumes.push_back(std::move(volume));
         return true;
     };
     if (!json::ReadArray(value, path, readOne, error)) {
         return false;
     }
-    *out = volumes;
+    *out = std::move(volumes);
     return true;
 }
 
@@ -189,17 +199,16 @@ bool ReadLanguages(const Value& value, const std::string& path, std::vector<std:
                    std::string* error)
 {
     std::vector<std::string> languages;
+    NameSet names;
     auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
         std::string name;
         if (!ReadName(v, p, kMaxLanguageChars, &name, e)) {
             return false;
         }
-        for (const std::string& other : languages) {
-            if (SameName(other, name)) {
-                return json::Fail(p, "language \"" + name + "\" given twice", e);
-            }
+        if (!names.Insert(name)) {
+            return json::Fail(p, "language \"" + name + "\" given twice", e);
         }
-        languages.push_back(name);
+        languages.push_back(std::move(name));
         return true;
     };
     if (!json::ReadArray(value, path, readOne, error)) {
@@ -208,7 +217,7 @@ bool ReadLanguages(const Value& value, const std::string& path, std::vector<std:
     if (languages.empty()) {
         return json::Fail(path, "at least one language is needed", error);
     }
-    *out = languages;
+    *out = std::move(languages);
     return true;
 }
 
@@ -417,7 +426,7 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
 {
     std::string text;
     std::string why;
-    if (!ReadTextFile(path, &text, &why)) {
+    if (!ReadTextFile(path, kMaxInputFileBytes, &text, &why)) {
         *error = path + ": " + why;
         return false;
     }
@@ -435,10 +444,19 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
     return true;
 }
 
+std::string FoldedName(const std::string& name)
+{
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return folded;
+}
+
 const Volume* FindVolume(const DeviceProfile& profile, const std::string& name)
 {
+    const std::string folded = FoldedName(name);
     for (const Volume& volume : profile.volumes) {
-        if (SameName(volume.name, name)) {
+        if (FoldedName(volume.name) == folded) {
             return &volume;
         }
     }

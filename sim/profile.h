@@ -92,6 +92,8 @@ bool ParseProfile(const std::string& text, const std::string& fileName, DevicePr
 // taken from the profile file's folder.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
 
+// A volume or language name as names compare: ASCII letters without case.
+std::string FoldedName(const std::string& name);
 // The profile's volume of that name (compared without case); null if none.
 const Volume* FindVolume(const DeviceProfile& profile, const std::string& name);
 

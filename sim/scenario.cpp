@@ -1,6 +1,7 @@
 #include "sim/scenario.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/windows/window.h"
 #include "sim/duration.h"
@@ -385,7 +386,7 @@ bool LoadScenario(const std::string& path, Scenario* out, std::string* error)
 {
     std::string text;
     std::string why;
-    if (!ReadTextFile(path, &text, &why)) {
+    if (!ReadTextFile(path, kMaxInputFileBytes, &text, &why)) {
         *error = path + ": " + why;
         return false;
     }
@@ -395,9 +396,11 @@ bool LoadScenario(const std::string& path, Scenario* out, std::string* error)
 bool CheckScenarioVolumes(const Scenario& scenario, const DeviceProfile& profile, const std::string& fileName,
                           std::string* error)
 {
+    std::unordered_set<std::string> volumes;
+    for (const Volume& v : profile.volumes) volumes.insert(FoldedName(v.name));
     for (const ScenarioEvent& e : scenario.events) {
         bool usesVolume = e.kind == EventKind::Mount || e.kind == EventKind::Unmount;
-        if (usesVolume && FindVolume(profile, e.volume) == nullptr) {
+        if (usesVolume && !volumes.contains(FoldedName(e.volume))) {
             *error = fileName + ": " + json::Member(json::Element("events", e.source), "volume") + ": no volume \"" +
                      e.volume + "\" in the profile";
             return false;

@@ -1,6 +1,7 @@
 #include "sim/scenario_runner.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/kernel/clock.h"
 #include "platform/windows/dialog.h"
@@ -25,6 +26,7 @@ struct Runner {
     Scenario scenario;
     os::HANDLE stop = nullptr;
     os::HANDLE thread = nullptr;
+    std::atomic<bool> endPosted = false;
 };
 
 Runner* g_runner = nullptr;
@@ -104,6 +106,8 @@ os::DWORD RunnerThread(void* param)
         const std::int64_t wait = e.atMs - static_cast<std::int64_t>(os::DeviceTimeUs() / 1000);
         const auto ms = static_cast<os::DWORD>(std::clamp<std::int64_t>(wait, 0, 0xFFFFFFFE));
         if (os::WaitForSingleObject(runner->stop, ms) != os::WAIT_TIMEOUT) return 0;
+        // Marked before the post: the program may end before this thread runs again.
+        if (e.kind == EventKind::End) runner->endPosted = true;
         PerformScenarioEvent(e);
     }
     return 0;
@@ -150,7 +154,7 @@ void PerformScenarioEvent(const ScenarioEvent& e)
 
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs)
 {
-    auto* runner = new Runner{scenario, nullptr, nullptr};
+    auto* runner = new Runner{scenario};
     if (endAtMs) {
         ScenarioEvent end;
         end.kind = EventKind::End;
@@ -175,6 +179,11 @@ bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> e
     os::SetThreadDescription(runner->thread, "scenario");
     g_runner = runner;
     return true;
+}
+
+bool ScenarioEndPosted()
+{
+    return g_runner != nullptr && g_runner->endPosted;
 }
 
 void StopScenarioRunner()

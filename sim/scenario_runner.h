@@ -15,6 +15,8 @@ namespace sim {
 // Starts the runner; `endAtMs` adds an end of the run at that device time.
 // False when the thread cannot be made.
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs);
+// True once the runner has posted an end of the run to the program.
+bool ScenarioEndPosted();
 // Stops it (the remaining events are dropped) and waits for it to end.
 void StopScenarioRunner();
 // Performs one event now, on the calling platform thread.

@@ -1,31 +1,76 @@
 #include "sim/text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace sim {
+namespace {
 
-bool ReadTextFile(const std::string& path, std::string* text, std::string* error)
+bool Fail(const char* what, int err, std::string* error)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        *error = std::string("cannot open: ") + std::strerror(errno);
-        return false;
+    *error = std::string(what) + ": " + std::strerror(err);
+    return false;
+}
+
+std::string SizeText(std::size_t bytes)
+{
+    return bytes % (1u << 20) == 0 ? std::to_string(bytes >> 20) + " MB" : std::to_string(bytes) + " bytes";
+}
+
+bool ReadFile(const std::string& path, bool regularOnly, std::size_t maxBytes, std::string* text, std::string* error)
+{
+    struct stat info;
+    if (regularOnly) {
+        if (::stat(path.c_str(), &info) != 0) return Fail("cannot open", errno, error);
+        if (!S_ISREG(info.st_mode)) {
+            *error = kNotARegularFile;
+            return false;
+        }
     }
+    // Without O_NONBLOCK a FIFO swapped in after the check would hold the open.
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (regularOnly ? O_NONBLOCK : 0);
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) return Fail("cannot open", errno, error);
     std::string content;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        content.append(buffer, n);
+    bool ok = true;
+    if (regularOnly && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        *error = kNotARegularFile;
+        ok = false;
     }
-    if (std::ferror(file.get()) != 0) {
-        *error = std::string("cannot read: ") + std::strerror(errno);
-        return false;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = Fail("cannot read", errno, error);
+        } else if (n == 0) {
+            break;
+        } else if (content.size() + static_cast<std::size_t>(n) > maxBytes) {
+            *error = "larger than " + SizeText(maxBytes);
+            ok = false;
+        } else {
+            content.append(buffer, static_cast<std::size_t>(n));
+        }
     }
-    *text = std::move(content);
-    return true;
+    ::close(fd);
+    if (ok) *text = std::move(content);
+    return ok;
+}
+
+}  // namespace
+
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error)
+{
+    return ReadFile(path, false, maxBytes, text, error);
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error)
+{
+    return ReadFile(path, true, maxBytes, text, error);
 }
 
 }  // namespace sim

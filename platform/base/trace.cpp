@@ -1,8 +1,11 @@
 #include "platform/base/trace.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
+#include "platform/base/host_problem.h"
 #include "platform/kernel/clock.h"
 
 namespace os {
@@ -13,6 +16,7 @@ struct TraceState {
     std::mutex mu;
     TraceSink sink;
     std::FILE* file = nullptr;
+    std::string filePath;
     std::vector<std::vector<std::string>*> captures;
 };
 
@@ -50,6 +54,13 @@ void Emit(const std::string& line)
     const std::int64_t now = DeviceTimeUs();
     for (auto* capture : s.captures) capture->push_back(line);
     if (s.sink) s.sink(now, line);
+}
+
+// A trace file that stops taking lines (a full disk, a device such as
+// /dev/full) cannot say so in itself: the host is told instead.
+void ReportTraceFileProblem(const std::string& path, int err)
+{
+    sim::ReportHostProblem("trace", "cannot write the trace file " + path + ": " + std::strerror(err));
 }
 
 }  // namespace
@@ -90,16 +101,23 @@ void SetTraceSink(TraceSink sink)
     State().sink = std::move(sink);
 }
 
-bool TraceToFile(const std::string& path)
+bool TraceToFile(const std::string& path, std::string* error)
 {
     std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        if (error) *error = "cannot write the trace file " + path + ": " + std::strerror(errno);
+        return false;
+    }
     std::setvbuf(file, nullptr, _IOLBF, 0);
     std::lock_guard<std::mutex> lk(State().mu);
     if (State().file) std::fclose(State().file);
     State().file = file;
-    State().sink = [file](std::int64_t us, const std::string& line) {
-        std::fprintf(file, "%s %s\n", FormatDeviceTime(us).c_str(), line.c_str());
+    State().filePath = path;
+    State().sink = [file, path](std::int64_t us, const std::string& line) {
+        if (std::fprintf(file, "%s %s\n", FormatDeviceTime(us).c_str(), line.c_str()) < 0 || std::ferror(file)) {
+            ReportTraceFileProblem(path, errno);
+            std::clearerr(file);
+        }
     };
     return true;
 }
@@ -109,7 +127,7 @@ void CloseTraceFile()
     std::lock_guard<std::mutex> lk(State().mu);
     if (State().file == nullptr) return;
     State().sink = nullptr;
-    std::fclose(State().file);
+    if (std::fclose(State().file) != 0) ReportTraceFileProblem(State().filePath, errno);
     State().file = nullptr;
 }
 

@@ -25,8 +25,11 @@ void OutputDebugStringW(const char* text);
 // line without its line end. Setting an empty sink turns output off.
 using TraceSink = std::function<void(std::int64_t deviceTimeUs, const std::string& line)>;
 void SetTraceSink(TraceSink sink);
-// Opens FILE and writes every line to it as "hh:mm:ss.mmm line"; false on failure.
-bool TraceToFile(const std::string& path);
+// Opens FILE and writes every line to it as "hh:mm:ss.mmm line"; false on
+// failure, with *error (if given) naming the file and the system's reason.
+// A line the file refuses later, or a failed close, is a host problem
+// (platform/base/host_problem.h), reported once.
+bool TraceToFile(const std::string& path, std::string* error = nullptr);
 void CloseTraceFile();
 
 // Collects trace lines for tests while alive.

@@ -5,6 +5,7 @@
 
 #include "platform/registry/internal/registry_file.h"
 #include "platform/registry/internal/registry_state.h"
+#include "platform/base/host_problem.h"
 #include "platform/base/trace.h"
 #include "platform/kernel/internal/handle_table.h"
 #include "platform/windows/window.h"
@@ -104,6 +105,7 @@ LONG RegistryLock::Commit(RegTree next)
     const LONG result = WriteFileAtomically(state_.file, FormatRegistry(next), crash, state_.crashBytes, &error);
     if (result != ERROR_SUCCESS) {
         PlatformLog("registry: change refused: %s", error.c_str());
+        if (crash == sim::RegistryCrashPoint::None) sim::ReportHostProblem("registry", "settings not saved: " + error);
         return result;
     }
     NoteFileWritten(state_);

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/winmain.h"
 #include "platform/devices/display.h"
+#include "platform/files/file_sim.h"
 #include "platform/windows/message_box.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/registry_sim.h"
@@ -212,7 +214,7 @@ TEST_F(StartupTest, LowMemoryShowsItsMessageAndRunsNoLoop)
     EXPECT_EQ(boxes.back().type & 0xF0u, os::MB_ICONWARNING);
 }
 
-TEST_F(StartupTest, AMissingResourceLibrarySaysToReinstall)
+TEST_F(StartupTest, AStoredLanguageWithoutItsLibraryFallsBackToTheDefaultLanguage)
 {
     std::string error;
     ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
@@ -221,7 +223,25 @@ TEST_F(StartupTest, AMissingResourceLibrarySaysToReinstall)
                         nullptr);
     os::RegSetString(key, "Langauge", "Klingon");
     os::RegCloseKey(key);
+    EndAt(1000);
+    ASSERT_TRUE(sim::StartScenarioRunner(scenario, std::nullopt));
     EXPECT_EQ(WinMain(nullptr, "", 1), 0);
+    sim::StopScenarioRunner();
+    EXPECT_TRUE(Has("CMD_Init")) << testing::PrintToString(Lines());
+    for (const auto& box : os::sim::MessageBoxHistory()) EXPECT_EQ(box.text.find("re-install"), std::string::npos);
+}
+
+TEST_F(StartupTest, WithoutAnyResourceLibraryTheProgramSaysToReinstallAndCannotStart)
+{
+    std::string error;
+    ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
+    // The program folder holds no resource library at all.
+    os::sim::FileSystemConfig files;
+    files.deviceRoot = folder.Path();
+    files.programHostFolder = folder / "bare-program";
+    std::filesystem::create_directories(files.programHostFolder);
+    ASSERT_TRUE(os::sim::ConfigureFileSystem(files, &error)) << error;
+    EXPECT_NE(WinMain(nullptr, "", 1), 0);
     const auto boxes = os::sim::MessageBoxHistory();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().text, "Fail to import resource dll\nre-install program.");

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/base/trace.h"
 #include "platform/kernel/clock.h"
 #include "sensing/gps_log.h"
 #include "tools/gps_log_reader.h"
@@ -199,6 +200,51 @@ TEST_F(GpsLogFullCardTest, ARecordThatDoesNotFitIsNotCountedAndTheLogEndsWhole)
     const kinfo::GpsLog log = Parsed(Log());
     EXPECT_EQ(log.count, 1u);
     EXPECT_EQ(log.records.size(), 1u);
+}
+
+// A card whose free room comes and goes: a filler file takes the room of
+// two records until it is deleted.
+class GpsLogFillingCardTest : public GpsLogTest {
+protected:
+    os::ULONGLONG CardBytes() const override { return kHeader + 3 * sizeof(GpsFix) + kTrailer + 100; }
+
+    static bool WriteFiller(const char* path, std::size_t bytes)
+    {
+        os::HANDLE file = os::CreateFileW(path, os::GENERIC_WRITE, 0, nullptr, os::CREATE_ALWAYS, 0, nullptr);
+        if (file == os::INVALID_HANDLE_VALUE) return false;
+        const std::string data(bytes, 'f');
+        os::DWORD written = 0;
+        const bool ok = os::WriteFile(file, data.data(), static_cast<os::DWORD>(bytes), &written, nullptr) &&
+                        written == bytes;
+        os::CloseHandle(file);
+        return ok;
+    }
+};
+
+TEST_F(GpsLogFillingCardTest, AFullCardIsTracedOnceUntilRecordsFitAgain)
+{
+    constexpr const char* kFiller = "\\Storage Card\\filler";
+    ASSERT_TRUE(WriteFiller(kFiller, 2 * sizeof(GpsFix)));
+    os::TraceCapture trace;
+    ASSERT_EQ(GpsLogStart(window_, kLogPath, 0), 1);
+    FeedFix("100000", "3730.000", "12700.000");
+    GpsUpdate(&Gps());
+    for (int second = 0; second < 30; ++second) GpsUpdate(&Gps());  // the card is full
+    ASSERT_TRUE(os::DeleteFileW(kFiller));
+    GpsUpdate(&Gps());
+    GpsUpdate(&Gps());
+    for (int second = 0; second < 30; ++second) GpsUpdate(&Gps());  // full again
+    ASSERT_EQ(GpsLogStop(window_, 0), 1);
+
+    std::size_t logLines = 0;
+    for (const std::string& line : trace.ProgramLines()) logLines += line.rfind("GpsLog", 0) == 0 ? 1 : 0;
+    // Each spell of a full card: its start, and its end (a record written
+    // again, or the log stopped).
+    EXPECT_EQ(logLines, 4u) << testing::PrintToString(trace.ProgramLines());
+    const kinfo::GpsLog log = Parsed(Log());
+    EXPECT_EQ(log.count, 3u);
+    ASSERT_EQ(log.records.size(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(log.records[i].index, i);
 }
 
 }  // namespace

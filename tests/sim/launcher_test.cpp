@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -260,6 +264,140 @@ TEST(Launcher, ForSetsTheLengthOfARunWithoutAScenario)
         testing_support::RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "3m"}, folder);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("ran 00:03:00"), std::string::npos) << "not cut short by the built-in minute: " << run.out;
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::ProgramRun;
+using testing_support::RunProgram;
+using testing_support::TempFolder;
+
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// The program finds its resource libraries in its own folder: a copy of the
+// executable alone in a folder has none.
+std::string ProgramCopyWithoutResources(const TempFolder& folder)
+{
+    const std::string copy = folder / "bare/kestrava";
+    std::filesystem::create_directories(folder / "bare");
+    std::error_code linked;
+    std::filesystem::create_hard_link(testing_support::ProgramPath(), copy, linked);
+    if (linked) std::filesystem::copy_file(testing_support::ProgramPath(), copy);
+    return copy;
+}
+
+TEST(Launcher, AMissingLanguageLibraryFallsBackAndNoLibraryEndsTheRunSayingWhy)
+{
+    TempFolder folder;
+    const std::string root = folder / "device";
+    std::filesystem::create_directories(root);
+    std::ofstream(root + "/registry.json")
+        << "{\n  \"HKEY_CURRENT_USER\\\\Software\\\\Holmbrek\\\\Ardvane\": {\n"
+           "    \"Langauge\": {\"sz\": \"Klingon\"}\n  }\n}\n";
+    const ProgramRun fallback =
+        RunProgram({"--root", root, "--clock", "virtual", "--for", "30s", "--trace", folder / "fallback.trace"}, folder);
+    EXPECT_EQ(fallback.exitCode, 0) << fallback.err;
+    EXPECT_NE(fallback.out.find("ran 00:00:30"), std::string::npos) << fallback.out;
+    EXPECT_NE(fallback.out.find("end of the run"), std::string::npos) << fallback.out;
+    const std::string trace = testing_support::ReadWholeFile(folder / "fallback.trace");
+    EXPECT_NE(trace.find("kestrava-res-Klingon.dll"), std::string::npos) << "the failed load is traced";
+    EXPECT_EQ(trace.find("re-install program"), std::string::npos) << trace;
+
+    const ProgramRun none = RunProgram({"--root", folder / "device2", "--clock", "virtual", "--for", "30s"}, folder,
+                                       "none", ProgramCopyWithoutResources(folder));
+    EXPECT_NE(none.exitCode, 0) << none.out;
+    EXPECT_NE(none.out.find("ran 00:00:00"), std::string::npos) << none.out;
+    EXPECT_NE(none.out.find("ended by itself"), std::string::npos) << none.out;
+    EXPECT_NE(none.out.find("re-install program"), std::string::npos) << "the reinstall box is the reason: " << none.out;
+}
+
+TEST(Launcher, AReplayThatIsNotARegularFileIsRefusedBeforeTheRun)
+{
+    TempFolder folder;
+    const std::string fifo = folder / "receiver.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directories(folder / "logs");
+    for (const std::string& replay : {std::string("/dev/null"), fifo, folder / "logs"}) {
+        std::ofstream(folder / "profile.json") << "{\"gps\": {\"replay\": \"" << replay << "\"}}";
+        const ProgramRun run = RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "10s",
+                                           "--profile", folder / "profile.json"},
+                                          folder);
+        EXPECT_EQ(run.exitCode, 1) << replay << ": " << run.out;
+        EXPECT_NE(run.err.find("gps.replay: " + replay + ": not a regular file"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("ran "), std::string::npos) << "nothing runs: " << run.out;
+    }
+}
+
+TEST(Launcher, HostFailuresAreSaidOnceOnStandardErrorAndInTheSummary)
+{
+    TempFolder folder;
+    // A trace file on a full device: every line is refused.
+    const ProgramRun trace =
+        RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "20s", "--trace", "/dev/full"}, folder);
+    EXPECT_EQ(trace.exitCode, 1) << trace.err;
+    const std::string traceProblem = "cannot write the trace file /dev/full: " + std::string(std::strerror(ENOSPC));
+    EXPECT_EQ(Occurrences(trace.err, traceProblem), 1u) << trace.err;
+    EXPECT_NE(trace.out.find("host problem: " + traceProblem), std::string::npos) << trace.out;
+
+    // A host disk that takes the registry file as it is at start-up, but
+    // not the phone's call start time that the scenario adds to it.
+    const ProgramRun plain = RunProgram({"--root", folder / "plain", "--clock", "virtual", "--for", "20s"}, folder);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const auto startupBytes = std::filesystem::file_size(folder / "plain/registry.json");
+    std::ofstream(folder / "calls.json")
+        << R"({"events": [{"at": "2s", "do": "call_start"}, {"at": "4s", "do": "call_end"},
+                          {"at": "6s", "do": "call_start"}]})";
+    const ProgramRun full = testing_support::RunProgramWithFileLimit(
+        {"--root", folder / "full", "--clock", "virtual", "--for", "20s", "--scenario", folder / "calls.json"},
+        startupBytes);
+    EXPECT_EQ(full.exitCode, 1) << full.err;
+    EXPECT_EQ(Occurrences(full.err, "settings not saved"), 1u) << full.err;
+    EXPECT_NE(full.err.find(std::strerror(EFBIG)), std::string::npos) << full.err;
+    EXPECT_NE(full.out.find("ran 00:00:20"), std::string::npos) << "the run goes on: " << full.out;
+    EXPECT_NE(full.out.find("host problem: settings not saved"), std::string::npos) << full.out;
+}
+
+TEST(Launcher, HostErrorsCarryTheSystemsReason)
+{
+    TempFolder folder;
+    std::ofstream(folder / "plain") << "x";
+    const std::string longName(300, 'n');
+    const std::string notDir = std::strerror(ENOTDIR);
+    const std::string tooLong = std::strerror(ENAMETOOLONG);
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {{"--root", folder / "plain/device"}, notDir},
+        {{"--root", folder / longName}, tooLong},
+        {{"--root", folder / "device", "--trace", folder / "plain/trace"}, notDir},
+        {{"--root", folder / "device", "--trace", folder / longName}, tooLong},
+        {{"--root", folder / "device", "--profile", folder / "plain/p.json"}, notDir},
+        {{"--root", folder / "device", "--scenario", folder / longName}, tooLong},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        for (const char* a : {"--clock", "virtual", "--for", "1s"}) args.push_back(a);
+        const ProgramRun run = RunProgram(args, folder);
+        EXPECT_EQ(run.exitCode, 1) << c.args[1];
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    }
+    // A volume's own host folder, from the profile.
+    std::ofstream(folder / "profile.json")
+        << "{\"volumes\": [{\"name\": \"Card\", \"capacity\": \"1GB\", \"hostFolder\": \"" << folder / "plain/card"
+        << "\"}]}";
+    const ProgramRun volume = RunProgram(
+        {"--root", folder / "device", "--profile", folder / "profile.json", "--clock", "virtual", "--for", "1s"}, folder);
+    EXPECT_EQ(volume.exitCode, 1);
+    EXPECT_NE(volume.err.find(notDir), std::string::npos) << volume.err;
 }
 
 }  // namespace

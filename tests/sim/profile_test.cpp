@@ -293,3 +293,57 @@ TEST(DeviceProfileGps, RelativeReplayIsTakenFromTheProfilesFolder)
 }
 
 }  // namespace
+
+namespace {
+
+// "N12", "n12": built by appending, which GCC 12 at -O3 does not misread as
+// overlapping copies as it does "N" + text.
+std::string Name(char letter, std::size_t number)
+{
+    std::string name(1, letter);
+    return name.append(std::to_string(number));
+}
+
+// A profile with `count` languages or volumes named N0, N1, ...; `repeat`
+// (if any) is added last, to be found as a repetition of an earlier name.
+std::string LongListProfile(const char* key, std::size_t count, const std::string& repeat)
+{
+    const bool volumes = std::string(key) == "volumes";
+    std::string text = std::string("{\"") + key + "\": [";
+    auto add = [&](const std::string& name, bool first) {
+        if (!first) text += ",";
+        text.append(volumes ? "{\"name\": \"" : "\"").append(name);
+        text.append(volumes ? "\", \"capacity\": \"1MB\"}" : "\"");
+    };
+    for (std::size_t i = 0; i < count; ++i) add(Name('N', i), i == 0);
+    if (!repeat.empty()) add(repeat, false);
+    return text + "]}";
+}
+
+TEST(DeviceProfile, LongListsKeepEveryNameAndFindTheOneGivenTwice)
+{
+    struct Case {
+        const char* key;
+        std::size_t count;
+    };
+    for (const Case c : {Case{"languages", 200'000}, Case{"volumes", 20'000}}) {
+        const std::string key = c.key;
+        auto size = [&](const sim::DeviceProfile& p) { return key == "volumes" ? p.volumes.size() : p.languages.size(); };
+        // N1 and N10, N2 and N20...: names that begin alike are different names.
+        EXPECT_EQ(size(MustParse(LongListProfile(c.key, c.count, ""))), c.count) << key;
+        const sim::DeviceProfile longer = MustParse(LongListProfile(c.key, c.count, Name('N', c.count)));
+        EXPECT_EQ(size(longer), c.count + 1) << key;
+        if (key == "volumes") {
+            const sim::Volume* last = sim::FindVolume(longer, Name('n', c.count));
+            ASSERT_NE(last, nullptr);
+            EXPECT_EQ(last, &longer.volumes.back());
+        }
+        // The same name in other letters is the same name.
+        const std::string again = Name('n', c.count / 2);
+        const std::string error = ParseError(LongListProfile(c.key, c.count, again));
+        EXPECT_EQ(error.rfind("p.json: " + key + "[" + std::to_string(c.count) + "]", 0), 0u) << error;
+        EXPECT_NE(error.find("\"" + again + "\""), std::string::npos) << error;
+    }
+}
+
+}  // namespace
