@@ -75,9 +75,17 @@ int CreateMainWindow(os::HINSTANCE resources, int showCommand)
     std::string className;
     os::LoadStringW(resources, kResourceClassName, &className, 100);
 
+    os::SetLastError(os::ERROR_SUCCESS);
     if (os::HWND existing = os::FindWindowW(className.c_str(), kAppTitle)) {
         os::SetForegroundWindow(existing);
         os::SendMessageW(existing, WM_RECORDER_ACTIVATE, 1, 0);
+        delete app;
+        return 0;
+    }
+    // An instance too busy to answer may well be running: a second recorder
+    // on the same device would write into its folders and settings.
+    if (os::GetLastError() == os::ERROR_BUSY) {
+        os::Trace("CreateMainWindow: another instance is busy; not starting");
         delete app;
         return 0;
     }

@@ -147,7 +147,9 @@ bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
     }
     // A second instance only hands over to the running one, which owns the
     // settings: it changes none of them.
-    if (os::FindWindowW(nullptr, kMainWindowTitle) != nullptr) return true;
+    // One too busy to answer counts as running.
+    os::SetLastError(os::ERROR_SUCCESS);
+    if (os::FindWindowW(nullptr, kMainWindowTitle) != nullptr || os::GetLastError() == os::ERROR_BUSY) return true;
     os::HKEY key = nullptr;
     if (os::RegCreateKeyExW(os::HKEY_CURRENT_USER, "\\ControlPanel\\MotionSensor", 0, nullptr, 0, 0, nullptr, &key,
                             nullptr) != os::ERROR_SUCCESS) {

@@ -1,5 +1,8 @@
 #include "platform/base/trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -103,9 +106,15 @@ void SetTraceSink(TraceSink sink)
 
 bool TraceToFile(const std::string& path, std::string* error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    // Opened without blocking, so a FIFO nobody reads is an error now rather
+    // than a start-up that hangs; writes then block as usual.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
+    std::FILE* file = nullptr;
+    if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file = ::fdopen(fd, "w");
     if (file == nullptr) {
-        if (error) *error = "cannot write the trace file " + path + ": " + std::strerror(errno);
+        const int reason = errno;
+        if (fd >= 0) ::close(fd);
+        if (error) *error = "cannot write the trace file " + path + ": " + std::strerror(reason);
         return false;
     }
     std::setvbuf(file, nullptr, _IOLBF, 0);

@@ -119,7 +119,14 @@ TEST_F(OtherProcess, PostReachesTheRunningInstanceAndFailsClearlyWithoutOne)
     // ...until they take every place: then the instance is busy, and says so.
     idle.push_back(testing_support::Connect(socket));
     const ProgramRun busy = RunProgram({"--root", folder.Path(), "--post", "10539", "1", "-6"}, folder, "busy");
+    // A launch that cannot tell whether the busy instance is the recorder
+    // starts no second one and leaves the device's settings alone.
+    const ProgramRun second =
+        RunProgram({"--root", folder.Path(), "--clock", "virtual", "--for", "1m"}, folder, "second");
     for (const int fd : idle) ::close(fd);
+    const std::string registry = testing_support::ReadWholeFile(folder / "registry.json");
+    EXPECT_EQ(registry.find("AutoOrientation"), std::string::npos) << registry;
+    EXPECT_EQ(second.out.find("ran 00:01:00"), std::string::npos) << second.out;
     os::sim::StopIpcListener();
     EXPECT_EQ(post.exitCode, 0) << post.err;
     EXPECT_EQ(refused.exitCode, 1);
@@ -368,6 +375,8 @@ TEST(Launcher, HostErrorsCarryTheSystemsReason)
 {
     TempFolder folder;
     std::ofstream(folder / "plain") << "x";
+    // A trace FIFO that nobody reads: said at once, not a start-up that hangs.
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     const std::string longName(300, 'n');
     const std::string notDir = std::strerror(ENOTDIR);
     const std::string tooLong = std::strerror(ENAMETOOLONG);
@@ -380,6 +389,7 @@ TEST(Launcher, HostErrorsCarryTheSystemsReason)
         {{"--root", folder / longName}, tooLong},
         {{"--root", folder / "device", "--trace", folder / "plain/trace"}, notDir},
         {{"--root", folder / "device", "--trace", folder / longName}, tooLong},
+        {{"--root", folder / "device", "--trace", folder / "fifo"}, std::strerror(ENXIO)},
         {{"--root", folder / "device", "--profile", folder / "plain/p.json"}, notDir},
         {{"--root", folder / "device", "--scenario", folder / longName}, tooLong},
     };
