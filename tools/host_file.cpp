@@ -36,7 +36,7 @@ int MemorySource::Read(std::uint64_t offset, void* into, std::size_t n)
         error_ = "read past the end: " + std::to_string(n) + " bytes at " + std::to_string(offset);
         return 0;
     }
-    std::memcpy(into, data_ + offset, n);
+    if (n > 0) std::memcpy(into, data_ + offset, n);
     return 1;
 }
 
@@ -229,8 +229,8 @@ int WriteHostFile(const std::string& path, const std::function<void(std::ostream
     std::error_code ec;
     const std::string destination = exists ? std::filesystem::canonical(path, ec).string() : path;
     const std::string& target = ec || destination.empty() ? path : destination;
-    std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::string parent = std::filesystem::path(target).parent_path().string();
+    const std::string folder = parent.empty() ? std::string(".") : parent;
     std::string temporary = folder + "/.kestrava-info-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {

@@ -240,7 +240,7 @@ void ShowText(const std::string& path, const AviFile& file, std::ostream& out)
 std::string FixText(const GpsFix& fix)
 {
     const GpsFixBody& b = fix.body;
-    return "#" + std::to_string(fix.index) + " " + FixDate(b) + " " + PositionText(b.timePosition) + ", status " +
+    return std::string(1, '#').append(std::to_string(fix.index)) + " " + FixDate(b) + " " + PositionText(b.timePosition) + ", status " +
            static_cast<char>(b.rmcStatus >= 32 && b.rmcStatus < 127 ? b.rmcStatus : '?') +
            (b.speedKnots >= 0 ? Format(", %.1f knots", b.speedKnots) : "");
 }

@@ -154,6 +154,11 @@ TEST_F(WindowMessagesTest, AWorkerLeftRunningByTheDestroyStillHasTheLocksItMayTa
         EXPECT_TRUE(os::TryEnterCriticalSection(lock));
         os::LeaveCriticalSection(lock);
     }
+    // The watch never reaches the state: the test frees what the destroy kept.
+    for (os::CRITICAL_SECTION* lock : {&app->recorderLock, &app->screenLock, &app->storageLock}) {
+        os::DeleteCriticalSection(lock);
+    }
+    delete app;
 }
 
 TEST_F(WindowMessagesTest, TheBacklightTimerPutsTheSystemIntoItsIdleStateOnce)

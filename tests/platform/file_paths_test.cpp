@@ -92,7 +92,7 @@ TEST_F(FilePathTest, PathsAreLimitedTo260Characters)
 {
     Configure({});
     // Two-byte characters: the limit counts characters, not bytes.
-    const std::string folder = "\\" + Repeat("é", 100);
+    const std::string folder = std::string("\\") + Repeat("é", 100);
     const std::string inner = folder + "\\" + Repeat("é", 100);
     const std::string longest = inner + "\\" + Repeat("a", 57);
     ASSERT_TRUE(os::CreateDirectoryW(folder.c_str(), nullptr));
@@ -108,7 +108,7 @@ TEST_F(FilePathTest, PathsAreLimitedTo260Characters)
     EXPECT_EQ(os::GetLastError(), Code(os::ERROR_FILENAME_EXCED_RANGE));
 
     // A name the host cannot hold (over 255 bytes) fails the same way.
-    const std::string hostTooLong = "\\" + Repeat("é", 200);
+    const std::string hostTooLong = std::string("\\") + Repeat("é", 200);
     EXPECT_EQ(ErrorOf(os::CreateDirectoryW(hostTooLong.c_str(), nullptr)), Code(os::ERROR_FILENAME_EXCED_RANGE));
 }
 

@@ -221,6 +221,13 @@ protected:
         PlatformTest::SetUp();
         os::InitializeCriticalSection(&cs);
     }
+    void TearDown() override
+    {
+        // Whatever a test left of the section (held by an ended thread, or
+        // deleted already, which makes this a no-op) is freed.
+        os::DeleteCriticalSection(&cs);
+        PlatformTest::TearDown();
+    }
     std::size_t Logged() const { return capture.Lines().size(); }
 };
 

@@ -98,11 +98,12 @@ TEST_F(NmeaSystemsRecord, AGpsAndGlonassReceiverCountsBothAsGpsdDoes)
     Feed(nmea_test::ReadDataFile("ublox-8.log"));
     GpsUpdate(&Gps());
     const GpsFixBody b = Fix().body;
-    EXPECT_EQ(b.satellitesInView, inView);
+    EXPECT_EQ(+b.satellitesInView, inView);
     // The record's used list holds 12; gpsd counts past it.
-    EXPECT_EQ(b.usedCount, std::min<size_t>(used, kGpsSatelliteSlots));
+    EXPECT_EQ(+b.usedCount, std::min<size_t>(used, kGpsSatelliteSlots));
     EXPECT_GT(used, 8u) << "more than the log's GPS satellites are used";
-    std::set<uint32_t> usedPrns(b.usedPrn, b.usedPrn + b.usedCount);
+    std::set<uint32_t> usedPrns;
+    for (uint32_t i = 0; i < b.usedCount && i < kGpsSatelliteSlots; ++i) usedPrns.insert(+b.usedPrn[i]);
     EXPECT_TRUE(usedPrns.count(69) || usedPrns.count(70)) << "GLONASS satellites take part in the fix";
 }
 

@@ -31,7 +31,7 @@ inline std::string ChecksumOf(std::string_view body)
 // "$" body "*" checksum CR LF.
 inline std::string Sentence(std::string_view body)
 {
-    return "$" + std::string(body) + "*" + ChecksumOf(body) + "\r\n";
+    return std::string(1, '$').append(body) + "*" + ChecksumOf(body) + "\r\n";
 }
 
 // A log of the shared data; a test that reads one starts with

@@ -76,7 +76,7 @@ TEST(ValueText, RejectsUnknownNamesMalformedNumbersAndRange)
         std::string error;
         EXPECT_FALSE(sim::ParseValueText(text, 0, 100, &value, &error)) << text;
         EXPECT_EQ(value, 7);
-        EXPECT_EQ(error, "\"" + std::string(text) + "\" is not a number or a known name");
+        EXPECT_EQ(error, std::string(1, '"').append(text) + "\" is not a number or a known name");
     }
     std::int64_t value = 0;
     std::string error;
