@@ -1,6 +1,7 @@
 // The NMEA parser on any byte stream. Checked for every input:
 // - the framing agrees with the rule written out again here in the plainest
-//   way (unbounded strings, then the limits): the same number of sentences
+//   way (unbounded strings, then the limits, and sentences holding bytes that
+//   are not printable dropped): the same number of sentences
 //   handed over, and the parser never outside its states and limits;
 // - counts never go down, a type's count only moves when a sentence is
 //   handed over, and never by more than one per byte;
@@ -29,8 +30,15 @@ uint32_t ExpectedSentences(std::string_view bytes)
     int received = 0;
     uint32_t handed = 0;
     const auto nibble = [](unsigned char c) { return c >= '0' && c <= '9' ? c - '0' : c - 55; };
+    const auto printable = [](unsigned char c) { return c >= 0x20 && c <= 0x7E; };
     for (const char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
+        // Inside a sentence, a byte that is not printable drops it; only the
+        // carriage return that ends a body is taken.
+        if (state != Wait && !printable(c) && !(state == Body && c == '\r')) {
+            state = Wait;
+            continue;
+        }
         switch (state) {
         case Wait:
             if (c == '$') {
