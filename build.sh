@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and then runs the recorder or the tests.
 #   ./build.sh run [kestrava options]   the recorder on the built-in simulated phone
-#   ./build.sh test [--sanitize|--tsan|--release]
-#                                       the tests (optionally under ASan+UBSan or TSan, or built -O3)
+#   ./build.sh test [--sanitize|--tsan] the tests, built as Release (-O3, where GCC warns most);
+#                                       optionally under ASan+UBSan or TSan
 #   ./build.sh test --fuzz              each parser's fuzzer for FUZZ_SECONDS (default 20) on its seeds
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -65,26 +65,25 @@ mode=${1:-}
 case "$mode" in
 run)
     install_missing
-    build build kestrava
+    build build kestrava -DCMAKE_BUILD_TYPE=Release
     exec ./build/kestrava "$@"
     ;;
 test)
     install_missing
     variant=${1:-}
     case "$variant" in
-    "")         dir=build;      target=all;            opts=() ;;
+    "")         dir=build;      target=all;            opts=(-DCMAKE_BUILD_TYPE=Release) ;;
     --sanitize) dir=build-asan; target=kestrava_tests; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
     --tsan)     dir=build-tsan; target=kestrava_tests; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug) ;;
-    --release)  dir=build-release; target=all;     opts=(-DCMAKE_BUILD_TYPE=Release) ;;
     --fuzz)     fuzz; exit ;;
-    *) echo "usage: $0 test [--sanitize|--tsan|--release|--fuzz]" >&2; exit 2 ;;
+    *) echo "usage: $0 test [--sanitize|--tsan|--fuzz]" >&2; exit 2 ;;
     esac
     build "$dir" "$target" "${opts[@]}"
     cd "$dir"
     ctest --output-on-failure -j "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan|--release|--fuzz]" >&2
+    echo "usage: $0 run [kestrava options] | $0 test [--sanitize|--tsan|--fuzz]" >&2
     exit 2
     ;;
 esac
