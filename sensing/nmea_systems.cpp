@@ -136,7 +136,8 @@ int CNMEAParser::JoinGsv(uint32_t number, uint16_t inView, bool inViewPresent, i
         for (uint16_t count : s.gsvInView) total += count;
         gsv_.inView = static_cast<uint16_t>(std::min<uint32_t>(total, UINT16_MAX));
     }
+    // The first system's base is 0: nothing was in view before it.
     const int slots = static_cast<int>(std::size(gsv_.slot));
     *limit = system == s.firstGsvSystem ? slots : std::min(slots, s.gsvBase[system] + s.gsvInView[system]);
-    return system == s.firstGsvSystem ? 0 : s.gsvBase[system];
+    return s.gsvBase[system];
 }
