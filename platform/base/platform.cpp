@@ -38,6 +38,7 @@ void ResetStandIns()
     detail::ResetLibraries();
     SetIpcRoot("");
     detail::ResetCom();
+    detail::ResetMediaSim();
     detail::ResetThreadIds();
     {
         std::lock_guard<std::mutex> lk(detail::Sched().mu);

@@ -19,5 +19,6 @@ void ResetFileSystem();     // files/file_handles.cpp
 void ResetIcons();          // shell/icon.cpp
 void ResetLibraries();      // shell/resource_library.cpp
 void ResetCom();            // base/com.cpp
+void ResetMediaSim();       // media/media_sim.cpp
 
 }  // namespace os::detail

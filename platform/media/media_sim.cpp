@@ -1,0 +1,148 @@
+#include "platform/media/media_sim.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "platform/base/internal/fresh_start.h"
+#include "platform/kernel/clock.h"
+#include "platform/media/internal/media_faults.h"
+
+namespace os {
+
+namespace {
+
+// A plain test picture: a luma ramp that slides one pixel per frame over
+// neutral chroma, so motion shows without the simulator's scenes.
+class BuiltInPicture final : public sim::PictureSource {
+public:
+    void Fill(std::uint32_t index, std::int64_t, int width, int height, std::uint8_t* yv12) override
+    {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                yv12[y * width + x] = static_cast<std::uint8_t>(16 + (x + y + index) % 220);
+        std::memset(yv12 + width * height, 128, static_cast<std::size_t>(width) * height / 2);
+    }
+};
+
+class Silence final : public sim::SoundSource {
+public:
+    void Fill(std::int64_t, int, std::int16_t* pcm, std::size_t count) override
+    {
+        std::fill(pcm, pcm + count, std::int16_t{0});
+    }
+};
+
+struct MediaSimState {
+    std::mutex mu;
+    std::shared_ptr<sim::PictureSource> picture;
+    std::shared_ptr<sim::SoundSource> sound;
+    sim::MediaFaults faults;
+    std::int64_t cameraStallUntilUs = 0;
+    std::int64_t micStallUntilUs = 0;
+    bool nextEncodeTimesOut = false;
+};
+
+MediaSimState& State()
+{
+    static MediaSimState state;
+    return state;
+}
+
+}  // namespace
+
+void sim::SetPictureSource(std::shared_ptr<PictureSource> source)
+{
+    std::lock_guard lk(State().mu);
+    State().picture = source ? std::move(source) : std::make_shared<BuiltInPicture>();
+}
+
+void sim::SetSoundSource(std::shared_ptr<SoundSource> source)
+{
+    std::lock_guard lk(State().mu);
+    State().sound = source ? std::move(source) : std::make_shared<Silence>();
+}
+
+bool sim::SetMediaFaults(const MediaFaults& faults)
+{
+    if (faults.cameraOpenError > 0) return false;
+    std::lock_guard lk(State().mu);
+    State().faults = faults;
+    return true;
+}
+
+sim::MediaFaults sim::CurrentMediaFaults()
+{
+    std::lock_guard lk(State().mu);
+    return State().faults;
+}
+
+void sim::StallCamera(std::int64_t durationUs)
+{
+    const std::int64_t until = DeviceTimeUs() + std::max<std::int64_t>(durationUs, 0);
+    std::lock_guard lk(State().mu);
+    State().cameraStallUntilUs = std::max(State().cameraStallUntilUs, until);
+}
+
+void sim::StallMicrophone(std::int64_t durationUs)
+{
+    const std::int64_t until = DeviceTimeUs() + std::max<std::int64_t>(durationUs, 0);
+    std::lock_guard lk(State().mu);
+    State().micStallUntilUs = std::max(State().micStallUntilUs, until);
+}
+
+void sim::TimeOutNextEncode()
+{
+    std::lock_guard lk(State().mu);
+    State().nextEncodeTimesOut = true;
+}
+
+std::shared_ptr<sim::PictureSource> detail::CurrentPictureSource()
+{
+    std::lock_guard lk(State().mu);
+    if (!State().picture) State().picture = std::make_shared<BuiltInPicture>();
+    return State().picture;
+}
+
+std::shared_ptr<sim::SoundSource> detail::CurrentSoundSource()
+{
+    std::lock_guard lk(State().mu);
+    if (!State().sound) State().sound = std::make_shared<Silence>();
+    return State().sound;
+}
+
+std::int64_t detail::CameraStalledUntilUs()
+{
+    std::lock_guard lk(State().mu);
+    return State().cameraStallUntilUs;
+}
+
+std::int64_t detail::MicrophoneStalledUntilUs()
+{
+    std::lock_guard lk(State().mu);
+    return State().micStallUntilUs;
+}
+
+bool detail::EncodeTimesOut(std::uint64_t frame)
+{
+    std::lock_guard lk(State().mu);
+    if (State().nextEncodeTimesOut) {
+        State().nextEncodeTimesOut = false;
+        return true;
+    }
+    return State().faults.encoderTimeoutAtFrame >= 0 &&
+           static_cast<std::uint64_t>(State().faults.encoderTimeoutAtFrame) == frame;
+}
+
+void detail::ResetMediaSim()
+{
+    std::lock_guard lk(State().mu);
+    State().picture.reset();
+    State().sound.reset();
+    State().faults = {};
+    State().cameraStallUntilUs = 0;
+    State().micStallUntilUs = 0;
+    State().nextEncodeTimesOut = false;
+}
+
+}  // namespace os
