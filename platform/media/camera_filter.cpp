@@ -7,6 +7,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/media/capture_index.h"
 #include "platform/media/internal/media_faults.h"
+#include "platform/media/jpeg_encode.h"
 
 namespace os::detail {
 
@@ -177,7 +178,8 @@ HRESULT CameraStillPin::SetFormat(const AM_MEDIA_TYPE* type)
 {
     Size size;
     if (!type) return E_POINTER;
-    if (!(type->subtype == MEDIASUBTYPE_YV12) || !PictureSize(type, type->subtype, &size)) return VFW_E_INVALIDMEDIATYPE;
+    const bool known = type->subtype == MEDIASUBTYPE_YV12 || type->subtype == MEDIASUBTYPE_IJPG;
+    if (!known || !PictureSize(type, type->subtype, &size)) return VFW_E_INVALIDMEDIATYPE;
     if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
     std::lock_guard lk(mu_);
     width_ = size.width;
@@ -220,23 +222,39 @@ HRESULT CameraStillPin::Trigger()
 std::size_t CameraStillPin::SampleBytes()
 {
     std::lock_guard lk(mu_);
-    return static_cast<std::size_t>(width_) * height_ * 3 / 2;
+    // A JPEG of a noisy picture at the highest quality can outgrow the raw picture.
+    const std::size_t raw = static_cast<std::size_t>(width_) * height_ * 3 / 2;
+    return subtype_ == MEDIASUBTYPE_IJPG ? 2 * raw + 4096 : raw;
 }
 
 bool CameraStillPin::Produce(std::uint64_t slot, std::int64_t deviceUs, CMediaSample* sample)
 {
     int w;
     int h;
+    bool jpeg;
     {
         std::lock_guard lk(mu_);
         w = width_;
         h = height_;
+        jpeg = subtype_ == MEDIASUBTYPE_IJPG;
     }
+    const std::size_t raw = static_cast<std::size_t>(w) * h * 3 / 2;
     BYTE* data = nullptr;
     sample->GetPointer(&data);
-    camera_->TakePicture(slot, deviceUs, w, h, data);
-    sample->SetActualDataLength(static_cast<long>(static_cast<std::size_t>(w) * h * 3 / 2));
-    return true;
+    if (!jpeg) {
+        camera_->TakePicture(slot, deviceUs, w, h, data);
+        return SUCCEEDED(sample->SetActualDataLength(static_cast<long>(raw)));
+    }
+    // A camera that gives JPEG encodes its stills itself, at its best quality.
+    std::vector<std::uint8_t> picture(raw);
+    camera_->TakePicture(slot, deviceUs, w, h, picture.data());
+    std::vector<std::uint8_t> encoded;
+    std::string error;
+    if (!EncodeJpeg(picture.data(), w, h, 95, &encoded, &error) ||
+        encoded.size() > static_cast<std::size_t>(sample->GetSize()))
+        return false;
+    std::memcpy(data, encoded.data(), encoded.size());
+    return SUCCEEDED(sample->SetActualDataLength(static_cast<long>(encoded.size())));
 }
 
 void CameraStillPin::Stream()

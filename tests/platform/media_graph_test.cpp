@@ -267,6 +267,28 @@ TEST_F(MediaGraphTest, StallsLoseSamplesButTheStreamsGoOn)
     EXPECT_GT(audio.back().start, 35000000) << "the microphone delivers again after its stall";
 }
 
+// The still written, waited for through the graph's events; its result.
+HRESULT WaitForStill(IMediaEventEx* events)
+{
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    HRESULT written = E_ABORT;
+    while (code != EC_CAP_FILE_COMPLETED) {
+        if (events->GetEvent(&code, &p1, &p2, 3000) != S_OK) return E_ABORT;
+        if (code == EC_CAP_FILE_COMPLETED) written = static_cast<HRESULT>(p1);
+        events->FreeEventParams(code, p1, p2);
+    }
+    return written;
+}
+
+void ExpectJpeg(const std::string& jpeg)
+{
+    ASSERT_GT(jpeg.size(), 1000u);
+    EXPECT_EQ(jpeg.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+}
+
+// Stills through the image encoder, and from a camera that gives JPEG itself.
 TEST_F(MediaGraphTest, AStillTriggerWritesAJpegAndReportsIt)
 {
     testing_support::TempFolder root;
@@ -280,29 +302,34 @@ TEST_F(MediaGraphTest, AStillTriggerWritesAJpegAndReportsIt)
     ASSERT_EQ(graph_->AddFilter(encoder.Get(), "Image Encoder"), S_OK);
     ASSERT_EQ(graph_->AddFilter(sink.Get(), "Image Sink"), S_OK);
     ASSERT_EQ(builder_->RenderStream(&PIN_CATEGORY_STILL, &MEDIATYPE_Video, camera_.Get(), encoder.Get(), sink.Get()), S_OK);
-    ASSERT_EQ(Query<IFileSinkFilter>(sink.Get(), IID_IFileSinkFilter)->SetFileName("\\still.jpg", nullptr), S_OK);
+    auto fileSink = Query<IFileSinkFilter>(sink.Get(), IID_IFileSinkFilter);
+    ASSERT_EQ(fileSink->SetFileName("\\still.jpg", nullptr), S_OK);
     ControlCapture(&kNever, nullptr);
     ComPtr<IPin> still;
     ASSERT_EQ(builder_->FindPin(camera_.Get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, &MEDIATYPE_Video, FALSE, 0, still.Out()), S_OK);
     auto video = Query<IAMVideoControl>(camera_.Get(), IID_IAMVideoControl);
     EXPECT_EQ(video->SetMode(still.Get(), VideoControlFlag_Trigger), VFW_E_WRONG_STATE) << "a stopped camera takes no still";
     ASSERT_EQ(control_->Run(), S_OK);
-    Sleep(100);
-    DrainEvents(events_.Get());
     ASSERT_EQ(video->SetMode(still.Get(), VideoControlFlag_Trigger), S_OK);
-    LONG code = 0;
-    LONG_PTR p1 = 0, p2 = 0;
-    HRESULT written = E_FAIL;
-    while (code != EC_CAP_FILE_COMPLETED) {
-        ASSERT_EQ(events_->GetEvent(&code, &p1, &p2, 3000), S_OK);
-        if (code == EC_CAP_FILE_COMPLETED) written = static_cast<HRESULT>(p1);
-        events_->FreeEventParams(code, p1, p2);
-    }
-    EXPECT_EQ(written, S_OK);
-    const std::string jpeg = testing_support::ReadDeviceFile("\\still.jpg");
-    ASSERT_GT(jpeg.size(), 1000u);
-    EXPECT_EQ(jpeg.substr(0, 2), "\xFF\xD8");
-    EXPECT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+    EXPECT_EQ(WaitForStill(events_.Get()), S_OK);
+    ExpectJpeg(testing_support::ReadDeviceFile("\\still.jpg"));
+
+    // The camera's own JPEG straight into the sink, at another size.
+    ASSERT_EQ(control_->Stop(), S_OK);
+    ComPtr<IPin> encoderIn, sinkIn;
+    ASSERT_EQ(encoder->FindPin("In", encoderIn.Out()), S_OK);
+    ASSERT_EQ(sink->FindPin("ImageSink Input Pin", sinkIn.Out()), S_OK);
+    ComPtr<IPin> encoderOut;
+    ASSERT_EQ(encoder->FindPin("Out", encoderOut.Out()), S_OK);
+    for (IPin* pin : {still.Get(), encoderIn.Get(), encoderOut.Get(), sinkIn.Get()}) ASSERT_EQ(graph_->Disconnect(pin), S_OK);
+    CMediaType jpeg = VideoMediaType(MEDIASUBTYPE_IJPG, 320, 240, 0);
+    ASSERT_EQ(Query<IAMStreamConfig>(still.Get(), IID_IAMStreamConfig)->SetFormat(&jpeg), S_OK);
+    ASSERT_EQ(graph_->ConnectDirect(still.Get(), sinkIn.Get(), nullptr), S_OK);
+    ASSERT_EQ(fileSink->SetFileName("\\camera.jpg", nullptr), S_OK);
+    ASSERT_EQ(control_->Run(), S_OK);
+    ASSERT_EQ(video->SetMode(still.Get(), VideoControlFlag_Trigger), S_OK);
+    EXPECT_EQ(WaitForStill(events_.Get()), S_OK);
+    ExpectJpeg(testing_support::ReadDeviceFile("\\camera.jpg"));
 }
 
 TEST_F(MediaGraphTest, TheModelSetsTheFrameRateAndTheProfileCanRefuseTheCamera)
