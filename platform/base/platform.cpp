@@ -39,6 +39,8 @@ void ResetStandIns()
     SetIpcRoot("");
     detail::ResetCom();
     detail::ResetMediaSim();
+    detail::ResetVideoCodec();
+    detail::ResetPhysMem();
     detail::ResetThreadIds();
     {
         std::lock_guard<std::mutex> lk(detail::Sched().mu);

@@ -20,5 +20,7 @@ void ResetIcons();          // shell/icon.cpp
 void ResetLibraries();      // shell/resource_library.cpp
 void ResetCom();            // base/com.cpp
 void ResetMediaSim();       // media/media_sim.cpp
+void ResetVideoCodec();     // media/video_codec.cpp
+void ResetPhysMem();        // media/phys_mem.cpp
 
 }  // namespace os::detail
