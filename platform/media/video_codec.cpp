@@ -7,7 +7,6 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 }
 
@@ -105,25 +104,35 @@ bool OpenEncoder(Instance& in)
     }
     if (av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0) < 0) return false;
     if (av_opt_set_int(c->priv_data, "data_partitioning", p.mp4.dataPartitionEnable, 0) < 0) return false;
-    if (avcodec_open2(c, codec, nullptr) < 0) return false;
-    in.picture->format = c->pix_fmt;
-    in.picture->width = c->width;
-    in.picture->height = c->height;
-    return av_frame_get_buffer(in.picture.get(), 0) == 0 && c->extradata_size > 0;
+    return avcodec_open2(c, codec, nullptr) == 0 && c->extradata_size > 0;
 }
 
+void KeepPhysicalMemory(void*, std::uint8_t*) {}
+
 // Encodes one source picture into the bitstream buffer; false when
-// libavcodec fails (the output is then empty).
-bool Encode(Instance& in, const VpuEncParam& ep, const BYTE* y, const BYTE* cb, const BYTE* cr)
+// libavcodec fails (the output is then empty). libavcodec reads the source
+// where it lies, as the codec block reads it by DMA: the picture wraps the
+// physical memory, which stays the pool's.
+bool Encode(Instance& in, const VpuEncParam& ep, BYTE* y, BYTE* cb, BYTE* cr)
 {
     AVCodecContext* c = in.ctx.get();
     AVFrame* f = in.picture.get();
-    if (av_frame_make_writable(f) < 0) return false;
     const int w = c->width;
     const int h = c->height;
-    av_image_copy_plane(f->data[0], f->linesize[0], y, w, w, h);
-    av_image_copy_plane(f->data[1], f->linesize[1], cb, w / 2, w / 2, h / 2);
-    av_image_copy_plane(f->data[2], f->linesize[2], cr, w / 2, w / 2, h / 2);
+    const int sizes[3] = {w * h, w * h / 4, w * h / 4};
+    BYTE* planes[3] = {y, cb, cr};
+    for (int i = 0; i < 3; ++i) {
+        f->buf[i] = av_buffer_create(planes[i], sizes[i], KeepPhysicalMemory, nullptr, 0);
+        if (!f->buf[i]) {
+            av_frame_unref(f);
+            return false;
+        }
+        f->data[i] = planes[i];
+        f->linesize[i] = i == 0 ? w : w / 2;
+    }
+    f->format = c->pix_fmt;
+    f->width = w;
+    f->height = h;
     const bool intra = ep.forceIPicture != 0 || in.intraNext;
     f->pict_type = intra ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     f->pts = in.pts++;
@@ -131,7 +140,9 @@ bool Encode(Instance& in, const VpuEncParam& ep, const BYTE* y, const BYTE* cb, 
         const int qp = intra && in.param.rcIntraQp > 0 ? in.param.rcIntraQp : ep.quantParam;
         f->quality = qp * FF_QP2LAMBDA;
     }
-    if (avcodec_send_frame(c, f) < 0) return false;
+    const int sent = avcodec_send_frame(c, f);
+    av_frame_unref(f);
+    if (sent < 0) return false;
     AVPacket* pkt = in.packet.get();
     if (avcodec_receive_packet(c, pkt) < 0) return false;
     in.intraNext = false;
@@ -279,9 +290,9 @@ VpuRet VPU_EncStartOneFrame(VpuEncHandle handle, const VpuEncParam* param)
     if (in->busy && !in->hung) return VPU_RET_FRAME_NOT_COMPLETE;
     if (param == nullptr || !Between(param->quantParam, 1, 31)) return VPU_RET_INVALID_PARAM;
     const std::size_t luma = static_cast<std::size_t>(in->param.picWidth) * in->param.picHeight;
-    const BYTE* y = detail::PhysToVirt(param->sourceFrame.bufY, luma);
-    const BYTE* cb = detail::PhysToVirt(param->sourceFrame.bufCb, luma / 4);
-    const BYTE* cr = detail::PhysToVirt(param->sourceFrame.bufCr, luma / 4);
+    BYTE* y = detail::PhysToVirt(param->sourceFrame.bufY, luma);
+    BYTE* cb = detail::PhysToVirt(param->sourceFrame.bufCb, luma / 4);
+    BYTE* cr = detail::PhysToVirt(param->sourceFrame.bufCr, luma / 4);
     if (!y || !cb || !cr) return VPU_RET_INVALID_PARAM;
     // A hung picture is abandoned: the codec takes the new one.
     in->hung = false;
