@@ -15,6 +15,7 @@ namespace {
 
 constexpr os::DWORD kRingBufferBytes = 1024;
 constexpr os::DWORD kDefaultBitstreamBytes = 256 * 1024;
+constexpr int kMaxSide = 4096;  // keeps the buffer sizes within 32 bits
 
 struct EncoderState {
     EncoderParams params;
@@ -165,7 +166,7 @@ int MFC_Open()
         os::Trace("Invalid codec standard mode \r\n");
         return 0;
     }
-    if (p.width <= 0 || p.height <= 0) {
+    if (p.width <= 0 || p.height <= 0 || p.width > kMaxSide || p.height > kMaxSide) {
         os::Trace("MFC_Open: bad picture size %dx%d\r\n", p.width, p.height);
         return 0;
     }
@@ -246,8 +247,8 @@ int MFC_Open()
         os::VpuEncHeaderParam hp;
         hp.headerType = os::VPU_MP4_VOL_HEADER;
         if (!GiveCommand(os::ENC_PUT_MP4_HEADER, &hp, "ENC_PUT_MP4_HEADER")) return FailOpen();
-        if (!p.ringBufferMode) e.header.assign(e.bitstream.virt + (hp.buf - e.bitstream.phys),
-                                               e.bitstream.virt + (hp.buf - e.bitstream.phys) + hp.size);
+        const std::uint8_t* at = e.bitstream.virt + (hp.buf - e.bitstream.phys);
+        if (!p.ringBufferMode) e.header.assign(at, at + hp.size);
     }
     return 1;
 }
@@ -257,7 +258,11 @@ int MFC_EncodeFrame(const PhysBuffer* input, EncodedFrame* out, int forceIntra)
     EncoderState& e = Enc();
     if (e.handle == 0 || input == nullptr || out == nullptr) return 0;
     const os::DWORD luma = static_cast<os::DWORD>(e.encWidth) * e.encHeight;
-    if (input->size < luma * 3 / 2 || e.bitstream.handle == 0) {
+    if (e.bitstream.handle == 0) {
+        os::Trace("MFC_EncodeFrame: the encoder's buffers were freed\r\n");
+        return 0;
+    }
+    if (input->size < luma * 3 / 2) {
         os::Trace("MFC_EncodeFrame: input of %u bytes for a %dx%d picture\r\n", input->size, e.encWidth,
                   e.encHeight);
         return 0;
