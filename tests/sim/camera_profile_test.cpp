@@ -17,6 +17,7 @@
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
 #include "tests/support/platform_fixture.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/shared_data.h"
 #include "tests/support/temp_folder.h"
 
@@ -222,6 +223,32 @@ TEST_F(CameraConnection, ScenarioEventsStallTheStreamsAndTimeOutOneEncode)
     // A stall longer than the device clock can count stays a stall far in the future.
     sim::PerformScenarioEvent(s.events[3]);
     EXPECT_GT(os::detail::MicrophoneStalledUntilUs(), after + 1'000'000'000'000ll);
+}
+
+TEST(CameraLaunch, AVideoThatCannotBeUsedStopsTheRunAndStallsRunToTheEnd)
+{
+    using testing_support::RunProgram;
+    testing_support::TempFolder folder;
+    std::ofstream(folder / "notes.txt") << "not a video\n";
+    std::ofstream(folder / "profile.json") << R"({"camera": {"video": "notes.txt"}})";
+    const auto refused = RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "10s", "--profile",
+                                     folder / "profile.json"},
+                                    folder, "refused");
+    EXPECT_EQ(refused.exitCode, 1) << refused.out;
+    EXPECT_NE(refused.err.find("camera.video: " + folder / "notes.txt" + ": "), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out.find("ran "), std::string::npos) << "nothing runs: " << refused.out;
+
+    std::ofstream(folder / "profile.json") << R"({"camera": {"openError": "0x80070037", "encoder": {"timeoutAtFrame": 3}}})";
+    std::ofstream(folder / "scenario.json") << R"({"events": [
+        {"at": "2s", "do": "camera_stall", "duration": "1500ms"},
+        {"at": "3s", "do": "mic_stall", "duration": 2},
+        {"at": "4s", "do": "encoder_timeout"},
+        {"at": "8s", "do": "end"}
+    ]})";
+    const auto ran = RunProgram({"--root", folder / "device", "--clock", "virtual", "--profile", folder / "profile.json",
+                                 "--scenario", folder / "scenario.json"},
+                                folder, "ran");
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
 }
 
 }  // namespace
