@@ -21,6 +21,7 @@
 #include "platform/registry/registry_sim.h"
 #include "recorder/video_encoder.h"
 #include "tests/recorder/avi_test_support.h"
+#include "tests/recorder/decoded_indices.h"
 
 namespace {
 
@@ -42,29 +43,9 @@ int VopCodingType(const std::uint8_t* data, int size)
     return -1;
 }
 
-struct Decoded {
-    int exitCode = -1;
-    std::string errors;
-    std::vector<std::optional<std::uint32_t>> indices;  // per decoded frame
-};
-
-// ffmpeg's decode of the file to grey frames, and the capture index read off each.
-Decoded DecodeIndices(const std::string& host, const std::string& scratch)
+testing_support::DecodedIndices DecodeIndices(const std::string& host, const std::string& scratch)
 {
-    Decoded d;
-    const std::string errFile = scratch + "/ffmpeg.err";
-    const std::string command = "ffmpeg -nostdin -v error -xerror -i '" + host +
-                                "' -f rawvideo -pix_fmt gray - 2>'" + errFile + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return d;
-    std::vector<std::uint8_t> frame(static_cast<std::size_t>(kWidth) * kHeight);
-    while (std::fread(frame.data(), 1, frame.size(), pipe) == frame.size())
-        d.indices.push_back(os::ReadCaptureIndex(frame.data(), kWidth, kHeight, kWidth));
-    const int status = ::pclose(pipe);
-    d.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errFile);
-    d.errors.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    return d;
+    return testing_support::DecodeIndices(host, scratch, kWidth, kHeight);
 }
 
 class VideoEncoderTest : public testing_support::AviWriterTest {
@@ -176,7 +157,7 @@ TEST_F(VideoEncoderTest, RecordingDecodesFrameForFrameAtBothFrameRates)
         // A gap of three not-coded frames after frame 50, a hung encode at frame 80.
         const std::vector<std::uint32_t> expected = Record(path, frameRate, 120, 50, 3, 80);
         ASSERT_EQ(expected.size(), 122u);
-        const Decoded d = DecodeIndices(HostPath(path), root_);
+        const auto d = DecodeIndices(HostPath(path), root_);
         EXPECT_EQ(d.exitCode, 0);
         EXPECT_EQ(d.errors, "");
         ASSERT_EQ(d.indices.size(), expected.size());
