@@ -14,14 +14,14 @@ namespace {
 int FailureMessage(int command, int arg)
 {
     switch (command) {
-        case kGraphBuild: return kMsgBuildFailed;
-        case kGraphFinish: return kMsgFinishFailed;
-        case kGraphStartRecording: return kMsgStartFailed;
-        case kGraphStopRecording: return kMsgStopFailed;
-        case kGraphAbortRecording: return kMsgStopFailed;
-        case kGraphPauseRecording: return kMsgPauseFailed;
-        case kGraphResumeRecording: return kMsgResumeFailed;
-        case kGraphTakeStill: return kMsgStillFailed;
+        case kGraphBuild: return kestrava::res::IDS_GRAPH_BUILD_FAILED;
+        case kGraphFinish: return kestrava::res::IDS_GRAPH_RUN_FAILED;
+        case kGraphStartRecording: return kestrava::res::IDS_REC_START_FAILED;
+        case kGraphStopRecording: return kestrava::res::IDS_REC_STOP_FAILED;
+        case kGraphAbortRecording: return kestrava::res::IDS_REC_STOP_FAILED;
+        case kGraphPauseRecording: return kestrava::res::IDS_REC_PAUSE_FAILED;
+        case kGraphResumeRecording: return kestrava::res::IDS_REC_RESUME_FAILED;
+        case kGraphTakeStill: return kestrava::res::IDS_STILL_FAILED;
         default: (void)arg; return 0;
     }
 }
@@ -43,11 +43,11 @@ os::HRESULT RunGraphCommand(CaptureGraphManager* m, int command, int arg)
         case kGraphAbortRecording: hr = StopRecordingStreams(m); break;
         case kGraphPauseRecording:
             hr = StopRecordingStreams(m);
-            if (os::SUCCEEDED(hr)) CaptureGraph_NotifyMessageId(m, 0, kMsgPaused, -1);
+            if (os::SUCCEEDED(hr)) CaptureGraph_NotifyMessageId(m, 0, kestrava::res::IDS_REC_PAUSED, -1);
             break;
         case kGraphResumeRecording:
             hr = ResumeRecordingStreams(m);
-            if (os::SUCCEEDED(hr)) CaptureGraph_NotifyMessageId(m, 0, kMsgResumed, 3000);
+            if (os::SUCCEEDED(hr)) CaptureGraph_NotifyMessageId(m, 0, kestrava::res::IDS_REC_RESUMED, 3000);
             break;
         case kGraphTakeStill:
             hr = TriggerStill(m);
@@ -264,7 +264,7 @@ os::HRESULT CaptureGraph_Finish(CaptureGraphManager* m)
     CommandLock lock(m);
     if (!m->built) return os::E_FAIL;
     const os::HRESULT hr = FinishGraph(m);
-    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kMsgFinishFailed, -1);
+    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kestrava::res::IDS_GRAPH_RUN_FAILED, -1);
     return hr;
 }
 
@@ -330,7 +330,7 @@ os::HRESULT CaptureGraph_AbortRecording(CaptureGraphManager* m, int reason)
                            "AbortRecordVideo timeout wait dshow event\r\n");
     }
     if (reason & 1) {
-        CaptureGraph_NotifyMessageId(m, 1, kMsgStorageFull, -1);
+        CaptureGraph_NotifyMessageId(m, 1, kestrava::res::IDS_NOT_ENOUGH_SPACE, -1);
         os::EnterCriticalSection(&m->stateLock);
         m->statusText = m->messageText;
         m->storageFullCode = 2;

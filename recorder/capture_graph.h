@@ -22,6 +22,7 @@
 #include "platform/media/media_interfaces.h"
 #include "platform/media/smi_camera.h"
 #include "recorder/null_render_filter.h"
+#include "res/resource_ids.h"
 
 // The command word's values.
 enum GraphCommand : int {
@@ -38,19 +39,6 @@ enum GraphCommand : int {
     kGraphTakeStill = 10,
     kGraphIdle = 11,
 };
-
-// Failure messages and notices (string ids of the resource library).
-constexpr int kMsgBuildFailed = 8;
-constexpr int kMsgFinishFailed = 9;
-constexpr int kMsgStartFailed = 12;
-constexpr int kMsgPaused = 13;
-constexpr int kMsgPauseFailed = 14;
-constexpr int kMsgResumed = 15;
-constexpr int kMsgResumeFailed = 16;
-constexpr int kMsgStorageFull = 18;
-constexpr int kMsgStopFailed = 19;
-constexpr int kMsgStillFailed = 20;
-constexpr int kMsgSampleRateFailed = 23;
 
 constexpr os::DWORD kGraphCommandTimeoutMs = 10000;
 constexpr os::DWORD kStreamStopWaitMs = 3000;

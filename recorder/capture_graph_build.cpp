@@ -442,7 +442,7 @@ os::HRESULT CaptureGraph_ChangePreviewSize(CaptureGraphManager* m, int videoSize
         SetClockOnAllFilters(m);
         hr = FinishGraph(m);
     }
-    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kMsgBuildFailed, -1);
+    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kestrava::res::IDS_GRAPH_BUILD_FAILED, -1);
     return hr;
 }
 
@@ -474,6 +474,6 @@ os::HRESULT CaptureGraph_SetAudioSampleRate(CaptureGraphManager* m, int samplesP
         }
         config->Release();
     }
-    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kMsgSampleRateFailed, -1);
+    if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kestrava::res::IDS_AUDIO_RATE_FAILED, -1);
     return hr;
 }
