@@ -39,6 +39,7 @@ void ResetStandIns()
     SetIpcRoot("");
     detail::ResetCom();
     detail::ResetMediaSim();
+    detail::ResetCameraSdk();
     detail::ResetThreadIds();
     {
         std::lock_guard<std::mutex> lk(detail::Sched().mu);

@@ -9,6 +9,7 @@
 // must not take the filter lock while waiting for anything.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -96,17 +97,18 @@ public:
 
     // Sends an event to the graph's event queue (nothing when not in a graph).
     HRESULT NotifyEvent(LONG code, LONG_PTR param1, LONG_PTR param2);
-    FILTER_STATE State() const { return state_; }
-    REFERENCE_TIME StartTime() const { return start_; }
+    FILTER_STATE State() const { return state_.load(); }
+    REFERENCE_TIME StartTime() const { return start_.load(); }
     // The graph clock's time; false without a clock.
     bool ClockTime(REFERENCE_TIME* time);
-    bool IsActive() const { return state_ != State_Stopped; }
+    bool IsActive() const { return state_.load() != State_Stopped; }
     const std::string& Name() const { return name_; }
 
 protected:
     CCritSec* filterLock_;
-    FILTER_STATE state_ = State_Stopped;
-    REFERENCE_TIME start_ = 0;
+    // Read without the lock by streaming threads.
+    std::atomic<FILTER_STATE> state_{State_Stopped};
+    std::atomic<REFERENCE_TIME> start_{0};
     IReferenceClock* clock_ = nullptr;  // with a reference
     IFilterGraph* graph_ = nullptr;     // weak: the graph holds the filter
     IMediaEventSink* sink_ = nullptr;   // weak, as the graph
@@ -166,7 +168,7 @@ protected:
     PIN_DIRECTION dir_;
     IPin* connected_ = nullptr;  // with a reference
     CMediaType mt_;
-    bool flushing_ = false;
+    std::atomic<bool> flushing_{false};
 };
 
 class CBaseInputPin : public CBasePin, public IMemInputPin {
@@ -185,7 +187,6 @@ public:
     HRESULT Inactive() override;
 
 protected:
-    bool atEndOfStream_ = false;
 };
 
 class CRenderedInputPin : public CBaseInputPin {
@@ -198,7 +199,7 @@ public:
     HRESULT Run(REFERENCE_TIME start) override;
 
 private:
-    bool completed_ = false;
+    std::atomic<bool> completed_{false};
 };
 
 class CBaseOutputPin : public CBasePin {

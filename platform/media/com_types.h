@@ -52,6 +52,7 @@ constexpr HRESULT HRESULT_FROM_WIN32(std::uint32_t e) { return e == 0 ? S_OK : M
 constexpr HRESULT E_NOTIMPL = MakeHr(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = MakeHr(0x80004002u);
 constexpr HRESULT E_POINTER = MakeHr(0x80004003u);
+constexpr HRESULT E_ABORT = MakeHr(0x80004004u);
 constexpr HRESULT E_FAIL = MakeHr(0x80004005u);
 constexpr HRESULT E_UNEXPECTED = MakeHr(0x8000FFFFu);
 constexpr HRESULT E_OUTOFMEMORY = MakeHr(0x8007000Eu);
@@ -75,6 +76,7 @@ constexpr HRESULT VFW_E_NO_CLOCK = MakeHr(0x80040213u);
 constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = MakeHr(0x80040249u);
 constexpr HRESULT VFW_E_TIMEOUT = MakeHr(0x8004026Eu);
 constexpr HRESULT VFW_S_STATE_INTERMEDIATE = 0x00040237;
+constexpr HRESULT VFW_S_DUPLICATE_NAME = 0x0004022D;
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID iid, void** out) = 0;
@@ -87,9 +89,9 @@ protected:
 
 // Implementation of IUnknown's counting for the platform's objects and the
 // program's filters: the object deletes itself at the last Release. Classes
-// route their interfaces through NonDelegatingQueryInterface and write
-// DECLARE_IUNKNOWN in their body; an aggregated object forwards to its outer
-// object instead.
+// route their interfaces (IID_IUnknown included: their main interface)
+// through NonDelegatingQueryInterface and write DECLARE_IUNKNOWN in their
+// body; an aggregated object forwards to its outer object instead.
 class CUnknown {
 public:
     explicit CUnknown(IUnknown* outer) : outer_(outer) {}

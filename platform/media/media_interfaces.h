@@ -126,7 +126,6 @@ struct IFilterGraph : IUnknown {
     // Connects an output pin to an input pin with the given type, or the
     // first type of the output's list the input accepts.
     virtual HRESULT ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* type) = 0;
-    virtual HRESULT Reconnect(IPin* pin) = 0;
     virtual HRESULT Disconnect(IPin* pin) = 0;
     virtual HRESULT SetDefaultSyncSource() = 0;
 };
@@ -155,7 +154,7 @@ constexpr LONG EC_CAP_FILE_COMPLETED = 0x101;
 struct IMediaEvent : IUnknown {
     // A manual-reset event that is set while events are queued.
     virtual HRESULT GetEventHandle(LONG_PTR* event) = 0;
-    // The oldest event; E_ABORT-like VFW_E_TIMEOUT when none arrives in time.
+    // The oldest event; E_ABORT when none arrives in time.
     virtual HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) = 0;
     virtual HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
 };

@@ -20,5 +20,6 @@ void ResetIcons();          // shell/icon.cpp
 void ResetLibraries();      // shell/resource_library.cpp
 void ResetCom();            // base/com.cpp
 void ResetMediaSim();       // media/media_sim.cpp
+void ResetCameraSdk();      // media/smi_camera.cpp
 
 }  // namespace os::detail
