@@ -450,10 +450,13 @@ void CaptureGraph_HandleMediaEvent(CaptureGraphManager* m, os::LONG code, os::LO
     os::Trace("ProcessDShowEvent lEventCode=0x%x, lParam=0x%x, lParam2=0x%x\r\n", static_cast<unsigned>(code),
               static_cast<unsigned>(param1), static_cast<unsigned>(param2));
     if (code == os::EC_STREAM_CONTROL_STOPPED) {
-        os::EnterCriticalSection(&m->stopLock);
-        ++m->streamsStopped;
-        os::LeaveCriticalSection(&m->stopLock);
-        os::SetEvent(m->streamStopped);
+        // Only the recording's own stops count: arming the streams stops them too.
+        if (param2 == kStopCookie) {
+            os::EnterCriticalSection(&m->stopLock);
+            ++m->streamsStopped;
+            os::LeaveCriticalSection(&m->stopLock);
+            os::SetEvent(m->streamStopped);
+        }
         os::Trace("ProcessDShowEventL EC_STREAM_CONTROL_STOPPED\r\n");
     } else if (code == os::EC_STREAM_CONTROL_STARTED) {
         os::Trace("ProcessDShowEventL EC_STREAM_CONTROL_STARTED\r\n");
@@ -466,7 +469,12 @@ void CaptureGraph_HandleMediaEvent(CaptureGraphManager* m, os::LONG code, os::LO
         // set since (another command, or a newer still) is left alone.
         const bool latest = m->stillsWritten >= m->stillsRequested;
         os::LeaveCriticalSection(&m->stopLock);
-        if (m->stillWritten) m->stillWritten(path[0] ? path : kDefaultStillPath, m->owner);
+        if (os::FAILED(static_cast<os::HRESULT>(param1))) {
+            os::Trace("The still %s was not written: 0x%08x", path[0] ? path : kDefaultStillPath,
+                      static_cast<unsigned>(param1));
+        } else if (m->stillWritten) {
+            m->stillWritten(path[0] ? path : kDefaultStillPath, m->owner);
+        }
         os::SetEvent(m->streamStopped);
         if (latest) {
             int expected = kGraphTakeStill;

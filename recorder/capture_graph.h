@@ -40,6 +40,10 @@ enum GraphCommand : int {
     kGraphIdle = 11,
 };
 
+// The cookies recording control gives its stream starts and stops.
+constexpr os::WORD kStartCookie = 1;
+constexpr os::WORD kStopCookie = 2;
+
 constexpr os::DWORD kGraphCommandTimeoutMs = 10000;
 constexpr os::DWORD kStreamStopWaitMs = 3000;
 constexpr os::DWORD kSecondStreamStopWaitMs = 1000;

@@ -11,8 +11,6 @@
 namespace {
 
 constexpr os::REFERENCE_TIME kNever = os::MAXLONGLONG;
-constexpr os::WORD kStartCookie = 1;
-constexpr os::WORD kStopCookie = 2;
 
 // Sets start and stop on the capture pins the stream mode names: both
 // streams with no media type named, else the picture or the sound only.

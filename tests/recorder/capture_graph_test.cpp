@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/devices/device.h"
 #include "platform/files/file.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
@@ -116,6 +117,7 @@ protected:
         resources_ = os::LoadLibraryW(testing_support::ProgramFolder::LibraryPath("English").c_str());
         m_->resources = resources_;
         m_->videoSize = videoSize;
+        os::SystemParametersInfoW(os::SPI_GETOEMINFO, 256, &m_->model, 0);
         m_->recordCallback = Record;
         m_->stillWritten = StillWritten;
         EXPECT_EQ(CaptureGraph_Create(m_), os::S_OK);
@@ -394,33 +396,75 @@ TEST_F(CaptureGraphTest, CommandsFromSeveralThreadsEachGetTheirResult)
     EXPECT_EQ(b.failures, 0);
 }
 
-// The zoom table of the model, stepped and indexed past its ends: the device
-// only ever gets the table's values.
-TEST_F(CaptureGraphTest, PropertyStepsStayInsideTheirTables)
+// The zoom table of each model, stepped and indexed past its ends (the
+// device only ever gets the table's values), and the camera functions as
+// each model has them.
+TEST_F(CaptureGraphTest, ModelTablesAndCameraFunctionsFollowTheModel)
 {
-    MakeRunning();
-    const PropertySteps& zoom = m_->cameraControl[os::CameraControl_Zoom];
-    ASSERT_EQ(zoom.count, 11);
-    os::ComPtr<os::IAMCameraControl> control;
-    ASSERT_EQ(m_->videoCapture->QueryInterface(os::IID_IAMCameraControl, control.OutVoid()), os::S_OK);
-    auto deviceZoom = [&] {
-        os::LONG value = 0;
-        os::LONG flags = 0;
-        EXPECT_EQ(control->Get(os::CameraControl_Zoom, &value, &flags), os::S_OK);
-        return value;
+    struct Model {
+        const char* name;
+        std::vector<os::LONG> zoom;
+        bool smiFocus;  // autofocus through the maker's functions, else the zoom property
+        bool iso;
+        bool stabilizationAndWdr;
     };
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(CaptureGraph_ZoomStep(m_, 1), os::S_OK);
-    EXPECT_EQ(zoom.index, 10);
-    EXPECT_EQ(deviceZoom(), 40);
-    EXPECT_EQ(CaptureGraph_CameraControlStep(m_, os::CameraControl_Zoom, 0, -7, false), os::S_OK);
-    EXPECT_EQ(deviceZoom(), 10);
-    EXPECT_EQ(CaptureGraph_CameraControlStep(m_, os::CameraControl_Zoom, 0, 1000, false), os::S_OK);
-    EXPECT_EQ(deviceZoom(), 40);
-    EXPECT_EQ(CaptureGraph_ZoomStep(m_, -1), os::S_OK);
-    EXPECT_EQ(deviceZoom(), 37);
-    EXPECT_EQ(CaptureGraph_CameraControlStep(m_, kCameraControlProperties, 1, -1, false), os::E_INVALIDARG);
-    EXPECT_EQ(CaptureGraph_ProcAmpStep(m_, -1, 1, -1, false), os::E_INVALIDARG);
-    EXPECT_EQ(deviceZoom(), 37);
+    const Model models[] = {
+        {"SCH-M490", {10, 12, 14, 16, 18, 20}, true, true, true},
+        {"SGH-I780", {10, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40}, true, true, false},
+        {"sgh-i900", {10, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40}, false, false, false},
+    };
+    for (const Model& model : models) {
+        SCOPED_TRACE(model.name);
+        os::sim::DeviceProfile profile;
+        profile.oemInfo = model.name;
+        ASSERT_TRUE(os::sim::ConfigureDevice(profile));
+        MakeRunning();
+        const PropertySteps& zoom = m_->cameraControl[os::CameraControl_Zoom];
+        ASSERT_EQ(std::vector<os::LONG>(zoom.values, zoom.values + zoom.count), model.zoom);
+        EXPECT_EQ(m_->procAmp[os::VideoProcAmp_Brightness].count, 9);
+        EXPECT_EQ(m_->procAmp[os::VideoProcAmp_Brightness].values[m_->procAmp[0].index], 750)
+            << "the brightness table does not start at the device's value";
+        os::ComPtr<os::IAMCameraControl> control;
+        ASSERT_EQ(m_->videoCapture->QueryInterface(os::IID_IAMCameraControl, control.OutVoid()), os::S_OK);
+        auto deviceControl = [&](os::LONG property) {
+            os::LONG value = 0;
+            os::LONG flags = 0;
+            EXPECT_EQ(control->Get(property, &value, &flags), os::S_OK);
+            return value;
+        };
+        const os::LONG top = model.zoom.back();
+        for (int i = 0; i < 15; ++i) EXPECT_EQ(CaptureGraph_ZoomStep(m_, 1), os::S_OK);
+        EXPECT_EQ(zoom.index, zoom.count - 1);
+        EXPECT_EQ(deviceControl(os::CameraControl_Zoom), top);
+        EXPECT_EQ(CaptureGraph_CameraControlStep(m_, os::CameraControl_Zoom, 0, -7, false), os::S_OK);
+        EXPECT_EQ(deviceControl(os::CameraControl_Zoom), 10);
+        EXPECT_EQ(CaptureGraph_CameraControlStep(m_, os::CameraControl_Zoom, 0, 1000, false), os::S_OK);
+        EXPECT_EQ(deviceControl(os::CameraControl_Zoom), top);
+        EXPECT_EQ(CaptureGraph_ZoomStep(m_, -1), os::S_OK);
+        EXPECT_EQ(deviceControl(os::CameraControl_Zoom), model.zoom[model.zoom.size() - 2]);
+        EXPECT_EQ(CaptureGraph_CameraControlStep(m_, kCameraControlProperties, 1, -1, false), os::E_INVALIDARG);
+        EXPECT_EQ(CaptureGraph_ProcAmpStep(m_, -1, 1, -1, false), os::E_INVALIDARG);
+
+        EXPECT_EQ(CaptureGraph_AutoFocus(m_), os::S_OK);
+        EXPECT_EQ(os::sim::CurrentCameraState().autoFocusRuns, model.smiFocus);
+        EXPECT_EQ(os::SUCCEEDED(CaptureGraph_SetIso(m_, 400)), model.iso);
+        EXPECT_EQ(os::sim::CurrentCameraState().iso, model.iso ? 400u : 0u);
+        EXPECT_EQ(os::SUCCEEDED(CaptureGraph_Stabilization(m_, true)), model.stabilizationAndWdr);
+        EXPECT_EQ(os::SUCCEEDED(CaptureGraph_Wdr(m_, true)), model.stabilizationAndWdr);
+        EXPECT_EQ(os::sim::CurrentCameraState().stabilization, model.stabilizationAndWdr);
+        EXPECT_EQ(os::sim::CurrentCameraState().wdr, model.stabilizationAndWdr);
+        EXPECT_EQ(CaptureGraph_Flash(m_, true), os::S_OK);
+        if (model.smiFocus) {
+            EXPECT_TRUE(os::sim::CurrentCameraState().flash);
+        } else {
+            EXPECT_EQ(deviceControl(os::CameraControl_Flash), 3);
+        }
+        control.Reset();
+        CaptureGraph_Delete(m_);
+        m_ = nullptr;
+        os::FreeLibrary(resources_);
+        resources_ = nullptr;
+    }
 }
 
 // The encoder DMO's keys are there while the manager lives and gone after.

@@ -157,7 +157,7 @@ TEST_F(NullRenderFilterTest, VideoPinTakesOnlyItsSubtypeWithAReadableBlockAndSto
     noBlock.SetFormat(nullptr, 0);
     os::CMediaType hugeHeight = VideoType(os::MEDIASUBTYPE_YV12, 64, INT32_MIN);
     os::CMediaType sound = SoundType(os::WAVE_FORMAT_PCM, 8000, 1);
-    for (const os::CMediaType* bad : {&shortBlock, &otherFormat, &noBlock, &hugeHeight, &sound}) {
+    for (const os::CMediaType* bad : std::initializer_list<const os::CMediaType*>{&shortBlock, &otherFormat, &noBlock, &hugeHeight, &sound}) {
         EXPECT_EQ(yv12->GetPin(0)->CheckMediaType(bad), os::VFW_E_TYPE_NOT_ACCEPTED);
     }
     ASSERT_TRUE(yv12->ReadVideoFormat(&stored));
@@ -178,7 +178,7 @@ TEST_F(NullRenderFilterTest, AudioPinTakesOnlyPcmAt8000HzMono)
     ASSERT_TRUE(shortBlock.SetFormat(head, sizeof head));
     os::CMediaType otherSubtype = SoundType(os::WAVE_FORMAT_PCM, 8000, 1);
     otherSubtype.subtype = os::MEDIASUBTYPE_YV12;
-    for (const os::CMediaType* bad : {&fast, &stereo, &notPcm, &shortBlock, &otherSubtype}) {
+    for (const os::CMediaType* bad : std::initializer_list<const os::CMediaType*>{&fast, &stereo, &notPcm, &shortBlock, &otherSubtype}) {
         EXPECT_EQ(audio->CheckMediaType(bad), os::VFW_E_TYPE_NOT_ACCEPTED);
     }
     os::WAVEFORMATEX stored{};
