@@ -426,10 +426,14 @@ os::HRESULT CaptureGraph_ChangePreviewSize(CaptureGraphManager* m, int videoSize
     os::IPin* capture = FindGraphPin(m, m->videoCapture, os::PINDIR_OUTPUT, &os::PIN_CATEGORY_CAPTURE,
                                      &os::MEDIATYPE_Video);
     os::IPin* previewIn = NamedPin(m->previewSink, "VideoIn");
-    // The Smart Tee's ends are found as the peers of the capture pin and the preview sink.
+    os::IPin* recordIn = NamedPin(m->recordSink, "VideoIn");
+    // The Smart Tee's ends are found as the peers of the capture pin and the
+    // sinks. The recording branch is joined again too, so that the recording
+    // sink learns the new picture size.
     os::IPin* teeIn = Peer(capture);
     os::IPin* teePreview = Peer(previewIn);
-    if (os::SUCCEEDED(hr)) hr = DisconnectPins(m, {capture, previewIn, teeIn, teePreview});
+    os::IPin* teeCapture = Peer(recordIn);
+    if (os::SUCCEEDED(hr)) hr = DisconnectPins(m, {capture, previewIn, teeIn, teePreview, teeCapture, recordIn});
     if (os::SUCCEEDED(hr)) {
         m->videoSize = videoSize;
         m->previewSink->SetVideoSubtype(videoSize == 0 ? os::MEDIASUBTYPE_RGB565 : os::MEDIASUBTYPE_YV12);
@@ -437,7 +441,8 @@ os::HRESULT CaptureGraph_ChangePreviewSize(CaptureGraphManager* m, int videoSize
     }
     if (os::SUCCEEDED(hr)) hr = m->graph->ConnectDirect(capture, teeIn, nullptr);
     if (os::SUCCEEDED(hr)) hr = m->graph->ConnectDirect(teePreview, previewIn, nullptr);
-    ReleasePins({capture, previewIn, teeIn, teePreview});
+    if (os::SUCCEEDED(hr)) hr = m->graph->ConnectDirect(teeCapture, recordIn, nullptr);
+    ReleasePins({capture, previewIn, recordIn, teeIn, teePreview, teeCapture});
     if (os::SUCCEEDED(hr)) {
         SetClockOnAllFilters(m);
         hr = FinishGraph(m);
@@ -446,34 +451,68 @@ os::HRESULT CaptureGraph_ChangePreviewSize(CaptureGraphManager* m, int videoSize
     return hr;
 }
 
+namespace {
+
+// Gives the microphone's capture pin a new format: it takes one only while
+// unconnected, so the pin is taken off the recording sink and joined again.
+os::HRESULT ReconnectMicrophone(CaptureGraphManager* m, os::IAMStreamConfig* config, os::IPin* mic, os::IPin* sinkIn,
+                                const os::AM_MEDIA_TYPE* type)
+{
+    os::HRESULT hr = DisconnectPins(m, {mic, sinkIn});
+    if (os::SUCCEEDED(hr)) hr = config->SetFormat(type);
+    if (os::SUCCEEDED(hr)) hr = m->graph->ConnectDirect(mic, sinkIn, nullptr);
+    return hr;
+}
+
+}  // namespace
+
 os::HRESULT CaptureGraph_SetAudioSampleRate(CaptureGraphManager* m, int samplesPerSec)
 {
     CommandLock lock(m);
     if (!m->built) return os::E_FAIL;
     if (samplesPerSec <= 0) return os::E_INVALIDARG;
+    const bool wasRunning = m->running;
     os::IAMStreamConfig* config = nullptr;
-    os::HRESULT hr = m->builder->FindInterface(&os::PIN_CATEGORY_CAPTURE, &os::MEDIATYPE_Audio, m->audioCapture,
-                                               os::IID_IAMStreamConfig, reinterpret_cast<void**>(&config));
+    os::AM_MEDIA_TYPE* type = nullptr;
+    os::AM_MEDIA_TYPE* current = nullptr;
+    os::IPin* mic =
+        FindGraphPin(m, m->audioCapture, os::PINDIR_OUTPUT, &os::PIN_CATEGORY_CAPTURE, &os::MEDIATYPE_Audio);
+    os::IPin* sinkIn = NamedPin(m->recordSink, "AudioIn");
+    os::HRESULT hr = mic && sinkIn ? os::S_OK : os::VFW_E_NOT_FOUND;
     if (os::SUCCEEDED(hr)) {
-        os::AM_MEDIA_TYPE* type = nullptr;
-        os::STREAM_CONFIG_CAPS caps;
-        hr = config->GetStreamCaps(0, &type, &caps);
-        if (os::SUCCEEDED(hr)) {
-            if (type->subtype == os::MEDIASUBTYPE_PCM && type->formattype == os::FORMAT_WaveFormatEx &&
-                type->pbFormat != nullptr && type->cbFormat >= sizeof(os::WAVEFORMATEX)) {
-                os::WAVEFORMATEX wave;
-                std::memcpy(&wave, type->pbFormat, sizeof wave);
-                wave.nSamplesPerSec = static_cast<os::DWORD>(samplesPerSec);
-                wave.nAvgBytesPerSec = static_cast<os::DWORD>(samplesPerSec) * (wave.wBitsPerSample / 8u);
-                std::memcpy(type->pbFormat, &wave, sizeof wave);
-                hr = config->SetFormat(type);
-            } else {
-                hr = os::VFW_E_INVALIDMEDIATYPE;
-            }
-            os::DeleteMediaType(type);
-        }
-        config->Release();
+        hr = m->builder->FindInterface(&os::PIN_CATEGORY_CAPTURE, &os::MEDIATYPE_Audio, m->audioCapture,
+                                       os::IID_IAMStreamConfig, reinterpret_cast<void**>(&config));
     }
+    os::STREAM_CONFIG_CAPS caps;
+    if (os::SUCCEEDED(hr)) hr = config->GetStreamCaps(0, &type, &caps);
+    if (os::SUCCEEDED(hr)) hr = config->GetFormat(&current);
+    if (os::SUCCEEDED(hr)) {
+        if (type->subtype == os::MEDIASUBTYPE_PCM && type->formattype == os::FORMAT_WaveFormatEx &&
+            type->pbFormat != nullptr && type->cbFormat >= sizeof(os::WAVEFORMATEX)) {
+            os::WAVEFORMATEX wave;
+            std::memcpy(&wave, type->pbFormat, sizeof wave);
+            wave.nSamplesPerSec = static_cast<os::DWORD>(samplesPerSec);
+            wave.nAvgBytesPerSec = static_cast<os::DWORD>(samplesPerSec) * (wave.wBitsPerSample / 8u);
+            std::memcpy(type->pbFormat, &wave, sizeof wave);
+        } else {
+            hr = os::VFW_E_INVALIDMEDIATYPE;
+        }
+    }
+    if (os::SUCCEEDED(hr)) hr = ControlGraph(m, GraphState::Stop);
+    if (os::SUCCEEDED(hr)) {
+        hr = ReconnectMicrophone(m, config, mic, sinkIn, type);
+        // A format the sink refuses leaves the microphone as it was.
+        if (os::FAILED(hr) && os::FAILED(ReconnectMicrophone(m, config, mic, sinkIn, current))) {
+            os::Trace("SetAudioSampleRate: the microphone could not be joined again");
+        }
+        if (wasRunning && os::FAILED(ControlGraph(m, GraphState::Run))) {
+            os::Trace("SetAudioSampleRate: the graph did not run again");
+        }
+    }
+    if (type) os::DeleteMediaType(type);
+    if (current) os::DeleteMediaType(current);
+    if (config) config->Release();
+    ReleasePins({mic, sinkIn});
     if (os::FAILED(hr)) CaptureGraph_NotifyMessageId(m, 1, kestrava::res::IDS_AUDIO_RATE_FAILED, -1);
     return hr;
 }

@@ -62,19 +62,19 @@ os::HRESULT ResumeRecordingStreams(CaptureGraphManager* m)
 
 os::HRESULT TriggerStill(CaptureGraphManager* m)
 {
-    os::HRESULT hr = os::S_OK;
-    if (!(m->stillSubtype == os::MEDIASUBTYPE_IJPG)) {
-        char path[os::MAX_PATH];
-        os::EnterCriticalSection(&m->stopLock);
-        std::snprintf(path, sizeof path, "%s", m->stillPath[0] ? m->stillPath : kDefaultStillPath);
-        os::LeaveCriticalSection(&m->stopLock);
-        if (!EnsureFolderOf(path)) {
-            os::Trace("TakeStill: no folder for %s, error %u", path, os::GetLastError());
-            return os::HRESULT_FROM_WIN32(os::GetLastError());
-        }
-        hr = m->stillFileSink->SetFileName(path, nullptr);
-        if (os::FAILED(hr)) return hr;
+    // The still sink writes whatever reaches it, JPEG from the camera or from
+    // the image encoder, so it is given the file name in both cases.
+    char path[os::MAX_PATH];
+    os::EnterCriticalSection(&m->stopLock);
+    std::snprintf(path, sizeof path, "%s", m->stillPath[0] ? m->stillPath : kDefaultStillPath);
+    os::LeaveCriticalSection(&m->stopLock);
+    if (!EnsureFolderOf(path)) {
+        const os::DWORD error = os::GetLastError();
+        os::Trace("TakeStill: no folder for %s, error %u", path, error);
+        return os::FAILED(os::HRESULT_FROM_WIN32(error)) ? os::HRESULT_FROM_WIN32(error) : os::E_FAIL;
     }
+    os::HRESULT hr = m->stillFileSink->SetFileName(path, nullptr);
+    if (os::FAILED(hr)) return hr;
     os::IPin* still =
         FindGraphPin(m, m->videoCapture, os::PINDIR_OUTPUT, &os::PIN_CATEGORY_STILL, &os::MEDIATYPE_Video);
     if (still == nullptr) return os::VFW_E_NOT_FOUND;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,37 @@ int Record(const os::BYTE* data, os::LONG length, int kind, os::REFERENCE_TIME s
     return 0;
 }
 
+struct PreviewFrames {
+    std::mutex mu;
+    std::vector<os::LONG> lengths;
+};
+PreviewFrames* g_preview = nullptr;
+
+int Preview(const os::BYTE*, os::LONG length, int kind, os::REFERENCE_TIME, os::REFERENCE_TIME, os::HWND)
+{
+    std::lock_guard<std::mutex> lock(g_preview->mu);
+    if (kind == kSampleVideo) g_preview->lengths.push_back(length);
+    return 0;
+}
+
+// The picture size a JPEG's frame header gives; {0, 0} when there is none.
+std::pair<int, int> JpegSize(const std::string& jpeg)
+{
+    for (std::size_t at = 2; at + 9 < jpeg.size();) {
+        if (static_cast<unsigned char>(jpeg[at]) != 0xFF) return {0, 0};
+        const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+        const std::size_t length =
+            static_cast<std::size_t>(static_cast<unsigned char>(jpeg[at + 2])) << 8 | static_cast<unsigned char>(jpeg[at + 3]);
+        if (marker >= 0xC0 && marker <= 0xC2) {
+            const int height = static_cast<unsigned char>(jpeg[at + 5]) << 8 | static_cast<unsigned char>(jpeg[at + 6]);
+            const int width = static_cast<unsigned char>(jpeg[at + 7]) << 8 | static_cast<unsigned char>(jpeg[at + 8]);
+            return {width, height};
+        }
+        at += 2 + length;
+    }
+    return {0, 0};
+}
+
 std::vector<std::string> g_stills;
 void StillWritten(const char* path, os::HWND)
 {
@@ -95,6 +127,8 @@ protected:
         program_.emplace();
         received_ = std::make_unique<Received>();
         g_received = received_.get();
+        preview_ = std::make_unique<PreviewFrames>();
+        g_preview = preview_.get();
         g_stills.clear();
     }
 
@@ -104,6 +138,7 @@ protected:
         m_ = nullptr;
         if (resources_) os::FreeLibrary(resources_);
         g_received = nullptr;
+        g_preview = nullptr;
         program_.reset();
         RegistryFixture::TearDown();
     }
@@ -119,6 +154,7 @@ protected:
         m_->videoSize = videoSize;
         os::SystemParametersInfoW(os::SPI_GETOEMINFO, 256, &m_->model, 0);
         m_->recordCallback = Record;
+        m_->previewCallback = Preview;
         m_->stillWritten = StillWritten;
         EXPECT_EQ(CaptureGraph_Create(m_), os::S_OK);
         return m_;
@@ -146,6 +182,7 @@ protected:
     static inline const os::HWND kWindow = reinterpret_cast<os::HWND>(static_cast<std::uintptr_t>(0x10001));
     std::optional<testing_support::ProgramFolder> program_;
     std::unique_ptr<Received> received_;
+    std::unique_ptr<PreviewFrames> preview_;
     CaptureGraphManager* m_ = nullptr;
     os::HINSTANCE resources_ = nullptr;
 };
@@ -250,6 +287,85 @@ TEST_F(CaptureGraphTest, StillTriggerWritesAJpegFile)
     os::Sleep(1000);
     EXPECT_EQ(g_stills.size(), 2u);
     EXPECT_EQ(testing_support::ReadDeviceFile("\\Photos\\one.jpg").substr(0, 2), "\xFF\xD8");
+}
+
+// VideoSize 0 previews in RGB565 at the preview size; switching it rebuilds
+// the preview branch for 320x240 YV12, and the recording follows the size.
+TEST_F(CaptureGraphTest, PreviewFollowsTheVideoSize)
+{
+    Make(0);
+    m_->previewWidth = 400;
+    m_->previewHeight = 240;
+    ASSERT_EQ(CaptureGraph_Build(m_), os::S_OK);
+    ASSERT_EQ(CaptureGraph_Finish(m_), os::S_OK);
+    os::Sleep(1000);
+    os::VIDEOINFOHEADER video{};
+    os::WAVEFORMATEX audio{};
+    {
+        std::lock_guard<std::mutex> lock(preview_->mu);
+        ASSERT_GE(preview_->lengths.size(), 25u);
+        for (os::LONG length : preview_->lengths) ASSERT_EQ(length, 400 * 240 * 2);
+        preview_->lengths.clear();
+    }
+
+    ASSERT_EQ(CaptureGraph_ChangePreviewSize(m_, 1), os::S_OK);
+    ASSERT_EQ(CaptureGraph_StartRecording(m_), os::S_OK);
+    os::Sleep(1000);
+    ASSERT_EQ(CaptureGraph_StopRecording(m_), os::S_OK);
+    {
+        std::lock_guard<std::mutex> lock(preview_->mu);
+        ASSERT_GE(preview_->lengths.size(), 25u);
+        for (os::LONG length : preview_->lengths) ASSERT_EQ(length, kWidth * kHeight * 3 / 2);
+    }
+    ASSERT_EQ(CaptureGraph_ReadMediaFormats(m_, &video, &audio), os::S_OK);
+    EXPECT_EQ(video.bmiHeader.biWidth, kWidth);
+    EXPECT_EQ(video.bmiHeader.biHeight, kHeight);
+    std::lock_guard<std::mutex> lock(received_->mu);
+    ASSERT_GE(received_->video.size(), 25u);
+    for (const VideoSample& s : received_->video) ASSERT_EQ(s.length, kWidth * kHeight * 3 / 2);
+}
+
+// A new still size (and a camera making JPEG itself) gives stills of that size.
+TEST_F(CaptureGraphTest, StillSizeChangesReachTheFile)
+{
+    MakeRunning();
+    ASSERT_EQ(CaptureGraph_ChangeStillSize(m_, 1280, 960, os::MEDIASUBTYPE_YV12), os::S_OK);
+    ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
+    EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(1280, 960));
+    ASSERT_EQ(CaptureGraph_ChangeStillSize(m_, 640, 480, os::MEDIASUBTYPE_IJPG), os::S_OK);
+    ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
+    EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(640, 480));
+    ASSERT_EQ(CaptureGraph_ChangeStillSize(m_, 320, 240, os::MEDIASUBTYPE_YV12), os::S_OK);
+    ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
+    EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(320, 240));
+    EXPECT_EQ(g_stills.size(), 3u);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    CaptureGraph_GetStillSize(m_, &width, &height);
+    EXPECT_EQ(width, 320u);
+    EXPECT_EQ(height, 240u);
+}
+
+// The recording sink takes sound at 8000 Hz only: another rate fails with
+// its message and leaves the microphone recording as before.
+TEST_F(CaptureGraphTest, ASampleRateTheSinkRefusesLeavesTheSoundAsItWas)
+{
+    MakeRunning();
+    EXPECT_TRUE(os::FAILED(CaptureGraph_SetAudioSampleRate(m_, 11025)));
+    EXPECT_EQ(m_->messageId, kestrava::res::IDS_AUDIO_RATE_FAILED);
+    EXPECT_TRUE(m_->running);
+    EXPECT_EQ(CaptureGraph_SetAudioSampleRate(m_, 8000), os::S_OK);
+    ASSERT_EQ(CaptureGraph_StartRecording(m_), os::S_OK);
+    os::Sleep(1000);
+    ASSERT_EQ(CaptureGraph_StopRecording(m_), os::S_OK);
+    os::VIDEOINFOHEADER video{};
+    os::WAVEFORMATEX audio{};
+    ASSERT_EQ(CaptureGraph_ReadMediaFormats(m_, &video, &audio), os::S_OK);
+    EXPECT_EQ(audio.nSamplesPerSec, 8000u);
+    std::lock_guard<std::mutex> lock(received_->mu);
+    os::REFERENCE_TIME covered = 0;
+    for (const AudioSample& s : received_->audio) covered += s.stop - s.start;
+    EXPECT_NEAR(static_cast<double>(covered), 1e7, 1e6);
 }
 
 // The camera missing (or without its capture face) fails the build with the
