@@ -11,7 +11,7 @@
 
 namespace {
 
-int FailureMessage(int command, int arg)
+int FailureMessage(int command)
 {
     switch (command) {
         case kGraphBuild: return kestrava::res::IDS_GRAPH_BUILD_FAILED;
@@ -22,22 +22,18 @@ int FailureMessage(int command, int arg)
         case kGraphPauseRecording: return kestrava::res::IDS_REC_PAUSE_FAILED;
         case kGraphResumeRecording: return kestrava::res::IDS_REC_RESUME_FAILED;
         case kGraphTakeStill: return kestrava::res::IDS_STILL_FAILED;
-        default: (void)arg; return 0;
+        default: return 0;
     }
 }
 
-os::HRESULT RunGraphCommand(CaptureGraphManager* m, int command, int arg)
+os::HRESULT RunGraphCommand(CaptureGraphManager* m, int command)
 {
     os::HRESULT hr = os::S_OK;
     switch (command) {
         case kGraphBuild: hr = BuildGraph(m); break;
         case kGraphFinish: hr = FinishGraph(m); break;
-        case kGraphRun:
-            hr = ControlGraph(m, GraphState::Run);
-            break;
-        case kGraphStop:
-            hr = ControlGraph(m, GraphState::Stop);
-            break;
+        case kGraphRun: hr = ControlGraph(m, GraphState::Run); break;
+        case kGraphStop: hr = ControlGraph(m, GraphState::Stop); break;
         case kGraphStartRecording: hr = StartRecordingStreams(m); break;
         case kGraphStopRecording:
         case kGraphAbortRecording: hr = StopRecordingStreams(m); break;
@@ -63,7 +59,7 @@ os::HRESULT RunGraphCommand(CaptureGraphManager* m, int command, int arg)
     }
     if (os::FAILED(hr)) {
         os::Trace("Graph command %d failed 0x%08x", command, static_cast<unsigned>(hr));
-        const int message = FailureMessage(command, arg);
+        const int message = FailureMessage(command);
         if (message != 0) CaptureGraph_NotifyMessageId(m, 1, message, -1);
     }
     return hr;
@@ -99,14 +95,13 @@ os::DWORD CommandThread(void* param)
         }
         os::EnterCriticalSection(&m->stateLock);
         const int command = m->command.load();
-        const int arg = m->commandArg;
         const std::uint32_t serial = m->commandSerial;
         os::LeaveCriticalSection(&m->stateLock);
         if (command == kGraphShutdown) {
             TearDownGraph(m);
             return 0;
         }
-        const os::HRESULT hr = RunGraphCommand(m, command, arg);
+        const os::HRESULT hr = RunGraphCommand(m, command);
         os::EnterCriticalSection(&m->stateLock);
         m->doneSerial = serial;
         m->doneResult = hr;
@@ -118,12 +113,11 @@ os::DWORD CommandThread(void* param)
 // Hands one command to the thread and waits for its result; the caller
 // holds the command lock. A command the thread has not taken up when the
 // wait ends is withdrawn.
-os::HRESULT SendCommand(CaptureGraphManager* m, int command, int arg)
+os::HRESULT SendCommand(CaptureGraphManager* m, int command)
 {
     os::EnterCriticalSection(&m->stateLock);
     const std::uint32_t serial = ++m->commandSerial;
     m->command.store(command);
-    m->commandArg = arg;
     os::LeaveCriticalSection(&m->stateLock);
     os::SetEvent(m->commandEvent);
 
@@ -191,10 +185,10 @@ bool Created(const CaptureGraphManager* m)
     return m->thread != nullptr;
 }
 
-os::HRESULT BuiltCommand(CaptureGraphManager* m, int command, int arg = 0)
+os::HRESULT BuiltCommand(CaptureGraphManager* m, int command)
 {
     if (!m->built) return os::E_FAIL;
-    return SendCommand(m, command, arg);
+    return SendCommand(m, command);
 }
 
 }  // namespace
@@ -253,7 +247,7 @@ os::HRESULT CaptureGraph_Build(CaptureGraphManager* m)
     CommandLock lock(m);
     if (!Created(m)) return os::E_FAIL;
     if (m->built) return os::VFW_E_WRONG_STATE;
-    const os::HRESULT hr = SendCommand(m, kGraphBuild, 0);
+    const os::HRESULT hr = SendCommand(m, kGraphBuild);
     if (hr == os::E_DEVICE_NOT_PRESENT || hr == os::E_NOINTERFACE) m->cameraUnavailable = true;
     if (os::SUCCEEDED(hr)) ApplyModelDefaults(m);
     return hr;
@@ -299,7 +293,7 @@ os::HRESULT CaptureGraph_PauseRecording(CaptureGraphManager* m)
     CommandLock lock(m);
     if (!m->built) return os::E_FAIL;
     ResetStreamStops(m);
-    const os::HRESULT hr = SendCommand(m, kGraphPauseRecording, 0);
+    const os::HRESULT hr = SendCommand(m, kGraphPauseRecording);
     if (os::SUCCEEDED(hr)) {
         WaitForStreamStops(m, "PauseRecordVideo timeout wait dshow event\r\n",
                            "PauseRecordVideo timeout wait dshow event\r\n");
@@ -312,7 +306,7 @@ os::HRESULT CaptureGraph_StopRecording(CaptureGraphManager* m)
     CommandLock lock(m);
     if (!m->built) return os::E_FAIL;
     ResetStreamStops(m);
-    const os::HRESULT hr = SendCommand(m, kGraphStopRecording, 0);
+    const os::HRESULT hr = SendCommand(m, kGraphStopRecording);
     if (os::SUCCEEDED(hr)) {
         WaitForStreamStops(m, "StopRecordVideo timeout video event\r\n", "StopRecordVideo timeout audio event\r\n");
     }
@@ -324,7 +318,7 @@ os::HRESULT CaptureGraph_AbortRecording(CaptureGraphManager* m, int reason)
     CommandLock lock(m);
     if (!m->built) return os::E_FAIL;
     ResetStreamStops(m);
-    const os::HRESULT hr = SendCommand(m, kGraphAbortRecording, reason);
+    const os::HRESULT hr = SendCommand(m, kGraphAbortRecording);
     if (os::SUCCEEDED(hr)) {
         WaitForStreamStops(m, "AbortRecordVideo timeout wait dshow event\r\n",
                            "AbortRecordVideo timeout wait dshow event\r\n");
@@ -357,7 +351,7 @@ os::HRESULT CaptureGraph_TakeStill(CaptureGraphManager* m, const char* path)
     std::memcpy(m->stillPath, path, length + 1);
     const std::uint32_t still = ++m->stillsRequested;
     os::LeaveCriticalSection(&m->stopLock);
-    const os::HRESULT hr = SendCommand(m, kGraphTakeStill, 0);
+    const os::HRESULT hr = SendCommand(m, kGraphTakeStill);
     if (os::SUCCEEDED(hr) && length == 0 &&
         !WaitStopped(m, kStreamStopWaitMs, [m, still] { return m->stillsWritten >= still; })) {
         os::Trace("TakeStill: the still was not written in %u ms", static_cast<unsigned>(kStreamStopWaitMs));

@@ -99,12 +99,11 @@ struct CaptureGraphManager {
     // Set when the build found no camera (0x80070037, 0x80004002); stays set.
     bool cameraUnavailable = false;
 
-    // Commands: the word, its argument and serial under stateLock; callers
+    // Commands: the word and its serial under stateLock; callers
     // hold commandLock for a whole command.
     os::CRITICAL_SECTION commandLock{};
     os::CRITICAL_SECTION stateLock{};
     std::atomic<int> command{kGraphIdle};
-    int commandArg = 0;
     std::uint32_t commandSerial = 0;
     std::uint32_t doneSerial = 0;
     os::HRESULT doneResult = os::S_OK;
@@ -179,8 +178,12 @@ void CaptureGraph_NotifyMessageId(CaptureGraphManager* m, int kind, int id, int 
 // Rebuilds the still chain for a new still format and runs the graph again.
 os::HRESULT CaptureGraph_ChangeStillSize(CaptureGraphManager* m, std::uint32_t width, std::uint32_t height,
                                          const os::GUID& subtype);
-// Rebuilds the preview branch for a new VideoSize and runs the graph again.
+// Rebuilds the Smart Tee's branches for a new VideoSize (the recording
+// sink's too, so that it learns the new picture size) and runs the graph again.
 os::HRESULT CaptureGraph_ChangePreviewSize(CaptureGraphManager* m, int videoSize);
+// Sets the microphone's first PCM capability to this rate and joins it to
+// the recording sink again; a rate the sink refuses fails (with its message)
+// and leaves the microphone at its former format.
 os::HRESULT CaptureGraph_SetAudioSampleRate(CaptureGraphManager* m, int samplesPerSec);
 
 // Property steps: direction > 0 steps up, else down; index -1 steps from

@@ -156,11 +156,13 @@ os::CBasePin* CNullRenderFilter::GetPin(int n)
     return nullptr;
 }
 
+// The base filter takes the filter lock itself and lets it go before it
+// tells the pins, so the lock here covers only this filter's own share.
 os::HRESULT CNullRenderFilter::Stop()
 {
-    os::CAutoLock lock(&stateLock_);
-    os::Trace("CNullRenderFilter Stop \r\n");
     {
+        os::CAutoLock lock(&stateLock_);
+        os::Trace("CNullRenderFilter Stop \r\n");
         os::CAutoLock position(&positionLock_);
         if (position_) position_->Reset();
     }
@@ -169,15 +171,19 @@ os::HRESULT CNullRenderFilter::Stop()
 
 os::HRESULT CNullRenderFilter::Pause()
 {
-    os::CAutoLock lock(&stateLock_);
-    os::Trace("CNullRenderFilter Pause \r\n");
+    {
+        os::CAutoLock lock(&stateLock_);
+        os::Trace("CNullRenderFilter Pause \r\n");
+    }
     return os::CBaseFilter::Pause();
 }
 
 os::HRESULT CNullRenderFilter::Run(os::REFERENCE_TIME start)
 {
-    os::CAutoLock lock(&stateLock_);
-    os::Trace("CNullRenderFilter Run tStart\r\n");
+    {
+        os::CAutoLock lock(&stateLock_);
+        os::Trace("CNullRenderFilter Run tStart\r\n");
+    }
     return os::CBaseFilter::Run(start);
 }
 
