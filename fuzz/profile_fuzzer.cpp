@@ -32,6 +32,7 @@ DeviceProfile Sentinel()
     p.startTime = sim::LocalDateTime{1, 1, 1, 1, 1, 1};
     p.languages.clear();
     p.gps = sim::GpsProfile{"X", {}, false, 99, -1e9, "left", "over"};
+    p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}};
     return p;
 }
 
@@ -106,6 +107,8 @@ void CheckValid(const DeviceProfile& p)
     if (p.gps) {
         CheckValid(*p.gps);
     }
+    FUZZ_CHECK(p.camera.openError <= 0);
+    FUZZ_CHECK(p.camera.encoder.timeoutAtFrame >= -1 && p.camera.encoder.timeoutAtFrame <= INT32_MAX);
 }
 
 std::string TimeText(const sim::LocalDateTime& t)
@@ -139,6 +142,19 @@ std::string Write(const DeviceProfile& p)
         file["startTime"] = TimeText(*p.startTime);
     }
     file["languages"] = p.languages;
+    nlohmann::ordered_json camera = {{"encoder", {{"failOpen", p.camera.encoder.failOpen}}}};
+    if (!p.camera.video.empty()) {
+        camera["video"] = p.camera.video;
+    }
+    if (p.camera.openError != 0) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(p.camera.openError));
+        camera["openError"] = code;
+    }
+    if (p.camera.encoder.timeoutAtFrame >= 0) {
+        camera["encoder"]["timeoutAtFrame"] = p.camera.encoder.timeoutAtFrame;
+    }
+    file["camera"] = camera;
     if (!p.gps) {
         file["gps"] = nullptr;
         return file.dump(2);

@@ -83,6 +83,11 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
     case EventKind::GpsGarbage:
         m.garbageBytes = e.garbageBytes;
         break;
+    case EventKind::CameraStall:
+    case EventKind::MicStall:
+        m.durationMs = e.durationMs;
+        break;
+    case EventKind::EncoderTimeout:
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:
@@ -146,6 +151,11 @@ void CheckKindRanges(const ScenarioEvent& e)
     case EventKind::GpsGarbage:
         FUZZ_CHECK(e.garbageBytes >= 1 && e.garbageBytes <= 4096);
         break;
+    case EventKind::CameraStall:
+    case EventKind::MicStall:
+        FUZZ_CHECK(e.durationMs >= 1 && e.durationMs <= sim::kMaxDurationMs);
+        break;
+    case EventKind::EncoderTimeout:
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:

@@ -22,6 +22,7 @@
 #include "platform/base/trace.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/window.h"
+#include "sim/camera_setup.h"
 #include "sim/gps_setup.h"
 #include "sim/options.h"
 #include "sim/profile.h"
@@ -258,7 +259,7 @@ bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::st
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());
-    return ConfigureHandset(profile, error) && ConnectGps(profile, error);
+    return ConfigureHandset(profile, error) && ConnectCamera(profile, error) && ConnectGps(profile, error);
 }
 
 int RunLauncher(int argc, const char* const argv[])

@@ -22,6 +22,8 @@ constexpr std::int64_t kMaxScreenSide = 32767;  // touch points travel as 16-bit
 constexpr std::size_t kMaxPortChars = 15;       // the driver's record holds 16 characters with the terminator
 constexpr double kMinSpeedKmh = 1;
 constexpr double kMaxSpeedKmh = 400;
+// A frame count over a run: a year at 30 frames a second fits with room to spare.
+constexpr std::int64_t kMaxFrameNumber = INT32_MAX;
 
 // Remembers the names of a list as FoldedName compares them, so that a name
 // given twice is found in one pass however long the list.
@@ -355,6 +357,64 @@ bool ReadGps(const Value& value, const std::string& path, std::optional<GpsProfi
     return ok;
 }
 
+// A failure result as the phone OS writes it: "0x80070037" (8 hex digits at
+// most, the top bit set).
+bool ReadResultCode(const Value& value, const std::string& path, os::LONG* out, std::string* error)
+{
+    const std::string what = "expected a failure result as hex text such as \"0x80070037\"";
+    if (!value.is_string()) {
+        return json::Fail(path, what, error);
+    }
+    const std::string text = value.get<std::string>();
+    const bool shaped = text.size() > 2 && text.size() <= 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+                        std::all_of(text.begin() + 2, text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+    if (!shaped) {
+        return json::Fail(path, what, error);
+    }
+    const auto code = static_cast<std::uint32_t>(std::stoul(text.substr(2), nullptr, 16));
+    if (code < 0x80000000u) {
+        return json::Fail(path, "\"" + text + "\" is not a failure result (0x80000000 to 0xFFFFFFFF)", error);
+    }
+    *out = static_cast<os::LONG>(code);
+    return true;
+}
+
+bool ReadEncoder(const Value& value, const std::string& path, EncoderProfile* out, std::string* error)
+{
+    EncoderProfile encoder;
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"failOpen", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &encoder.failOpen, e); }},
+         {"timeoutAtFrame", false, [&](const Value& v, Path p, std::string* e) {
+              return json::ReadInteger(v, p, 0, kMaxFrameNumber, &encoder.timeoutAtFrame, e);
+          }}},
+        error);
+    if (ok) {
+        *out = encoder;
+    }
+    return ok;
+}
+
+bool ReadCamera(const Value& value, const std::string& path, CameraProfile* out, std::string* error)
+{
+    CameraProfile camera;
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"video", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxHostPathChars, &camera.video, e); }},
+         {"openError", false,
+          [&](const Value& v, Path p, std::string* e) { return ReadResultCode(v, p, &camera.openError, e); }},
+         {"encoder", false, [&](const Value& v, Path p, std::string* e) { return ReadEncoder(v, p, &camera.encoder, e); }}},
+        error);
+    if (ok) {
+        *out = camera;
+    }
+    return ok;
+}
+
 // One row per top-level key; a new section of the profile is one more row.
 std::vector<json::Field> ProfileFields(DeviceProfile& p)
 {
@@ -395,6 +455,8 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
         Field{"languages", false,
               [&p](const Value& v, Path path, std::string* e) { return ReadLanguages(v, path, &p.languages, e); }},
         Field{"gps", false, [&p](const Value& v, Path path, std::string* e) { return ReadGps(v, path, &p.gps, e); }},
+        Field{"camera", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadCamera(v, path, &p.camera, e); }},
     };
 }
 
@@ -434,12 +496,15 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
     if (!ParseProfile(text, path, &profile, error)) {
         return false;
     }
-    if (profile.gps && !profile.gps->replay.empty()) {
-        const std::filesystem::path replay(profile.gps->replay);
-        if (replay.is_relative()) {
-            profile.gps->replay = (std::filesystem::path(path).parent_path() / replay).string();
+    const auto fromProfileFolder = [&path](std::string* file) {
+        if (!file->empty() && std::filesystem::path(*file).is_relative()) {
+            *file = (std::filesystem::path(path).parent_path() / *file).string();
         }
+    };
+    if (profile.gps) {
+        fromProfileFolder(&profile.gps->replay);
     }
+    fromProfileFolder(&profile.camera.video);
     *out = profile;
     return true;
 }

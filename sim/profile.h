@@ -62,6 +62,22 @@ struct GpsProfile {
     bool operator==(const GpsProfile&) const = default;
 };
 
+// The handset's camera and microphone. Without `video` the lens sees the
+// built-in road scene and the microphone hears the engine; with it, that host
+// video file plays in a loop. The rest are faults the run starts with.
+struct EncoderProfile {
+    bool failOpen = false;             // the codec refuses every open
+    std::int64_t timeoutAtFrame = -1;  // the encode of this frame (counted over the run) times out; -1: none
+    bool operator==(const EncoderProfile&) const = default;
+};
+
+struct CameraProfile {
+    std::string video;      // a host video file; empty: the road scene and engine sound
+    os::LONG openError = 0;  // the camera's open fails with this result (a failure result); 0: it opens
+    EncoderProfile encoder;
+    bool operator==(const CameraProfile&) const = default;
+};
+
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
 constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
 
@@ -80,6 +96,7 @@ struct DeviceProfile {
     std::optional<LocalDateTime> startTime;  // local time at device time 0; none: the host's
     std::vector<std::string> languages = {"English", "Korean"};
     std::optional<GpsProfile> gps = GpsProfile{};  // none: the handset has no GPS receiver
+    CameraProfile camera;
     bool operator==(const DeviceProfile&) const = default;
 };
 
@@ -88,8 +105,8 @@ DeviceProfile DefaultProfile();
 
 // Parses the text of a profile file; `fileName` only names it in the error.
 bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error);
-// Reads and parses the profile file at `path`; a relative `gps.replay` is
-// taken from the profile file's folder.
+// Reads and parses the profile file at `path`; a relative `gps.replay` or
+// `camera.video` is taken from the profile file's folder.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
 
 // A volume or language name as names compare: ASCII letters without case.

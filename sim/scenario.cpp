@@ -238,6 +238,22 @@ std::vector<Field> GarbageFields(Draft& d)
     return {IntField("bytes", false, 1, kMaxGarbageBytes, &d.event.garbageBytes)};
 }
 
+std::vector<Field> StallFields(Draft& d)
+{
+    std::int64_t* duration = &d.event.durationMs;
+    return {Field{"duration", true, [duration](const Value& v, Path path, std::string* e) {
+                      std::int64_t ms = 0;
+                      if (!ReadTime(v, path, &ms, e)) {
+                          return false;
+                      }
+                      if (ms == 0) {
+                          return json::Fail(path, "a stall must last longer than 0", e);
+                      }
+                      *duration = ms;
+                      return true;
+                  }}};
+}
+
 // The exit button's command.
 void SetEndMessage(ScenarioEvent* e)
 {
@@ -282,6 +298,9 @@ constexpr EventKindRow kKinds[] = {
     {"gps_fix_lost", EventKind::GpsFixLost, NoFields, false},
     {"gps_fix_back", EventKind::GpsFixBack, NoFields, false},
     {"gps_garbage", EventKind::GpsGarbage, GarbageFields, false},
+    {"camera_stall", EventKind::CameraStall, StallFields, false},
+    {"mic_stall", EventKind::MicStall, StallFields, false},
+    {"encoder_timeout", EventKind::EncoderTimeout, NoFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 

@@ -2,7 +2,8 @@
 // device times: messages posted or sent to the program's windows, commands,
 // touches and keys, storage cards coming and going, phone calls, power
 // transitions, rotation, answers to message boxes, commands to dialogs, the
-// GPS receiver's sky and noise on its line, and the end of the run.
+// GPS receiver's sky and noise on its line, stalls of the camera and the
+// microphone, a hung encode, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
 // sorted by time; events at equal times keep their file order. A "tap" or
@@ -42,6 +43,9 @@ enum class EventKind {
     GpsFixLost,        // the GPS receiver loses the sky (a tunnel): its reports carry no fix
     GpsFixBack,        // it sees the sky again
     GpsGarbage,        // `garbageBytes` bytes of noise on the GPS line
+    CameraStall,       // the camera delivers no picture for `durationMs`
+    MicStall,          // the microphone delivers no sound for `durationMs`
+    EncoderTimeout,    // the next encode times out
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
@@ -71,6 +75,7 @@ struct ScenarioEvent {
     int rotation = 0;
     int answer = 0;
     int garbageBytes = 0;
+    std::int64_t durationMs = 0;
     bool operator==(const ScenarioEvent&) const = default;
 };
 

@@ -13,6 +13,8 @@
 #include "platform/kernel/sync.h"
 #include "platform/base/trace.h"
 #include "platform/windows/window.h"
+#include "platform/media/media_sim.h"
+#include "sim/duration.h"
 #include "sim/gps_setup.h"
 #include "sim/symbols.h"
 
@@ -99,6 +101,13 @@ void Check(bool ok, const ScenarioEvent& e, const char* what)
     if (!ok) os::PlatformLog("scenario event %zu: %s refused", e.source, what);
 }
 
+// A stall in microseconds, kept short of what the device clock can add to
+// its time: a stall that long outlasts any run anyway.
+std::int64_t StallUs(const ScenarioEvent& e)
+{
+    return std::min(e.durationMs, kMaxDurationMs / 2) * 1000;
+}
+
 os::DWORD RunnerThread(void* param)
 {
     auto* runner = static_cast<Runner*>(param);
@@ -149,6 +158,9 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::GpsFixLost: Check(SetGpsSkyVisible(false), e, "GPS sky"); break;
     case EventKind::GpsFixBack: Check(SetGpsSkyVisible(true), e, "GPS sky"); break;
     case EventKind::GpsGarbage: Check(SendGpsGarbage(static_cast<std::size_t>(e.garbageBytes)), e, "GPS noise"); break;
+    case EventKind::CameraStall: os::sim::StallCamera(StallUs(e)); break;
+    case EventKind::MicStall: os::sim::StallMicrophone(StallUs(e)); break;
+    case EventKind::EncoderTimeout: os::sim::TimeOutNextEncode(); break;
     }
 }
 

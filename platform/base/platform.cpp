@@ -40,6 +40,8 @@ void ResetStandIns()
     detail::ResetCom();
     detail::ResetMediaSim();
     detail::ResetCameraSdk();
+    detail::ResetVideoCodec();
+    detail::ResetPhysMem();
     detail::ResetThreadIds();
     {
         std::lock_guard<std::mutex> lk(detail::Sched().mu);

@@ -186,34 +186,40 @@ public:
         }
         int controlled = 0;
         for (IBaseFilter* f : filters) {
-            if (IsSmartTee(f)) continue;  // reached through the filter in front of it
-            ForEachPin(f, [&](IPin* pin) {
-                if (!Fits(pin, PINDIR_OUTPUT, category, type, FALSE)) return true;
-                IPin* target = pin;
-                IPin* teePin = nullptr;
-                if (category && *category == PIN_CATEGORY_CAPTURE) {
-                    if (IBaseFilter* tee = TeeAfter(pin)) {
-                        tee->FindPin("Smart Tee Capture pin", &teePin);
-                        tee->Release();
-                        if (teePin) target = teePin;
-                    }
-                }
-                IAMStreamControl* control = nullptr;
-                if (SUCCEEDED(target->QueryInterface(IID_IAMStreamControl, reinterpret_cast<void**>(&control)))) {
-                    control->StartAt(start, startCookie);
-                    control->StopAt(stop, FALSE, stopCookie);
-                    control->Release();
-                    ++controlled;
-                }
-                if (teePin) teePin->Release();
-                return true;
-            });
+            // A Smart Tee is reached through the filter in front of it.
+            if (!IsSmartTee(f)) ControlPins(f, category, type, start, stop, startCookie, stopCookie, &controlled);
             f->Release();
         }
         return controlled ? S_OK : E_FAIL;
     }
 
 private:
+    void ControlPins(IBaseFilter* f, const GUID* category, const GUID* type, const REFERENCE_TIME* start,
+                     const REFERENCE_TIME* stop, WORD startCookie, WORD stopCookie, int* controlled)
+    {
+        ForEachPin(f, [&](IPin* pin) {
+            if (!Fits(pin, PINDIR_OUTPUT, category, type, FALSE)) return true;
+            IPin* target = pin;
+            IPin* teePin = nullptr;
+            if (category && *category == PIN_CATEGORY_CAPTURE) {
+                if (IBaseFilter* tee = TeeAfter(pin)) {
+                    tee->FindPin("Smart Tee Capture pin", &teePin);
+                    tee->Release();
+                    if (teePin) target = teePin;
+                }
+            }
+            IAMStreamControl* control = nullptr;
+            if (SUCCEEDED(target->QueryInterface(IID_IAMStreamControl, reinterpret_cast<void**>(&control)))) {
+                control->StartAt(start, startCookie);
+                control->StopAt(stop, FALSE, stopCookie);
+                control->Release();
+                ++*controlled;
+            }
+            if (teePin) teePin->Release();
+            return true;
+        });
+    }
+
     static bool Fits(IPin* pin, PIN_DIRECTION dir, const GUID* category, const GUID* type, BOOL unconnected)
     {
         PIN_DIRECTION d;

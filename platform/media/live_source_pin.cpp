@@ -1,9 +1,22 @@
 #include "platform/media/internal/live_source_pin.h"
 
+#include <algorithm>
+
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 
 namespace os::detail {
+
+namespace {
+// Whole milliseconds from `nowUs` until `targetUs` (later), rounded up and
+// kept below INFINITE, so that a stall "for ever" is a long wait, not none.
+DWORD MsUntil(std::int64_t targetUs, std::int64_t nowUs)
+{
+    const std::int64_t us = targetUs - nowUs;
+    const std::int64_t ms = us / 1000 + (us % 1000 != 0);
+    return static_cast<DWORD>(std::min<std::int64_t>(ms, 0x7FFFFFFF));
+}
+}  // namespace
 
 LiveSourcePin::LiveSourcePin(CBaseFilter* filter, CCritSec* lock, HRESULT* hr, const char* name, const GUID& category)
     : CBaseOutputPin(name, filter, lock, hr, name), category_(category), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr))
@@ -109,17 +122,19 @@ void LiveSourcePin::Stream()
         const std::int64_t dueUs = startUs + (SlotStart(deliverSlot) + 9) / 10;
         std::int64_t now = DeviceTimeUs();
         if (now < dueUs) {
-            WaitForSingleObject(wake_, static_cast<DWORD>((dueUs - now + 999) / 1000));
+            WaitForSingleObject(wake_, MsUntil(dueUs, now));
             continue;
         }
         const std::int64_t stalledUntil = StalledUntilUs();
         if (stalledUntil > now) {
-            WaitForSingleObject(wake_, static_cast<DWORD>((stalledUntil - now + 999) / 1000));
+            WaitForSingleObject(wake_, MsUntil(stalledUntil, now));
             continue;
         }
         // Slots whose delivery time has passed by a whole period are lost.
-        std::int64_t latest = k;
-        while (startUs + (SlotStart((DeliverAtEnd() ? latest + 2 : latest + 1)) + 9) / 10 <= now) ++latest;
+        const Period p = SamplePeriod();
+        const std::int64_t d = DeliverAtEnd() ? 1 : 0;
+        std::int64_t latest = std::max(k, (now - startUs) * 10 * p.den / p.num - d - 2);
+        while (startUs + (SlotStart(latest + 1 + d) + 9) / 10 <= now) ++latest;
         slotsSinceOpen_.fetch_add(static_cast<std::uint64_t>(latest - k));
         k = latest;
 

@@ -77,16 +77,26 @@ sim::MediaFaults sim::CurrentMediaFaults()
     return State().faults;
 }
 
+namespace {
+// The end of a stall from now, saturated so that a huge duration means "for ever".
+std::int64_t StallEnd(std::int64_t durationUs)
+{
+    const std::int64_t now = DeviceTimeUs();
+    const std::int64_t d = std::max<std::int64_t>(durationUs, 0);
+    return d > INT64_MAX - now ? INT64_MAX : now + d;
+}
+}  // namespace
+
 void sim::StallCamera(std::int64_t durationUs)
 {
-    const std::int64_t until = DeviceTimeUs() + std::max<std::int64_t>(durationUs, 0);
+    const std::int64_t until = StallEnd(durationUs);
     std::lock_guard lk(State().mu);
     State().cameraStallUntilUs = std::max(State().cameraStallUntilUs, until);
 }
 
 void sim::StallMicrophone(std::int64_t durationUs)
 {
-    const std::int64_t until = DeviceTimeUs() + std::max<std::int64_t>(durationUs, 0);
+    const std::int64_t until = StallEnd(durationUs);
     std::lock_guard lk(State().mu);
     State().micStallUntilUs = std::max(State().micStallUntilUs, until);
 }

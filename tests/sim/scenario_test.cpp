@@ -220,7 +220,8 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
         {WithEvent(R"({"at": 1, "do": "explode"})"),
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
-         "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, end)"},
+         "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, camera_stall, "
+         "mic_stall, encoder_timeout, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},

@@ -21,5 +21,7 @@ void ResetLibraries();      // shell/resource_library.cpp
 void ResetCom();            // base/com.cpp
 void ResetMediaSim();       // media/media_sim.cpp
 void ResetCameraSdk();      // media/smi_camera.cpp
+void ResetVideoCodec();     // media/video_codec.cpp
+void ResetPhysMem();        // media/phys_mem.cpp
 
 }  // namespace os::detail

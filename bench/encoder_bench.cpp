@@ -1,0 +1,221 @@
+// The recorder's per-frame video path against libavcodec alone and against
+// the ffmpeg command, on the same synthetic frames (320x240 YV12, 384 kbit/s,
+// GOP 30, 30 frames/s, one thread): (i) the chain: chroma-swapped copy into
+// the encoder's input buffer and MFC_EncodeFrame over the codec stand-in;
+// (ii) bare libavcodec "mpeg4" with the same settings; (iii) `ffmpeg -threads
+// 1` encoding the raw frames. Times are processor time (the thread's for the
+// chain and bare passes, the child's for ffmpeg), so that a neighbour's load
+// on a shared machine does not decide the ratios; the chain and bare passes
+// alternate and the median pass of each counts.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+#include "bench/encoder_chain.h"
+#include "platform/base/platform.h"
+#include "recorder/video_encoder.h"
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kKbps = 384;
+constexpr int kFrameRate = 30;
+constexpr int kFrames = 300;
+constexpr int kPasses = 7;
+constexpr std::size_t kFrameBytes = static_cast<std::size_t>(kWidth) * kHeight * 3 / 2;
+
+const std::vector<std::uint8_t>& Frames()
+{
+    static const std::vector<std::uint8_t> frames = [] {
+        std::vector<std::uint8_t> all(kFrameBytes * kFrames);
+        for (int i = 0; i < kFrames; ++i) encoder_chain::ProduceFrame(i, i, kWidth, kHeight, &all[kFrameBytes * i]);
+        return all;
+    }();
+    return frames;
+}
+
+double ThreadSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double ChildrenSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// One pass of the recorder's chain over all frames; the encoded bytes.
+std::size_t ChainPass(const PhysBuffer& input)
+{
+    std::size_t bytes = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        EncodedFrame out;
+        if (encoder_chain::EncodeCapturedFrame(&Frames()[kFrameBytes * i], kWidth, kHeight, &input, &out, i == 0))
+            bytes += static_cast<std::size_t>(out.size);
+    }
+    return bytes;
+}
+
+// libavcodec alone, set up as the codec stand-in sets it up, open across passes as the chain's encoder is.
+struct BareEncoder {
+    AVCodecContext* c = nullptr;
+    AVFrame* f = nullptr;
+    AVPacket* p = nullptr;
+    std::int64_t pts = 0;
+
+    bool Open()
+    {
+        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+        c = avcodec_alloc_context3(codec);
+        f = av_frame_alloc();
+        p = av_packet_alloc();
+        if (!c || !f || !p) return false;
+        c->width = kWidth;
+        c->height = kHeight;
+        c->pix_fmt = AV_PIX_FMT_YUV420P;
+        c->time_base = AVRational{1, kFrameRate};
+        c->framerate = AVRational{kFrameRate, 1};
+        c->gop_size = 30;
+        c->max_b_frames = 0;
+        c->thread_count = 1;
+        c->bit_rate = kKbps * 1000;
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0);
+        f->format = c->pix_fmt;
+        f->width = kWidth;
+        f->height = kHeight;
+        return avcodec_open2(c, codec, nullptr) == 0 && av_frame_get_buffer(f, 0) == 0;
+    }
+    ~BareEncoder()
+    {
+        av_packet_free(&p);
+        av_frame_free(&f);
+        avcodec_free_context(&c);
+    }
+
+    // One pass over all frames; the encoded bytes.
+    std::size_t Pass()
+    {
+        std::size_t bytes = 0;
+        const int luma = kWidth * kHeight;
+        for (int i = 0; i < kFrames; ++i) {
+            const std::uint8_t* yv12 = &Frames()[kFrameBytes * i];
+            if (av_frame_make_writable(f) < 0) break;
+            av_image_copy_plane(f->data[0], f->linesize[0], yv12, kWidth, kWidth, kHeight);
+            av_image_copy_plane(f->data[1], f->linesize[1], yv12 + luma * 5 / 4, kWidth / 2, kWidth / 2, kHeight / 2);
+            av_image_copy_plane(f->data[2], f->linesize[2], yv12 + luma, kWidth / 2, kWidth / 2, kHeight / 2);
+            f->pict_type = i == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+            f->pts = pts++;
+            if (avcodec_send_frame(c, f) < 0 || avcodec_receive_packet(c, p) < 0) break;
+            bytes += static_cast<std::size_t>(p->size);
+            av_packet_unref(p);
+        }
+        return bytes;
+    }
+};
+
+void BM_EncoderChainVersusBareAndFfmpeg(benchmark::State& state)
+{
+    os::sim::StartPlatform(os::ClockConfig{os::ClockMode::Virtual, std::nullopt});
+    Frames();
+    const std::string dir = (std::filesystem::temp_directory_path() / "kestrava-encoder-bench").string();
+    std::filesystem::create_directories(dir);
+    const std::string raw = dir + "/frames.yuv";
+    {
+        // ffmpeg reads planar 4:2:0 in Y, Cb, Cr order: the same swap as the chain.
+        std::ofstream out(raw, std::ios::binary);
+        const std::size_t luma = static_cast<std::size_t>(kWidth) * kHeight;
+        for (int i = 0; i < kFrames; ++i) {
+            const char* f = reinterpret_cast<const char*>(&Frames()[kFrameBytes * i]);
+            out.write(f, static_cast<std::streamsize>(luma));
+            out.write(f + luma * 5 / 4, static_cast<std::streamsize>(luma / 4));
+            out.write(f + luma, static_cast<std::streamsize>(luma / 4));
+        }
+    }
+    const std::string command = "ffmpeg -nostdin -v error -y -threads 1 -f rawvideo -pix_fmt yuv420p -s 320x240 -r 30 "
+                                "-stream_loop " + std::to_string(kPasses - 1) + " -i " + raw +
+                                " -threads 1 -c:v mpeg4 -b:v 384k -g 30 -bf 0 -sc_threshold 1000000000 -f m4v " +
+                                dir + "/out.m4v";
+
+    EncoderParams params;
+    MFC_SetDefaults(&params);
+    params.width = kWidth;
+    params.height = kHeight;
+    params.bitRateKbps = kKbps;
+    params.frameRate = kFrameRate;
+    PhysBuffer input;
+    BareEncoder bareEncoder;
+    if (!MFC_Initialize() || !MFC_Apply(&params) || !MFC_Open() || !MFC_AllocInputFrame(kWidth, kHeight, &input) ||
+        !bareEncoder.Open()) {
+        state.SkipWithError("an encoder did not open");
+        os::sim::StopPlatform();
+        return;
+    }
+    std::vector<double> chainPasses;
+    std::vector<double> barePasses;
+    double ffmpeg = 0;
+    std::size_t chainBytes = 0;
+    std::size_t bareBytes = 0;
+    for (auto _ : state) {
+        for (int pass = 0; pass < kPasses; ++pass) {
+            double start = ThreadSeconds();
+            chainBytes = ChainPass(input);
+            chainPasses.push_back(ThreadSeconds() - start);
+            start = ThreadSeconds();
+            bareBytes = bareEncoder.Pass();
+            barePasses.push_back(ThreadSeconds() - start);
+        }
+        const double start = ChildrenSeconds();
+        if (std::system(command.c_str()) != 0) state.SkipWithError("ffmpeg failed");
+        ffmpeg = (ChildrenSeconds() - start) / kPasses;
+    }
+    const double chain = Median(chainPasses);
+    const double bare = Median(barePasses);
+    const double chainFps = kFrames / chain;
+    const double bareFps = kFrames / bare;
+    const double ffmpegFps = kFrames / ffmpeg;
+    state.counters["chain_fps"] = chainFps;
+    state.counters["bare_fps"] = bareFps;
+    state.counters["ffmpeg_fps"] = ffmpegFps;
+    state.counters["chain_over_bare"] = chainFps / bareFps;
+    state.counters["chain_over_ffmpeg"] = chainFps / ffmpegFps;
+    state.counters["chain_kbps"] = static_cast<double>(chainBytes) * 8 * kFrameRate / kFrames / 1000;
+    state.counters["bare_kbps"] = static_cast<double>(bareBytes) * 8 * kFrameRate / kFrames / 1000;
+    std::printf("encoder: chain %.0f fps, bare libavcodec %.0f fps, ffmpeg %.0f fps; chain/bare %.3f, "
+                "chain/ffmpeg %.3f\n",
+                chainFps, bareFps, ffmpegFps, chainFps / bareFps, chainFps / ffmpegFps);
+    MFC_Close();
+    MFC_FreeInputFrame(&input);
+    std::filesystem::remove_all(dir);
+    os::sim::StopPlatform();
+}
+
+BENCHMARK(BM_EncoderChainVersusBareAndFfmpeg)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "sim/engine_sound.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace sim {
+namespace {
+
+constexpr std::uint64_t kSeed = 0x6b65737472617661ull;
+constexpr double kFiringHz = 46;        // a four-cylinder engine near 1400 rpm
+constexpr double kWanderHz = 0.13;      // how often the revs rise and fall
+constexpr double kWanderDepthHz = 4;    // by how much
+constexpr int kRumbleTaps = 6;          // moving average of the noise: tyre rumble, not hiss
+constexpr double kHumLevel = 2600;
+constexpr double kRumbleLevel = 2200;
+
+// splitmix64: a well-mixed 64-bit value of the sample number.
+std::uint64_t Hash(std::uint64_t x)
+{
+    x += kSeed + 0x9e3779b97f4a7c15ull;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// Uniform noise in [-1, 1) for sample n.
+double Noise(std::int64_t n)
+{
+    return static_cast<double>(Hash(static_cast<std::uint64_t>(n)) >> 11) * 0x1.0p-52 - 1.0;
+}
+
+}  // namespace
+
+std::int16_t EngineSound::Sample(std::int64_t n, int rate)
+{
+    const double t = static_cast<double>(n) / std::max(rate, 1);
+    constexpr double kTwoPi = 2 * std::numbers::pi;
+    // The phase of a tone whose frequency wanders as kFiringHz + depth * sin(2 pi w t).
+    const double phase = kTwoPi * kFiringHz * t -
+                         kWanderDepthHz / kWanderHz * std::cos(kTwoPi * kWanderHz * t) + kWanderDepthHz / kWanderHz;
+    const double hum = std::sin(phase) + 0.5 * std::sin(2 * phase + 0.7) + 0.25 * std::sin(3 * phase + 1.9);
+    double rumble = 0;
+    for (int k = 0; k < kRumbleTaps; ++k) rumble += Noise(n - k);
+    rumble /= kRumbleTaps;
+    const double value = kHumLevel * hum / 1.75 + kRumbleLevel * rumble;
+    return static_cast<std::int16_t>(std::clamp(std::lround(value), -32768l, 32767l));
+}
+
+void EngineSound::Fill(std::int64_t first, int rate, std::int16_t* pcm, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) pcm[i] = Sample(first + static_cast<std::int64_t>(i), rate);
+}
+
+}  // namespace sim
