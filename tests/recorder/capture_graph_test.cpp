@@ -100,6 +100,12 @@ std::pair<int, int> JpegSize(const std::string& jpeg)
     return {0, 0};
 }
 
+std::vector<std::uint32_t> g_bitrates;
+void ApplyBitrate(std::uint32_t videoKbps, os::HWND)
+{
+    g_bitrates.push_back(videoKbps);
+}
+
 std::vector<std::string> g_stills;
 void StillWritten(const char* path, os::HWND)
 {
@@ -130,6 +136,7 @@ protected:
         preview_ = std::make_unique<PreviewFrames>();
         g_preview = preview_.get();
         g_stills.clear();
+        g_bitrates.clear();
     }
 
     void TearDown() override
@@ -156,6 +163,7 @@ protected:
         m_->recordCallback = Record;
         m_->previewCallback = Preview;
         m_->stillWritten = StillWritten;
+        m_->applyBitrate = ApplyBitrate;
         EXPECT_EQ(CaptureGraph_Create(m_), os::S_OK);
         return m_;
     }
@@ -198,7 +206,11 @@ TEST_F(CaptureGraphTest, RecordingDeliversWholeStreamsAndStopsBothOfThem)
     EXPECT_EQ(VideoCount(), 0u) << "samples reached the recording sink before recording started";
     EXPECT_EQ(AudioCount(), 0u);
 
+    // A new bit rate reaches the encoder once, as the recording starts.
+    CaptureGraph_SetBitrates(m_, 2000, 64);
+    EXPECT_TRUE(g_bitrates.empty());
     ASSERT_EQ(CaptureGraph_StartRecording(m_), os::S_OK);
+    EXPECT_EQ(g_bitrates, std::vector<std::uint32_t>{2000});
     os::Sleep(2000);
     ASSERT_EQ(CaptureGraph_PauseRecording(m_), os::S_OK);
     EXPECT_EQ(m_->streamsStopped, 2);
@@ -212,6 +224,7 @@ TEST_F(CaptureGraphTest, RecordingDeliversWholeStreamsAndStopsBothOfThem)
     os::Sleep(1000);
     ASSERT_EQ(CaptureGraph_StopRecording(m_), os::S_OK);
     EXPECT_EQ(m_->streamsStopped, 2);
+    EXPECT_EQ(g_bitrates.size(), 1u);
     const std::size_t videoAtStop = VideoCount();
     const std::size_t audioAtStop = AudioCount();
     os::Sleep(500);
