@@ -275,6 +275,25 @@ TEST_F(CaptureGraphTest, RecordingDeliversWholeStreamsAndStopsBothOfThem)
     EXPECT_NEAR(static_cast<double>(soundRuns[0].back().stop - soundRuns[0].front().start), 2e7, 2e6);
 }
 
+// A stuck camera sends no stop of its own: stopping waits out its time and
+// returns with the sound's stop alone; once the camera runs again the next
+// recording stops whole.
+TEST_F(CaptureGraphTest, StoppingWithAStuckCameraReturnsWithTheSoundStopped)
+{
+    MakeRunning();
+    ASSERT_EQ(CaptureGraph_StartRecording(m_), os::S_OK);
+    os::Sleep(500);
+    os::sim::StallCamera(60 * 1000 * 1000);
+    os::Sleep(200);
+    ASSERT_EQ(CaptureGraph_StopRecording(m_), os::S_OK);
+    EXPECT_EQ(m_->streamsStopped, 1);
+    os::Sleep(60 * 1000);
+    ASSERT_EQ(CaptureGraph_StartRecording(m_), os::S_OK);
+    os::Sleep(500);
+    ASSERT_EQ(CaptureGraph_StopRecording(m_), os::S_OK);
+    EXPECT_EQ(m_->streamsStopped, 2);
+}
+
 // A still with no path goes to the default file and the call returns when
 // it is written; a path given is used as it is; a path too long is refused.
 TEST_F(CaptureGraphTest, StillTriggerWritesAJpegFile)
