@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/media/internal/snapshot_enum.h"
+
 namespace os {
 
 namespace {
@@ -12,42 +14,6 @@ void CopyName(char (&dst)[128], const std::string& src)
     std::memcpy(dst, src.data(), n);
     dst[n] = '\0';
 }
-
-// A snapshot of a filter's pins, each held with a reference.
-class CEnumPins final : public CUnknown, public IEnumPins {
-public:
-    explicit CEnumPins(std::vector<IPin*> pins) : CUnknown(nullptr), pins_(std::move(pins)) {}
-    ~CEnumPins() override
-    {
-        for (IPin* pin : pins_) pin->Release();
-    }
-    DECLARE_IUNKNOWN
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IEnumPins || iid == IID_IUnknown) return GetInterface(static_cast<IEnumPins*>(this), out);
-        return CUnknown::NonDelegatingQueryInterface(iid, out);
-    }
-    HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) override
-    {
-        if (!pins) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && next_ < pins_.size()) {
-            pins[n] = pins_[next_++];
-            pins[n++]->AddRef();
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override
-    {
-        next_ = 0;
-        return S_OK;
-    }
-
-private:
-    std::vector<IPin*> pins_;
-    std::size_t next_ = 0;
-};
 
 }  // namespace
 
@@ -240,8 +206,7 @@ HRESULT CBaseFilter::EnumPins(IEnumPins** pins)
             list.push_back(pin);
         }
     }
-    auto* e = new CEnumPins(std::move(list));
-    return GetInterface(static_cast<IEnumPins*>(e), reinterpret_cast<void**>(pins));
+    return detail::CSnapshotEnum<IEnumPins, IPin, IID_IEnumPins>::Make(std::move(list), pins);
 }
 
 HRESULT CBaseFilter::FindPin(const char* id, IPin** pin)

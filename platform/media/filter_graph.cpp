@@ -13,6 +13,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/media/internal/media_classes.h"
+#include "platform/media/internal/snapshot_enum.h"
 
 namespace os {
 
@@ -25,41 +26,6 @@ struct QueuedEvent {
 };
 
 bool CarriesPin(LONG code) { return code == EC_STREAM_CONTROL_STARTED || code == EC_STREAM_CONTROL_STOPPED; }
-
-class CEnumFilters final : public CUnknown, public IEnumFilters {
-public:
-    explicit CEnumFilters(std::vector<IBaseFilter*> filters) : CUnknown(nullptr), filters_(std::move(filters)) {}
-    ~CEnumFilters() override
-    {
-        for (IBaseFilter* f : filters_) f->Release();
-    }
-    DECLARE_IUNKNOWN
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IEnumFilters || iid == IID_IUnknown) return GetInterface(static_cast<IEnumFilters*>(this), out);
-        return CUnknown::NonDelegatingQueryInterface(iid, out);
-    }
-    HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) override
-    {
-        if (!filters) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && next_ < filters_.size()) {
-            filters[n] = filters_[next_++];
-            filters[n++]->AddRef();
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override
-    {
-        next_ = 0;
-        return S_OK;
-    }
-
-private:
-    std::vector<IBaseFilter*> filters_;
-    std::size_t next_ = 0;
-};
 
 class FilterGraph final : public CUnknown,
                           public IGraphBuilder,
@@ -157,8 +123,7 @@ public:
     HRESULT EnumFilters(IEnumFilters** out) override
     {
         if (!out) return E_POINTER;
-        auto* e = new CEnumFilters(Snapshot());
-        return GetInterface(static_cast<IEnumFilters*>(e), reinterpret_cast<void**>(out));
+        return detail::CSnapshotEnum<IEnumFilters, IBaseFilter, IID_IEnumFilters>::Make(Snapshot(), out);
     }
 
     HRESULT FindFilterByName(const char* name, IBaseFilter** filter) override

@@ -19,6 +19,7 @@
 #include "platform/files/internal/file_detail.h"
 #include "platform/files/file_sim.h"
 #include "recorder/avi/avi_writer.h"
+#include "tests/support/host_tool.h"
 #include "tests/support/platform_fixture.h"
 
 namespace testing_support {
@@ -86,23 +87,8 @@ inline std::size_t FindTag(const std::vector<std::uint8_t>& d, const char* tag, 
     return std::string::npos;
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    std::string output;  // standard output and error together
-};
-
-inline ToolResult RunTool(const std::string& command)
-{
-    ToolResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using ToolResult = HostToolResult;
+inline ToolResult RunTool(const std::string& command) { return RunHostTool(command); }
 
 // The real tools accept the file: ffprobe counts the video frames (the
 // number, or -1 when ffprobe fails) and ffmpeg decodes everything with
