@@ -24,6 +24,7 @@
 #include "platform/shell/resource.h"
 #include "recorder/capture_graph.h"
 #include "recorder/encoder_dmo_registry.h"
+#include "tests/support/host_tool.h"
 #include "tests/support/device_file.h"
 #include "tests/support/program_folder.h"
 #include "tests/support/registry_fixture.h"
@@ -307,11 +308,17 @@ TEST_F(CaptureGraphTest, StillTriggerWritesAJpegFile)
     EXPECT_EQ(static_cast<unsigned char>(jpeg[1]), 0xD8);
     EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 2]), 0xFF);
     EXPECT_EQ(static_cast<unsigned char>(jpeg[jpeg.size() - 1]), 0xD9);
-    if (std::system("command -v identify >/dev/null 2>&1") == 0) {
-        testing_support::TempFolder host;
-        const std::string file = host / "still.jpg";
-        std::ofstream(file, std::ios::binary) << jpeg;
-        EXPECT_EQ(std::system(("identify '" + file + "' >/dev/null 2>&1").c_str()), 0) << "identify refuses the still";
+    // The still's size is the graph's still size, as the readers see it.
+    testing_support::TempFolder host;
+    const std::string file = host / "still.jpg";
+    std::ofstream(file, std::ios::binary) << jpeg;
+    if (testing_support::HostToolPresent("identify")) {
+        const auto id = testing_support::RunHostTool("identify -format '%m %w %h' '" + file + "'");
+        EXPECT_EQ(id.output, "JPEG 640 480") << "identify refuses the still";
+    }
+    if (testing_support::HostToolPresent("exiftool")) {
+        const auto exif = testing_support::RunHostTool("exiftool -s3 -FileType -ImageWidth -ImageHeight '" + file + "'");
+        EXPECT_EQ(exif.output, "JPEG\n640\n480\n") << "exiftool refuses the still";
     }
 
     EXPECT_EQ(CaptureGraph_TakeStill(m_, std::string(os::MAX_PATH, 'a').c_str()), os::E_INVALIDARG);
