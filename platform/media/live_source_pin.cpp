@@ -70,6 +70,7 @@ HRESULT LiveSourcePin::Active()
 HRESULT LiveSourcePin::Run(REFERENCE_TIME start)
 {
     runStartUs_ = start / 10;
+    refused_ = false;
     running_ = true;
     Wake();
     return S_OK;
@@ -109,7 +110,7 @@ void LiveSourcePin::Stream()
     std::int64_t k = 0;  // slot of this run
     std::int64_t runOf = -1;
     while (!stopping_) {
-        if (!running_ || filter_->State() != State_Running) {
+        if (!running_ || refused_ || filter_->State() != State_Running) {
             WaitForSingleObject(wake_, INFINITE);
             continue;
         }
@@ -144,7 +145,8 @@ void LiveSourcePin::Stream()
         REFERENCE_TIME stop = SlotStart(k + 1);
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);
-        if (Produce(slotsSinceOpen_, now, sample) && control_.Admit(start, filter_, this)) Deliver(sample);
+        if (Produce(slotsSinceOpen_, now, sample) && control_.Admit(start, filter_, this) && Deliver(sample) != S_OK)
+            refused_ = true;
         sample->NonDelegatingRelease();
         ++k;
         ++slotsSinceOpen_;

@@ -2,7 +2,9 @@
 // stream out twice: "Smart Tee Capture pin" (under stream control, with the
 // samples' times) and "Smart Tee Preview pin" (every picture, converted to
 // RGB565 when the preview's renderer takes that). The capture graph builder
-// puts it in front of a camera that has no preview pin of its own.
+// puts it in front of a camera that has no preview pin of its own. A branch
+// whose receiver refuses a sample (anything but S_OK) gets nothing more
+// until the tee runs again; the other branch goes on.
 #include <cstring>
 
 extern "C" {
@@ -71,6 +73,11 @@ public:
     }
     // Passes one input sample on (on the input's streaming thread).
     void Pass(IMediaSample* sample);
+    HRESULT Run(REFERENCE_TIME start) override
+    {
+        refused_ = false;
+        return CBaseOutputPin::Run(start);
+    }
 
 private:
     HRESULT PassConverted(IMediaSample* sample);
@@ -78,6 +85,7 @@ private:
     bool preview_;
     StreamControl control_;
     SwsContext* scaler_ = nullptr;
+    std::atomic<bool> refused_{false};
 };
 
 class SmartTee final : public CBaseFilter {
@@ -175,15 +183,16 @@ HRESULT TeeOutputPin::CheckMediaType(const CMediaType* type)
 
 void TeeOutputPin::Pass(IMediaSample* sample)
 {
-    if (!input_) return;
+    if (!input_ || refused_) return;
+    HRESULT hr = S_OK;
     if (!preview_) {
         REFERENCE_TIME start = 0, stop = 0;
         sample->GetTime(&start, &stop);
-        if (control_.Admit(start, tee_, this)) Deliver(sample);
-        return;
+        if (control_.Admit(start, tee_, this)) hr = Deliver(sample);
+    } else {
+        hr = mt_.subtype == MEDIASUBTYPE_RGB565 ? PassConverted(sample) : Deliver(sample);
     }
-    if (mt_.subtype == MEDIASUBTYPE_RGB565) PassConverted(sample);
-    else Deliver(sample);
+    if (hr != S_OK) refused_ = true;
 }
 
 HRESULT TeeOutputPin::PassConverted(IMediaSample* sample)

@@ -3,6 +3,8 @@
 // stream control, a Smart Tee for the preview, stalls and stills.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -38,6 +40,8 @@ public:
         return type->majortype == major_ && type->subtype == subtype_ ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
     HRESULT Receive(IMediaSample* sample) override;
+    // From the n-th sample on the pin answers S_FALSE: deliver no more.
+    void RefuseFrom(std::size_t n) { refuseFrom_ = n; }
     std::vector<Received> Samples()
     {
         std::lock_guard lk(mu_);
@@ -47,6 +51,7 @@ public:
 private:
     GUID major_;
     GUID subtype_;
+    std::atomic<std::size_t> refuseFrom_{SIZE_MAX};
     std::mutex mu_;
     std::vector<Received> samples_;
 };
@@ -92,7 +97,7 @@ HRESULT RecordingPin::Receive(IMediaSample* sample)
     }
     std::lock_guard lk(mu_);
     samples_.push_back(r);
-    return S_OK;
+    return samples_.size() >= refuseFrom_ ? S_FALSE : S_OK;
 }
 
 template <class T>
@@ -239,6 +244,28 @@ TEST_F(MediaGraphTest, StreamControlGatesTheCaptureWhileThePreviewRuns)
         // Slot k of the run starts at k / 30 s: the index and the time agree.
         EXPECT_EQ(video[i].start, video[i].index * 10000000LL / 30);
     }
+}
+
+// A receiver that asks to stop gets nothing more until the graph runs
+// again; the other streams, the preview among them, go on.
+TEST_F(MediaGraphTest, AReceiverThatRefusesStopsOnlyItsOwnStream)
+{
+    Build();
+    capture_->Video().RefuseFrom(10);
+    capture_->Audio().RefuseFrom(3);
+    ControlCapture(nullptr, &kNever);
+    ASSERT_EQ(control_->Run(), S_OK);
+    Sleep(2000);
+    EXPECT_EQ(capture_->Video().Samples().size(), 10u);
+    EXPECT_EQ(capture_->Audio().Samples().size(), 3u);
+    EXPECT_GE(preview_->Video().Samples().size(), 59u);
+    ASSERT_EQ(control_->Stop(), S_OK);
+    capture_->Video().RefuseFrom(SIZE_MAX);
+    capture_->Audio().RefuseFrom(SIZE_MAX);
+    ASSERT_EQ(control_->Run(), S_OK);
+    Sleep(1000);
+    EXPECT_GE(capture_->Video().Samples().size(), 39u) << "a new run delivers again";
+    EXPECT_GE(capture_->Audio().Samples().size(), 12u);
 }
 
 TEST_F(MediaGraphTest, StallsLoseSamplesButTheStreamsGoOn)

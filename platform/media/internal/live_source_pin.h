@@ -5,7 +5,9 @@
 // units, computed from k so that it never drifts) and delivers it through
 // the pin's stream control. A thread that falls behind (a stall, a slow
 // receiver) skips the samples whose time has passed, as a live device loses
-// them; the slot counter still counts them, so a loss shows.
+// them; the slot counter still counts them, so a loss shows. A receiver
+// that answers anything but S_OK asks the pin to stop delivering: it makes
+// no more samples until the filter runs again.
 #pragma once
 
 #include <functional>
@@ -65,6 +67,7 @@ private:
     HANDLE thread_ = nullptr;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> running_{false};
+    std::atomic<bool> refused_{false};
     std::atomic<std::int64_t> runStartUs_{0};
 };
 
