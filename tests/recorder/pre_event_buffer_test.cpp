@@ -121,8 +121,8 @@ void RunAgainstModel(const ModelRun& run)
             const std::uint32_t size = shape == 0   ? run.maxPayload
                                        : shape < 5  ? 1 + rng() % run.maxPayload
                                                     : 1 + rng() % (run.maxPayload / 8 + 1);
-            ModelSample sample{static_cast<std::uint32_t>(rng() % 2), tick += rng() % 40, static_cast<std::int64_t>(rng()),
-                               static_cast<std::int64_t>(rng()), RandomBytes(rng, size), RandomFix(rng),
+            ModelSample sample{static_cast<std::uint32_t>(rng() % 2), tick += rng() % 40,
+                               static_cast<std::int64_t>(rng()), static_cast<std::int64_t>(rng()), RandomBytes(rng, size), RandomFix(rng),
                                std::uniform_real_distribution<double>(-1, 1)(rng),
                                std::uniform_real_distribution<double>(-1, 1)(rng), serial};
             std::vector<std::pair<const BufferedSample*, std::uint64_t>> before;
@@ -280,9 +280,9 @@ TEST(PreEventBuffer, StoreSizeForTheSettingsNeverOverflows)
     for (std::uint32_t seconds : values) {
         for (std::uint32_t video : values) {
             for (std::uint32_t audio : values) {
-                const unsigned __int128 exact =
-                    static_cast<unsigned __int128>(2) * seconds * (static_cast<unsigned __int128>(video) + audio) * 1000 / 8;
-                const unsigned __int128 want = std::clamp<unsigned __int128>(exact, kPreEventMinBytes, kPreEventMaxBytes);
+                using Wide = unsigned __int128;
+                const Wide exact = Wide{2} * seconds * (Wide{video} + audio) * 1000 / 8;
+                const Wide want = std::clamp<Wide>(exact, kPreEventMinBytes, kPreEventMaxBytes);
                 ASSERT_EQ(PreEventBuffer_CapacityFor(seconds, video, audio), static_cast<std::uint32_t>(want))
                     << seconds << " s at " << video << " + " << audio << " kbit/s";
             }
