@@ -19,7 +19,6 @@
 //   appends may have dropped the node and reused it for a newer sample.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "sensing/gps_fix.h"
