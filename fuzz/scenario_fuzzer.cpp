@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz/check.h"
+#include "platform/registry/registry.h"
 #include "platform/windows/window.h"
 #include "sim/duration.h"
 #include "sim/json_reader.h"
@@ -87,6 +88,16 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
     case EventKind::MicStall:
         m.durationMs = e.durationMs;
         break;
+    case EventKind::Registry:
+        m.valueName = e.valueName;
+        m.valueType = e.valueType;
+        if (e.valueType == os::REG_DWORD) m.dword = e.dword;
+        if (e.valueType == os::REG_SZ) m.text = e.text;
+        break;
+    case EventKind::Fill:
+        m.volume = e.volume;
+        m.fillBytes = e.fillBytes;
+        break;
     case EventKind::EncoderTimeout:
     case EventKind::CallStart:
     case EventKind::CallEnd:
@@ -154,6 +165,15 @@ void CheckKindRanges(const ScenarioEvent& e)
     case EventKind::CameraStall:
     case EventKind::MicStall:
         FUZZ_CHECK(e.durationMs >= 1 && e.durationMs <= sim::kMaxDurationMs);
+        break;
+    case EventKind::Registry:
+        FUZZ_CHECK(!e.valueName.empty() && sim::json::CountChars(e.valueName) <= 255);
+        FUZZ_CHECK(e.valueType == os::REG_DWORD || (e.valueType == os::REG_SZ && !e.text.empty() &&
+                                                    sim::json::CountChars(e.text) <= 4096));
+        break;
+    case EventKind::Fill:
+        FUZZ_CHECK(!e.volume.empty() && sim::json::CountChars(e.volume) <= 64);
+        FUZZ_CHECK(e.fillBytes <= static_cast<std::uint64_t>(INT64_MAX));
         break;
     case EventKind::EncoderTimeout:
     case EventKind::CallStart:

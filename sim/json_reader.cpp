@@ -282,4 +282,47 @@ std::size_t CountChars(const std::string& text)
     }));
 }
 
+bool ReadSize(const Value& value, const std::string& path, std::uint64_t* out, std::string* error)
+{
+    const std::string what = "expected a size in bytes such as 2147483648, \"512MB\" or \"2GB\"";
+    if (value.is_number_integer()) {
+        std::int64_t bytes = 0;
+        if (!json::ReadInteger(value, path, 0, INT64_MAX, &bytes, error)) {
+            return false;
+        }
+        *out = static_cast<std::uint64_t>(bytes);
+        return true;
+    }
+    if (!value.is_string()) {
+        return json::Fail(path, what, error);
+    }
+    std::string text = value.get<std::string>();
+    struct Unit {
+        const char* suffix;
+        std::uint64_t factor;
+    };
+    static constexpr Unit kUnits[] = {{"KB", 1024}, {"MB", 1024ull * 1024}, {"GB", 1024ull * 1024 * 1024}};
+    std::uint64_t unit = 1;
+    for (const Unit& u : kUnits) {
+        if (text.size() > 2 && text.ends_with(u.suffix)) {
+            text.resize(text.size() - 2);
+            unit = u.factor;
+            break;
+        }
+    }
+    bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) {
+        return json::Fail(path, what, error);
+    }
+    std::uint64_t count = text.size() <= 18 ? std::stoull(text) : UINT64_MAX;
+    if (count > static_cast<std::uint64_t>(INT64_MAX) / unit) {
+        // Appended rather than concatenated: GCC 12 at -O3 misreads "..." + string as overlapping copies.
+        std::string tooLarge(1, '"');
+        tooLarge.append(value.get<std::string>()).append("\" is too large");
+        return json::Fail(path, tooLarge, error);
+    }
+    *out = count * unit;
+    return true;
+}
+
 }  // namespace sim::json

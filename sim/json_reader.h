@@ -53,6 +53,9 @@ bool ReadBool(const Value& value, const std::string& path, bool* out, std::strin
 // A non-empty string of at most maxChars characters (code points).
 bool ReadText(const Value& value, const std::string& path, std::size_t maxChars, std::string* out,
               std::string* error);
+// Bytes as a whole number, or digits with a binary unit: 4096, "4096",
+// "512KB", "512MB", "2GB"; at most INT64_MAX.
+bool ReadSize(const Value& value, const std::string& path, std::uint64_t* out, std::string* error);
 
 // Characters (code points) of a UTF-8 text.
 std::size_t CountChars(const std::string& text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/registry/registry.h"
 #include "platform/windows/window.h"
 #include "sim/duration.h"
 #include "sim/json_reader.h"
@@ -26,11 +27,16 @@ constexpr std::size_t kMaxDescriptionChars = 4096;
 constexpr std::int64_t kMaxCoordinate = 32767;
 constexpr int kDefaultGarbageBytes = 64;
 constexpr std::int64_t kMaxGarbageBytes = 4096;
+// The phone's registry keeps value names of up to 255 characters.
+constexpr std::size_t kMaxValueNameChars = 255;
+constexpr std::size_t kMaxRegistryTextChars = 4096;
 
 // An event as read, before a press becomes its two halves.
 struct Draft {
     ScenarioEvent event;
     std::int64_t holdMs = kDefaultHoldMs;
+    // What is wrong with the event as a whole once its fields are read; empty when nothing.
+    std::string (*problem)(const Draft&) = nullptr;
 };
 
 // An integer, or a text of numbers and names (see symbols.h).
@@ -254,6 +260,43 @@ std::vector<Field> StallFields(Draft& d)
                   }}};
 }
 
+std::string RegistryProblem(const Draft& d)
+{
+    return d.event.valueType == 0 ? "give the value as \"dword\" or as \"string\"" : "";
+}
+
+// The value's type is the key that gives it, and only one may.
+Field RegistryDataField(const char* key, os::DWORD type, Draft& d)
+{
+    ScenarioEvent* e = &d.event;
+    return Field{key, false, [e, type](const Value& v, Path path, std::string* err) {
+                     if (e->valueType != 0) {
+                         return json::Fail(path, "give either \"dword\" or \"string\", not both", err);
+                     }
+                     std::int64_t number = 0;
+                     const bool ok = type == os::REG_DWORD ? json::ReadInteger(v, path, 0, UINT32_MAX, &number, err)
+                                                           : json::ReadText(v, path, kMaxRegistryTextChars, &e->text, err);
+                     if (!ok) return false;
+                     e->dword = static_cast<os::DWORD>(number);
+                     e->valueType = type;
+                     return true;
+                 }};
+}
+
+std::vector<Field> RegistryFields(Draft& d)
+{
+    d.problem = RegistryProblem;
+    return {TextField("name", true, kMaxValueNameChars, &d.event.valueName),
+            RegistryDataField("dword", os::REG_DWORD, d), RegistryDataField("string", os::REG_SZ, d)};
+}
+
+std::vector<Field> FillFields(Draft& d)
+{
+    std::uint64_t* bytes = &d.event.fillBytes;
+    return {TextField("volume", true, kMaxNameChars, &d.event.volume),
+            Field{"bytes", true, [bytes](const Value& v, Path path, std::string* e) { return json::ReadSize(v, path, bytes, e); }}};
+}
+
 // The exit button's command.
 void SetEndMessage(ScenarioEvent* e)
 {
@@ -301,6 +344,8 @@ constexpr EventKindRow kKinds[] = {
     {"camera_stall", EventKind::CameraStall, StallFields, false},
     {"mic_stall", EventKind::MicStall, StallFields, false},
     {"encoder_timeout", EventKind::EncoderTimeout, NoFields, false},
+    {"registry", EventKind::Registry, RegistryFields, false},
+    {"fill", EventKind::Fill, FillFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 
@@ -345,6 +390,9 @@ bool ReadEvent(const Value& value, Path path, std::size_t index, std::vector<Sce
                                    Field{"do", true, [](const Value&, Path, std::string*) { return true; }}});
     if (!json::ReadObject(value, path, fields, error)) {
         return false;
+    }
+    if (const std::string why = draft.problem ? draft.problem(draft) : ""; !why.empty()) {
+        return json::Fail(path, why, error);
     }
     out->push_back(draft.event);
     if (row->press) {
@@ -416,12 +464,22 @@ bool CheckScenarioVolumes(const Scenario& scenario, const DeviceProfile& profile
                           std::string* error)
 {
     std::unordered_set<std::string> volumes;
-    for (const Volume& v : profile.volumes) volumes.insert(FoldedName(v.name));
+    std::unordered_set<std::string> withCapacity;
+    for (const Volume& v : profile.volumes) {
+        volumes.insert(FoldedName(v.name));
+        if (v.capacityBytes > 0) withCapacity.insert(FoldedName(v.name));
+    }
     for (const ScenarioEvent& e : scenario.events) {
-        bool usesVolume = e.kind == EventKind::Mount || e.kind == EventKind::Unmount;
+        const bool usesVolume = e.kind == EventKind::Mount || e.kind == EventKind::Unmount || e.kind == EventKind::Fill;
+        std::string why;
         if (usesVolume && !volumes.contains(FoldedName(e.volume))) {
-            *error = fileName + ": " + json::Member(json::Element("events", e.source), "volume") + ": no volume \"" +
-                     e.volume + "\" in the profile";
+            why = "no volume \"" + e.volume + "\" in the profile";
+        } else if (e.kind == EventKind::Fill && !withCapacity.contains(FoldedName(e.volume))) {
+            // Without a capacity the volume reports the host disk, which a fill cannot take from.
+            why = "volume \"" + e.volume + "\" has no capacity in the profile, so it cannot be filled";
+        }
+        if (!why.empty()) {
+            *error = fileName + ": " + json::Member(json::Element("events", e.source), "volume") + ": " + why;
             return false;
         }
     }

@@ -3,7 +3,8 @@
 // touches and keys, storage cards coming and going, phone calls, power
 // transitions, rotation, answers to message boxes, commands to dialogs, the
 // GPS receiver's sky and noise on its line, stalls of the camera and the
-// microphone, a hung encode, and the end of the run.
+// microphone, a hung encode, values written to the program's settings key,
+// other programs' files filling a volume, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
 // sorted by time; events at equal times keep their file order. A "tap" or
@@ -46,6 +47,8 @@ enum class EventKind {
     CameraStall,       // the camera delivers no picture for `durationMs`
     MicStall,          // the microphone delivers no sound for `durationMs`
     EncoderTimeout,    // the next encode times out
+    Registry,          // the settings key's value `valueName` becomes `dword` (REG_DWORD) or `text` (REG_SZ)
+    Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
@@ -76,6 +79,11 @@ struct ScenarioEvent {
     int answer = 0;
     int garbageBytes = 0;
     std::int64_t durationMs = 0;
+    std::string valueName;
+    os::DWORD valueType = 0;   // REG_DWORD or REG_SZ
+    os::DWORD dword = 0;
+    std::string text;
+    std::uint64_t fillBytes = 0;
     bool operator==(const ScenarioEvent&) const = default;
 };
 
@@ -93,8 +101,9 @@ bool ParseScenario(const std::string& text, const std::string& fileName, Scenari
 // Reads and parses the scenario file at `path`.
 bool LoadScenario(const std::string& path, Scenario* out, std::string* error);
 
-// Checks that every volume the scenario mounts or unmounts is one of the
-// profile's; the error names the scenario file and the event.
+// Checks that every volume the scenario mounts, unmounts or fills is one of
+// the profile's, and that each one it fills has a capacity; the error names
+// the scenario file and the event.
 bool CheckScenarioVolumes(const Scenario& scenario, const DeviceProfile& profile, const std::string& fileName,
                           std::string* error);
 

@@ -23,6 +23,7 @@ namespace sim {
 namespace {
 
 constexpr const char* kMainWindowTitle = "Ardvane";
+constexpr const char* kSettingsKey = "\\Software\\Holmbrek\\Ardvane";
 
 struct Runner {
     Scenario scenario;
@@ -101,6 +102,20 @@ void Check(bool ok, const ScenarioEvent& e, const char* what)
     if (!ok) os::PlatformLog("scenario event %zu: %s refused", e.source, what);
 }
 
+// Through the registry calls, so that the program's notifications on the key fire.
+bool SetSettingsValue(const ScenarioEvent& e)
+{
+    os::HKEY key = nullptr;
+    if (os::RegCreateKeyExW(os::HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key, nullptr) !=
+        os::ERROR_SUCCESS) {
+        return false;
+    }
+    const os::LONG result = e.valueType == os::REG_DWORD ? os::RegSetDword(key, e.valueName.c_str(), e.dword)
+                                                         : os::RegSetString(key, e.valueName.c_str(), e.text);
+    os::RegCloseKey(key);
+    return result == os::ERROR_SUCCESS;
+}
+
 // A stall in microseconds, kept short of what the device clock can add to
 // its time: a stall that long outlasts any run anyway.
 std::int64_t StallUs(const ScenarioEvent& e)
@@ -161,12 +176,15 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::CameraStall: os::sim::StallCamera(StallUs(e)); break;
     case EventKind::MicStall: os::sim::StallMicrophone(StallUs(e)); break;
     case EventKind::EncoderTimeout: os::sim::TimeOutNextEncode(); break;
+    case EventKind::Registry: Check(SetSettingsValue(e), e, "registry value"); break;
+    case EventKind::Fill: Check(os::sim::FillVolume(e.volume, e.fillBytes), e, "fill"); break;
     }
 }
 
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs)
 {
     auto* runner = new Runner{scenario};
+    auto& events = runner->scenario.events;
     if (endAtMs) {
         ScenarioEvent end;
         end.kind = EventKind::End;
@@ -174,13 +192,18 @@ bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> e
         end.wParam = static_cast<os::WPARAM>(kIdmButton);
         end.lParam = kExitButton;
         end.atMs = *endAtMs;
-        end.source = runner->scenario.events.size();
-        auto& events = runner->scenario.events;
+        end.source = events.size();
         // After every event of the same time, so that the run ends last.
         auto at = std::upper_bound(events.begin(), events.end(), end.atMs,
                                    [](std::int64_t t, const ScenarioEvent& x) { return t < x.atMs; });
         events.insert(at, end);
     }
+    // The settings the program finds at launch: written before it can start.
+    const auto launch = std::find_if(events.begin(), events.end(), [](const ScenarioEvent& x) {
+        return x.atMs > 0 || x.kind != EventKind::Registry;
+    });
+    std::for_each(events.begin(), launch, PerformScenarioEvent);
+    events.erase(events.begin(), launch);
     runner->stop = os::CreateEventW(nullptr, os::TRUE, os::FALSE, nullptr);
     runner->thread = os::CreateThread(nullptr, 0, RunnerThread, runner, 0, nullptr);
     if (runner->thread == nullptr) {

@@ -3,6 +3,9 @@
 // the simulator's side of the platform (posting to windows, mounting cards,
 // turning the handset...). An event aimed at a window that does not exist
 // (yet, or any more), or at a dialog when none is open, is logged and skipped.
+// The registry events that open the scenario at time 0 are written by
+// StartScenarioRunner itself, before it returns: they are the settings the
+// program reads when it starts.
 #pragma once
 
 #include <cstdint>

@@ -183,6 +183,18 @@ bool MountVolume(const std::string& name) { return ChangeMount(name, true); }
 
 bool UnmountVolume(const std::string& name) { return ChangeMount(name, false); }
 
+bool FillVolume(const std::string& name, ULONGLONG bytes)
+{
+    State& state = TheState();
+    std::lock_guard lock(state.mutex);
+    const auto it = std::find_if(state.volumes.begin(), state.volumes.end(),
+                                 [&](const VolumePtr& volume) { return NamesEqual(volume->name, name); });
+    if (it == state.volumes.end() || !Tracked(*it) || !(*it)->mounted) return false;
+    Volume& volume = **it;
+    volume.filled = bytes == 0 ? 0 : volume.filled + std::min(bytes, Room(volume));
+    return true;
+}
+
 std::vector<std::string> FilesWritten()
 {
     State& state = TheState();

@@ -50,6 +50,15 @@ bool ConfigureFileSystem(const FileSystemConfig& config, std::string* error);
 bool MountVolume(const std::string& name);
 bool UnmountVolume(const std::string& name);
 
+// Other programs' files take `bytes` more of a volume with a capacity, at
+// most all of its free space; its free space drops by that much, and writes
+// that no longer fit fail with ERROR_DISK_FULL. 0 gives back all that earlier
+// fills took. What fills took stays across unmount and mount (the files stay
+// on the card) until the next configuration; nothing appears in its folders.
+// False, changing nothing, when the volume is unknown, has no capacity or is
+// not mounted.
+bool FillVolume(const std::string& name, ULONGLONG bytes);
+
 // Device paths of the files the program created or wrote since the
 // configuration, in the order of their first write; a moved file is listed
 // under its new path, a deleted one no longer.

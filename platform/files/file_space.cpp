@@ -1,7 +1,8 @@
 // Space on the volumes. A volume with a capacity is a card of that size on
 // any host disk: its free bytes are the capacity less the bytes of its
 // files, counted once at mount and then kept by every call that changes a
-// file's size. Other places report the host file system under them.
+// file's size, and less what other programs' files take (FillVolume).
+// Other places report the host file system under them.
 #include <sys/statvfs.h>
 
 #include <cerrno>
@@ -21,7 +22,11 @@ void AddUsage(const VolumePtr& volume, LONGLONG delta)
                               : (shrink >= volume->used ? 0 : volume->used - shrink);
 }
 
-ULONGLONG Room(const Volume& volume) { return volume.capacity > volume.used ? volume.capacity - volume.used : 0; }
+ULONGLONG Room(const Volume& volume)
+{
+    const ULONGLONG taken = volume.used + volume.filled;
+    return volume.capacity > taken ? volume.capacity - taken : 0;
+}
 
 ULONGLONG CountBytesBelow(const std::string& host)
 {

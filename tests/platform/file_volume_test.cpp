@@ -92,6 +92,46 @@ TEST_F(FileVolumeTest, FullVolumeWritesWhatFitsThenReportsDiskFull)
     EXPECT_EQ(FreeBytes("\\Storage Card"), 9500u);
 }
 
+TEST_F(FileVolumeTest, FillTakesFreeSpaceAcrossMountsUntilGivenBack)
+{
+    Configure({VolumeConfig{"Storage Card", 10000, true, ""}, VolumeConfig{"Host Disk", 0, true, ""}});
+    PutFile("\\Storage Card\\a.avi", std::string(1000, 'a'));
+    ASSERT_TRUE(os::sim::FillVolume("storage card", 6000));
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 3000u);
+
+    // A write past what is left stops where the card is full.
+    const os::HANDLE file = Open("\\Storage Card\\b.avi", os::GENERIC_WRITE, os::CREATE_NEW);
+    ASSERT_NE(file, os::INVALID_HANDLE_VALUE);
+    const std::string block(4000, 'b');
+    os::DWORD written = 0;
+    EXPECT_EQ(ErrorOf(os::WriteFile(file, block.data(), 4000, &written, nullptr)), Code(os::ERROR_DISK_FULL));
+    EXPECT_EQ(written, 3000u);
+    EXPECT_TRUE(os::CloseHandle(file));
+    ASSERT_TRUE(os::DeleteFileW("\\Storage Card\\b.avi"));
+
+    // More than is free fills the card, and the fill is nothing in its folders.
+    ASSERT_TRUE(os::sim::FillVolume("Storage Card", 1ull << 40));
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 0u);
+    const auto entries = std::distance(std::filesystem::directory_iterator(Host("volumes/Storage Card")),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
+
+    // Other programs' files stay on a card taken out and put back; the count
+    // of the card's own files is made afresh.
+    ASSERT_TRUE(os::sim::UnmountVolume("Storage Card"));
+    EXPECT_FALSE(os::sim::FillVolume("Storage Card", 0));
+    std::filesystem::remove(Host("volumes/Storage Card/a.avi"));
+    ASSERT_TRUE(os::sim::MountVolume("Storage Card"));
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 1000u);
+
+    ASSERT_TRUE(os::sim::FillVolume("Storage Card", 0));
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 10000u);
+
+    // Only a card with a capacity of its own can be filled.
+    EXPECT_FALSE(os::sim::FillVolume("Host Disk", 100));
+    EXPECT_FALSE(os::sim::FillVolume("No Such Card", 100));
+}
+
 TEST_F(FileVolumeTest, VolumeDeviceOpensExactlyWhileMounted)
 {
     Configure({VolumeConfig{"Storage Card", 0, true, ""}});

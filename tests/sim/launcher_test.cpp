@@ -86,6 +86,24 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
     EXPECT_NE(traces[0].find("End OnDestroyProc"), std::string::npos) << traces[0];
 }
 
+TEST(Launcher, TheExampleDrivesRunToTheirEndInVirtualTime)
+{
+    TempFolder folder;
+    // How the program takes each drive is the recorder's business (it ends by
+    // itself when the card is pulled); the drive must only play out cleanly.
+    for (const char* name : {"continuous_drive", "event_only_drive", "card_pulled", "card_fills"}) {
+        const std::string scenario = std::string(KESTRAVA_SOURCE_DIR) + "/sim/scenarios/" + name + ".json";
+        const std::string trace = folder / (std::string(name) + ".trace");
+        const ProgramRun run = RunProgram(
+            {"--root", folder / name, "--clock", "virtual", "--scenario", scenario, "--trace", trace}, folder, name);
+        EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.err;
+        EXPECT_NE(run.out.find("kestrava: ran "), std::string::npos) << name << "\n" << run.out;
+        const std::string said = run.out + run.err + testing_support::ReadWholeFile(trace);
+        EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << name << "\n" << run.err;
+        EXPECT_EQ(said.find("refused"), std::string::npos) << name << ": every event did what it says";
+    }
+}
+
 class OtherProcess : public testing_support::RealTimePlatformTest {};
 
 os::LRESULT KeepProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/registry/registry.h"
 #include "platform/windows/window.h"
 #include "sim/profile.h"
 
@@ -221,7 +224,7 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
          "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, camera_stall, "
-         "mic_stall, encoder_timeout, end)"},
+         "mic_stall, encoder_timeout, registry, fill, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
@@ -290,6 +293,110 @@ TEST(Scenario, VolumesMustBeThoseOfTheProfile)
     EXPECT_EQ(error, "s.json: events[1].volume: no volume \"SD\" in the profile");
     s.events.pop_back();
     EXPECT_TRUE(sim::CheckScenarioVolumes(s, sim::DefaultProfile(), "s.json", &error));
+}
+
+TEST(Scenario, RegistryAndFillEventsReadTheirValuesAndRefuseBadOnesAtTheirPlace)
+{
+    const sim::Scenario s = MustParse(R"({"events": [
+        {"at": "10s", "do": "registry", "name": "SplitTimeSec", "dword": 60},
+        {"at": "10s", "do": "registry", "name": "SelectDisk", "string": "Storage Card"},
+        {"at": 0, "do": "registry", "string": "x", "name": "Langauge"},
+        {"at": "1m", "do": "registry", "name": "FreeSpaceMB", "dword": 4294967295},
+        {"at": "20s", "do": "fill", "volume": "Storage Card", "bytes": "1500MB"},
+        {"at": "21s", "do": "fill", "volume": "Storage Card", "bytes": 4096},
+        {"at": "22s", "do": "fill", "volume": "Storage Card", "bytes": "0"}
+    ]})");
+    ASSERT_EQ(s.events.size(), 7u);
+    auto registry = [](std::int64_t atMs, std::size_t source, const char* name, os::DWORD type, os::DWORD dword,
+                       const char* text) {
+        sim::ScenarioEvent e = Event(atMs, sim::EventKind::Registry, source);
+        e.valueName = name;
+        e.valueType = type;
+        e.dword = dword;
+        e.text = text;
+        return e;
+    };
+    auto fill = [](std::int64_t atMs, std::size_t source, std::uint64_t bytes) {
+        sim::ScenarioEvent e = Event(atMs, sim::EventKind::Fill, source);
+        e.volume = "Storage Card";
+        e.fillBytes = bytes;
+        return e;
+    };
+    const std::vector<sim::ScenarioEvent> expected = {
+        registry(0, 2, "Langauge", os::REG_SZ, 0, "x"),
+        registry(10'000, 0, "SplitTimeSec", os::REG_DWORD, 60, ""),
+        registry(10'000, 1, "SelectDisk", os::REG_SZ, 0, "Storage Card"),
+        fill(20'000, 4, 1500ull << 20),
+        fill(21'000, 5, 4096),
+        fill(22'000, 6, 0),
+        registry(60'000, 3, "FreeSpaceMB", os::REG_DWORD, UINT32_MAX, ""),
+    };
+    EXPECT_EQ(s.events, expected);
+
+    // Each refusal names the event, and the key where one is at fault.
+    struct Case {
+        std::string event;
+        const char* place;
+    };
+    const std::string longName(256, 'n');
+    const Case refused[] = {
+        {R"({"at": 1, "do": "registry", "name": "SplitTimeSec"})", "events[1]: "},
+        {R"({"at": 1, "do": "registry", "dword": 5})", "events[1]: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "dword": 1, "string": "1"})", "events[1].string: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "qword": 1})", "events[1].qword: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "binary": "00ff"})", "events[1].binary: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "dword": "sixty"})", "events[1].dword: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "dword": -1})", "events[1].dword: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "dword": 4294967296})", "events[1].dword: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "string": 5})", "events[1].string: "},
+        {R"({"at": 1, "do": "registry", "name": "A", "string": ""})", "events[1].string: "},
+        {R"({"at": 1, "do": "registry", "name": 7, "dword": 1})", "events[1].name: "},
+        {R"({"at": 1, "do": "registry", "name": ")" + longName + R"(", "dword": 1})", "events[1].name: "},
+        {R"({"at": 1, "do": "fill", "volume": "Storage Card"})", "events[1]: "},
+        {R"({"at": 1, "do": "fill", "bytes": "1MB"})", "events[1]: "},
+        {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": "1.5GB"})", "events[1].bytes: "},
+        {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": -5})", "events[1].bytes: "},
+        {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": "9999999999GB"})", "events[1].bytes: "},
+        {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": true})", "events[1].bytes: "},
+        {R"({"at": 1, "do": "fill", "volume": "", "bytes": 1})", "events[1].volume: "},
+    };
+    for (const Case& c : refused) {
+        const std::string error = ParseError(WithEvent(c.event));
+        EXPECT_EQ(error.rfind(std::string("s.json: ") + c.place, 0), 0u) << c.event << "\n" << error;
+        EXPECT_GT(error.size(), std::string("s.json: ").size() + std::string(c.place).size()) << "says why: " << c.event;
+    }
+}
+
+TEST(Scenario, FilledVolumesMustBeTheProfilesAndHaveACapacity)
+{
+    sim::DeviceProfile profile = sim::DefaultProfile();
+    profile.volumes.push_back(sim::Volume{"Host Disk", 0, true, ""});
+    std::string error;
+    EXPECT_TRUE(sim::CheckScenarioVolumes(MustParse(WithEvent(R"({"at": 1, "do": "fill", "volume": "storage card", "bytes": 1})")),
+                                          profile, "s.json", &error))
+        << error;
+    for (const char* volume : {"SD", "Host Disk"}) {
+        const sim::Scenario s =
+            MustParse(WithEvent(R"({"at": 1, "do": "fill", "bytes": 1, "volume": ")" + std::string(volume) + "\"}"));
+        EXPECT_FALSE(sim::CheckScenarioVolumes(s, profile, "s.json", &error)) << volume;
+        EXPECT_EQ(error.rfind("s.json: events[1].volume: ", 0), 0u) << error;
+        EXPECT_NE(error.find(volume), std::string::npos) << error;
+    }
+}
+
+TEST(Scenario, EveryExampleFileLoadsAndFitsTheBuiltInProfile)
+{
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kSourceDir + "/sim/scenarios")) {
+        sim::Scenario scenario;
+        std::string error;
+        const std::string path = entry.path().string();
+        EXPECT_TRUE(sim::LoadScenario(path, &scenario, &error)) << error;
+        EXPECT_TRUE(sim::CheckScenarioVolumes(scenario, sim::DefaultProfile(), path, &error)) << error;
+        EXPECT_FALSE(scenario.events.empty()) << path;
+        ++files;
+    }
+    EXPECT_GE(files, 7);
 }
 
 TEST(Scenario, LoadNamesTheFileItCannotRead)

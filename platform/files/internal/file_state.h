@@ -38,6 +38,9 @@ struct Volume {
     // Bytes of the files below the root, for a volume with a capacity:
     // counted at mount, then kept by writes, truncations, moves and deletes.
     ULONGLONG used = 0;
+    // Bytes taken by other programs' files (FillVolume): not in the host
+    // folder, kept across mounts until the next configuration.
+    ULONGLONG filled = 0;
 };
 using VolumePtr = std::shared_ptr<Volume>;
 
