@@ -21,6 +21,32 @@ void CopyName(char (&dst)[128], const std::string& src)
 
 CMediaSample::CMediaSample(std::size_t size) : CUnknown(nullptr), buffer_(size) {}
 
+void CMediaSample::Recycle()
+{
+    actual_ = 0;
+    timeValid_ = false;
+    start_ = stop_ = 0;
+    sync_ = false;
+}
+
+CMediaSample* SampleRecycler::Next(std::size_t size)
+{
+    if (sample_ && sample_->References() == 1 && static_cast<std::size_t>(sample_->GetSize()) == size) {
+        sample_->Recycle();
+        return sample_;
+    }
+    Reset();
+    sample_ = new CMediaSample(size);
+    sample_->NonDelegatingAddRef();
+    return sample_;
+}
+
+void SampleRecycler::Reset()
+{
+    if (sample_) sample_->NonDelegatingRelease();
+    sample_ = nullptr;
+}
+
 HRESULT CMediaSample::NonDelegatingQueryInterface(REFIID iid, void** out)
 {
     if (iid == IID_IMediaSample || iid == IID_IUnknown) return GetInterface(static_cast<IMediaSample*>(this), out);

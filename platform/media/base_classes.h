@@ -47,6 +47,9 @@ private:
 class CMediaSample final : public CUnknown, public IMediaSample {
 public:
     explicit CMediaSample(std::size_t size);
+    // Back to a fresh sample of the same buffer, for a source that makes the
+    // next sample in it.
+    void Recycle();
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
@@ -68,6 +71,23 @@ private:
     REFERENCE_TIME start_ = 0;
     REFERENCE_TIME stop_ = 0;
     bool sync_ = false;
+};
+
+// The sample a source makes its next sample in: the one it made last when
+// every receiver has let it go, else a new one. Keeps a streaming thread
+// from allocating (and clearing) a picture's worth of memory per frame.
+class SampleRecycler {
+public:
+    SampleRecycler() = default;
+    SampleRecycler(const SampleRecycler&) = delete;
+    SampleRecycler& operator=(const SampleRecycler&) = delete;
+    ~SampleRecycler() { Reset(); }
+    // A sample of `size` bytes held by the recycler, valid until the next call.
+    CMediaSample* Next(std::size_t size);
+    void Reset();
+
+private:
+    CMediaSample* sample_ = nullptr;  // with the recycler's reference
 };
 
 class CBasePin;

@@ -265,8 +265,7 @@ void CameraStillPin::Stream()
             continue;
         }
         triggers_.fetch_sub(1);
-        CMediaSample* sample = new CMediaSample(SampleBytes());
-        sample->NonDelegatingAddRef();
+        CMediaSample* sample = samples_.Next(SampleBytes());
         // A still is stamped with the index of the capture frame it was taken beside.
         REFERENCE_TIME now = 0;
         filter_->ClockTime(&now);
@@ -275,7 +274,6 @@ void CameraStillPin::Stream()
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);
         if (Produce(camera_->FramesSinceOpen(), DeviceTimeUs(), sample)) Deliver(sample);
-        sample->NonDelegatingRelease();
     }
 }
 

@@ -102,6 +102,8 @@ public:
     virtual HRESULT NonDelegatingQueryInterface(REFIID iid, void** out);
     ULONG NonDelegatingAddRef();
     ULONG NonDelegatingRelease();
+    // References held right now; 1 tells a holder it is the only one.
+    ULONG References() const { return static_cast<ULONG>(__atomic_load_n(&refs_, __ATOMIC_ACQUIRE)); }
     IUnknown* Outer() const { return outer_; }
 
 private:

@@ -85,6 +85,7 @@ HRESULT LiveSourcePin::Inactive()
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     thread_ = nullptr;
+    samples_.Reset();
     return S_OK;
 }
 
@@ -139,15 +140,13 @@ void LiveSourcePin::Stream()
         slotsSinceOpen_.fetch_add(static_cast<std::uint64_t>(latest - k));
         k = latest;
 
-        CMediaSample* sample = new CMediaSample(SampleBytes());
-        sample->NonDelegatingAddRef();
+        CMediaSample* sample = samples_.Next(SampleBytes());
         REFERENCE_TIME start = SlotStart(k);
         REFERENCE_TIME stop = SlotStart(k + 1);
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(TRUE);
         if (Produce(slotsSinceOpen_, now, sample) && control_.Admit(start, filter_, this) && Deliver(sample) != S_OK)
             refused_ = true;
-        sample->NonDelegatingRelease();
         ++k;
         ++slotsSinceOpen_;
     }

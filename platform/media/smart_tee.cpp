@@ -85,6 +85,7 @@ private:
     bool preview_;
     StreamControl control_;
     SwsContext* scaler_ = nullptr;
+    SampleRecycler converted_;  // the preview's RGB565 pictures, on the streaming thread
     std::atomic<bool> refused_{false};
 };
 
@@ -204,8 +205,7 @@ HRESULT TeeOutputPin::PassConverted(IMediaSample* sample)
     scaler_ = sws_getCachedContext(scaler_, w, h, AV_PIX_FMT_YUV420P, w, h, AV_PIX_FMT_RGB565LE, SWS_POINT, nullptr,
                                    nullptr, nullptr);
     if (!scaler_) return E_OUTOFMEMORY;
-    CMediaSample* out = new CMediaSample(static_cast<std::size_t>(w) * h * 2);
-    out->NonDelegatingAddRef();
+    CMediaSample* out = converted_.Next(static_cast<std::size_t>(w) * h * 2);
     BYTE* dst = nullptr;
     out->GetPointer(&dst);
     // YV12 keeps V before U: hand the planes over in the order the scaler reads them.
@@ -217,9 +217,7 @@ HRESULT TeeOutputPin::PassConverted(IMediaSample* sample)
     out->SetActualDataLength(w * h * 2);
     REFERENCE_TIME start = 0, stop = 0;
     if (SUCCEEDED(sample->GetTime(&start, &stop))) out->SetTime(&start, &stop);
-    const HRESULT hr = Deliver(out);
-    out->NonDelegatingRelease();
-    return hr;
+    return Deliver(out);
 }
 
 }  // namespace

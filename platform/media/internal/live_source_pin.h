@@ -58,6 +58,8 @@ protected:
     // Slots since the source opened.
     std::atomic<std::uint64_t> slotsSinceOpen_{0};
     StreamControl control_;
+    // Used by the streaming thread only.
+    SampleRecycler samples_;
 
 private:
     static DWORD ThreadMain(void* param);
