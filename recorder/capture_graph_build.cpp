@@ -44,10 +44,8 @@ os::HRESULT ChangeVideoFormat(CaptureGraphManager* m, const os::GUID* category, 
     os::AM_MEDIA_TYPE* type = nullptr;
     hr = config->GetFormat(&type);
     if (os::SUCCEEDED(hr)) {
-        if (type->formattype == os::FORMAT_VideoInfo && type->pbFormat != nullptr &&
-            type->cbFormat >= sizeof(os::VIDEOINFOHEADER)) {
-            os::VIDEOINFOHEADER header;
-            std::memcpy(&header, type->pbFormat, sizeof header);
+        os::VIDEOINFOHEADER header;
+        if (os::ReadVideoInfo(*type, &header)) {
             change(type, &header);
             std::memcpy(type->pbFormat, &header, sizeof header);
             hr = config->SetFormat(type);

@@ -24,16 +24,12 @@ constexpr Size kCaptureSizes[] = {{320, 240}, {176, 144}, {400, 240}, {640, 480}
 constexpr Size kStillSizes[] = {{640, 480}, {320, 240}, {1280, 960}, {1600, 1200}};
 
 // The picture size of a video type, when it is a picture type this camera
-// can make: YV12 with a VIDEOINFOHEADER of even sides in range.
+// can make: the subtype with a VIDEOINFOHEADER of even sides in range.
 bool PictureSize(const AM_MEDIA_TYPE* type, const GUID& subtype, Size* size)
 {
-    if (!type || !(type->majortype == MEDIATYPE_Video) || !(type->subtype == subtype) ||
-        !(type->formattype == FORMAT_VideoInfo) || !type->pbFormat || type->cbFormat < sizeof(VIDEOINFOHEADER))
+    int w, h;
+    if (!type || !(type->majortype == MEDIATYPE_Video) || !(type->subtype == subtype) || !os::PictureSize(*type, &w, &h))
         return false;
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, type->pbFormat, sizeof vih);
-    const LONG w = vih.bmiHeader.biWidth;
-    const LONG h = vih.bmiHeader.biHeight < 0 ? -vih.bmiHeader.biHeight : vih.bmiHeader.biHeight;
     if (w < kCaptureIndexCells || h < kCaptureIndexRows || w > kMaxWidth || h > kMaxHeight || w % 2 || h % 2)
         return false;
     *size = {w, h};

@@ -74,6 +74,22 @@ bool CMediaType::SetFormat(const void* data, ULONG size)
     return true;
 }
 
+bool ReadVideoInfo(const AM_MEDIA_TYPE& type, VIDEOINFOHEADER* out)
+{
+    if (!(type.formattype == FORMAT_VideoInfo) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER)) return false;
+    std::memcpy(static_cast<void*>(out), type.pbFormat, sizeof(VIDEOINFOHEADER));
+    return true;
+}
+
+bool PictureSize(const AM_MEDIA_TYPE& type, int* width, int* height)
+{
+    VIDEOINFOHEADER vih;
+    if (!ReadVideoInfo(type, &vih) || vih.bmiHeader.biHeight == INT32_MIN) return false;
+    *width = vih.bmiHeader.biWidth;
+    *height = vih.bmiHeader.biHeight < 0 ? -vih.bmiHeader.biHeight : vih.bmiHeader.biHeight;
+    return true;
+}
+
 int BitsPerPixel(const GUID& subtype)
 {
     if (subtype == MEDIASUBTYPE_YV12) return 12;

@@ -106,6 +106,14 @@ public:
     }
 };
 
+// A copy of the type's VIDEOINFOHEADER when its format type and size say it
+// has one; false otherwise, never reading past the format block.
+bool ReadVideoInfo(const AM_MEDIA_TYPE& type, VIDEOINFOHEADER* out);
+// The picture size of a type with a VIDEOINFOHEADER, the height made
+// positive (a top-down picture has a negative one); false without one or for
+// a height that has no positive value.
+bool PictureSize(const AM_MEDIA_TYPE& type, int* width, int* height);
+
 // Media types the platform's sources offer.
 CMediaType VideoMediaType(const GUID& subtype, int width, int height, REFERENCE_TIME timePerFrame);
 CMediaType PcmMediaType(int samplesPerSec, int channels, int bitsPerSample);

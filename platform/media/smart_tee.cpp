@@ -22,12 +22,7 @@ class SmartTee;
 
 bool VideoSize(const AM_MEDIA_TYPE& mt, int* w, int* h)
 {
-    if (!(mt.formattype == FORMAT_VideoInfo) || !mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return false;
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, mt.pbFormat, sizeof vih);
-    *w = vih.bmiHeader.biWidth;
-    *h = vih.bmiHeader.biHeight < 0 ? -vih.bmiHeader.biHeight : vih.bmiHeader.biHeight;
-    return *w > 0 && *h > 0 && *w <= 4096 && *h <= 4096;
+    return PictureSize(mt, w, h) && *w > 0 && *h > 0 && *w <= 4096 && *h <= 4096;
 }
 
 class TeeInputPin final : public CBaseInputPin {
@@ -162,7 +157,7 @@ HRESULT TeeOutputPin::GetMediaType(int position, CMediaType* type)
     int w, h;
     if (position == 1 && preview_ && in.subtype == MEDIASUBTYPE_YV12 && VideoSize(in, &w, &h)) {
         VIDEOINFOHEADER vih;
-        std::memcpy(&vih, in.pbFormat, sizeof vih);
+        ReadVideoInfo(in, &vih);
         *type = VideoMediaType(MEDIASUBTYPE_RGB565, w, h, vih.AvgTimePerFrame);
         return S_OK;
     }

@@ -17,14 +17,8 @@ namespace {
 
 bool PictureSize(const AM_MEDIA_TYPE& mt, const GUID& subtype, int* w, int* h)
 {
-    if (!(mt.majortype == MEDIATYPE_Video) || !(mt.subtype == subtype) || !(mt.formattype == FORMAT_VideoInfo) ||
-        !mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER))
-        return false;
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, mt.pbFormat, sizeof vih);
-    *w = vih.bmiHeader.biWidth;
-    *h = vih.bmiHeader.biHeight < 0 ? -vih.bmiHeader.biHeight : vih.bmiHeader.biHeight;
-    return *w > 0 && *h > 0 && *w <= 8192 && *h <= 8192 && *w % 2 == 0 && *h % 2 == 0;
+    return mt.majortype == MEDIATYPE_Video && mt.subtype == subtype && os::PictureSize(mt, w, h) && *w > 0 &&
+           *h > 0 && *w <= 8192 && *h <= 8192 && *w % 2 == 0 && *h % 2 == 0;
 }
 
 class ImageEncoder;
