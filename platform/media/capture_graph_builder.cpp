@@ -4,24 +4,11 @@
 // control of capture pins (through the Smart Tee's capture pin when one
 // stands in front).
 #include "platform/media/internal/media_classes.h"
+#include "platform/media/internal/pin_walk.h"
 
 namespace os::detail {
 
 namespace {
-
-template <class F>
-void ForEachPin(IBaseFilter* filter, F f)
-{
-    IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins))) return;
-    IPin* pin = nullptr;
-    bool more = true;
-    while (more && pins->Next(1, &pin, nullptr) == S_OK) {
-        more = f(pin);
-        pin->Release();
-    }
-    pins->Release();
-}
 
 bool PinCategoryIs(IPin* pin, const GUID* category)
 {

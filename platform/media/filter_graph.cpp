@@ -13,6 +13,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/media/internal/media_classes.h"
+#include "platform/media/internal/pin_walk.h"
 #include "platform/media/internal/snapshot_enum.h"
 
 namespace os {
@@ -102,7 +103,7 @@ public:
             if (Find(filter) == filters_.end()) return VFW_E_NOT_FOUND;
         }
         filter->Stop();
-        ForEachPin(filter, [](IPin* pin) {
+        detail::ForEachPin(filter, [](IPin* pin) {
             IPin* peer = nullptr;
             if (SUCCEEDED(pin->ConnectedTo(&peer))) {
                 peer->Disconnect();
@@ -302,19 +303,6 @@ private:
         return list;
     }
 
-    template <class F>
-    static void ForEachPin(IBaseFilter* filter, F f)
-    {
-        IEnumPins* pins = nullptr;
-        if (FAILED(filter->EnumPins(&pins))) return;
-        IPin* pin = nullptr;
-        while (pins->Next(1, &pin, nullptr) == S_OK) {
-            f(pin);
-            pin->Release();
-        }
-        pins->Release();
-    }
-
     bool InGraph(IPin* pin)
     {
         PIN_INFO info;
@@ -329,7 +317,7 @@ private:
     static std::set<IBaseFilter*> Downstream(IBaseFilter* filter)
     {
         std::set<IBaseFilter*> next;
-        ForEachPin(filter, [&](IPin* pin) {
+        detail::ForEachPin(filter, [&](IPin* pin) {
             PIN_DIRECTION dir;
             IPin* peer = nullptr;
             if (FAILED(pin->QueryDirection(&dir)) || dir != PINDIR_OUTPUT || FAILED(pin->ConnectedTo(&peer))) return;
