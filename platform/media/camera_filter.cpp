@@ -6,6 +6,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/media/capture_index.h"
+#include "platform/media/internal/media_classes.h"
 #include "platform/media/internal/media_faults.h"
 #include "platform/media/jpeg_encode.h"
 
@@ -445,10 +446,10 @@ void CameraFilter::TakePicture(std::uint64_t index, std::int64_t deviceUs, int w
     StampCaptureIndex(yv12, width, height, static_cast<std::uint32_t>(index));
 }
 
-CUnknown* NewCameraFilter(HRESULT* hr)
+CUnknown* NewCameraFilter(const CameraModel& model, HRESULT* hr)
 {
     *hr = S_OK;
-    return new CameraFilter(ModelOfDevice(), hr);
+    return new CameraFilter(model, hr);
 }
 
 }  // namespace os::detail

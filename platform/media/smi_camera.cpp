@@ -48,8 +48,9 @@ HRESULT SmiCameraOpen(DWORD index, SMI_CAMERA_HANDLE* handle, IBaseFilter** capt
         std::lock_guard lk(Sdk().mu);
         if (Sdk().open) return VFW_E_WRONG_STATE;
     }
+    const detail::CameraModel model = detail::ModelOfDevice();
     HRESULT hr = S_OK;
-    CUnknown* camera = detail::NewCameraFilter(&hr);
+    CUnknown* camera = detail::NewCameraFilter(model, &hr);
     if (FAILED(hr)) {
         delete camera;
         return hr;
@@ -60,7 +61,7 @@ HRESULT SmiCameraOpen(DWORD index, SMI_CAMERA_HANDLE* handle, IBaseFilter** capt
     if (FAILED(hr)) return hr;
     std::lock_guard lk(Sdk().mu);
     Sdk().open = true;
-    Sdk().model = detail::ModelOfDevice();
+    Sdk().model = model;
     Sdk().state = {};
     Sdk().state.open = true;
     Sdk().state.framesPerSecond = Sdk().model.framesPerSecond;

@@ -17,6 +17,7 @@ CUnknown* NewSmartTee(HRESULT* hr);
 CUnknown* NewAudioCaptureFilter(HRESULT* hr);
 CUnknown* NewImageEncoder(HRESULT* hr);
 CUnknown* NewImageSink(HRESULT* hr);
-CUnknown* NewCameraFilter(HRESULT* hr);
+struct CameraModel;
+CUnknown* NewCameraFilter(const CameraModel& model, HRESULT* hr);
 
 }  // namespace os::detail
