@@ -48,9 +48,7 @@ public:
     }
     // The streaming thread calls into this class: it ends before the class does.
     ~MicrophonePin() override { Inactive(); }
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override
     {
         if (iid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), out);

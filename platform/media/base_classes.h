@@ -90,6 +90,16 @@ private:
     CMediaSample* sample_ = nullptr;  // with the recycler's reference
 };
 
+// A pin shares its filter's life: a reference on any of its interfaces
+// counts on the filter. Every pin class with interfaces of its own says so.
+#define DECLARE_PIN_IUNKNOWN                                                                      \
+    ::os::HRESULT QueryInterface(::os::REFIID iid, void** out) override                         \
+    {                                                                                             \
+        return NonDelegatingQueryInterface(iid, out);                                             \
+    }                                                                                             \
+    ::os::ULONG AddRef() override { return filter_->AddRef(); }                                  \
+    ::os::ULONG Release() override { return filter_->Release(); }
+
 class CBasePin;
 
 class CBaseFilter : public CUnknown, public IBaseFilter {
@@ -141,10 +151,7 @@ public:
     CBasePin(const char* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* hr, const char* pinName,
              PIN_DIRECTION dir);
     ~CBasePin() override;
-    // A pin shares its filter's life: references on it count on the filter.
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     // What the derived pin accepts and proposes.
@@ -194,9 +201,7 @@ protected:
 class CBaseInputPin : public CBasePin, public IMemInputPin {
 public:
     CBaseInputPin(const char* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* hr, const char* pinName);
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     // Refuses samples while the filter is stopped or the pin flushing.

@@ -39,9 +39,7 @@ class TeeOutputPin final : public CBaseOutputPin, public IAMStreamControl, publi
 public:
     TeeOutputPin(SmartTee* tee, CCritSec* lock, HRESULT* hr, const char* name, bool preview);
     ~TeeOutputPin() override;
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override
     {
         if (iid == IID_IPinCategory) return GetInterface(static_cast<IPinCategory*>(this), out);

@@ -17,9 +17,7 @@ class CameraFilter;
 class CameraCapturePin final : public LiveSourcePin, public IAMStreamConfig {
 public:
     CameraCapturePin(CameraFilter* filter, CCritSec* lock, HRESULT* hr);
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     HRESULT CheckMediaType(const CMediaType* type) override;
@@ -48,9 +46,7 @@ private:
 class CameraStillPin final : public LiveSourcePin, public IAMStreamConfig {
 public:
     CameraStillPin(CameraFilter* filter, CCritSec* lock, HRESULT* hr);
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     HRESULT CheckMediaType(const CMediaType* type) override;

@@ -20,9 +20,7 @@ class LiveSourcePin : public CBaseOutputPin, public IAMStreamControl, public IPi
 public:
     LiveSourcePin(CBaseFilter* filter, CCritSec* lock, HRESULT* hr, const char* name, const GUID& category);
     ~LiveSourcePin() override;
-    HRESULT QueryInterface(REFIID iid, void** out) override { return NonDelegatingQueryInterface(iid, out); }
-    ULONG AddRef() override { return filter_->AddRef(); }
-    ULONG Release() override { return filter_->Release(); }
+    DECLARE_PIN_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;
 
     HRESULT Active() override;
