@@ -13,6 +13,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/base/types.h"
 #include "platform/windows/window.h"
+#include "recorder/recorder_state.h"
 #include "sensing/gps_state.h"
 #include "settings/recorder_settings.h"
 #include "storage/storage_state.h"
@@ -49,13 +50,11 @@ struct EventRecorderApp {
 
     int landscape = 0;        // 1 when the screen was wider than high at creation
     int resolutionClass = 0;  // 0: 320x320 or other, 1: 400x240, 2: 640x480, 3: 800x480
-    os::CRITICAL_SECTION recorderLock;
     os::CRITICAL_SECTION storageLock;
     os::CRITICAL_SECTION screenLock;
     int recordingFileStatus = 2;  // 0: a file is open, 2: none
     uint32_t filedEvents = 0;
     int RecordMode = 0;          // 1 continuous, 2 event only; chosen when capture starts
-    int EventCaptureState = 0;   // 2 armed, 3 an event clip is being written
     int previewOff = 0;          // the user switched the live preview off
     int captureRunning = 0;
     int emergencyPressed = 0;    // a touch went down in the emergency area
@@ -85,6 +84,7 @@ struct EventRecorderApp {
     WorkerThread storageThread;
     void* imagingFactory = nullptr;
     GpsState gps;
+    RecorderState recorder;  // attached to the main window for its whole life
 };
 
 // The application state the main window keeps; null before it is attached.

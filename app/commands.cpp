@@ -18,7 +18,7 @@ bool IsWideScreen()
 
 bool EventRecordingInProgress(const EventRecorderApp* app)
 {
-    return app->EventCaptureState == kEventCaptureCapturing;
+    return app->recorder.EventCaptureState.load() == kEventCaptureCapturing;
 }
 
 // Back: from a side screen to the main screen; on the main screen it brings

@@ -54,7 +54,10 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     app->gpsScreenActive = 0;
     const bool gpsEnded = GpsDeinit(hwnd) != 0;
     if (!powerLoss) os::Trace("MEMO_DeInit");
+    // The rotation watch acts on the recording: it ends before the recorder goes.
+    bool keepState = app->resolutionClass != 0 && !StopRotationWatchThread();
     MOV_DeInit(hwnd);
+    MOV_Detach(hwnd);
     os::Trace("MOV_DeInit");
     LST_DeInit(hwnd);
     os::Trace("LST_DeInit");
@@ -62,12 +65,11 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     os::Trace("CLoseMsqQueue");
     // The storage maintenance thread uses the storage lock and the state:
     // it stops here, while both are still alive.
-    bool keepState = !StopStorageMaintenanceThread(hwnd);
+    if (!StopStorageMaintenanceThread(hwnd)) keepState = true;
     os::RegistryCloseNotification(app->phoneStateNotification);
     CMD_Deinit(hwnd);
     os::Trace("CMD_Deinit");
     os::DestroyWindow(g_hAlertWindow);
-    if (app->resolutionClass != 0 && !StopRotationWatchThread()) keepState = true;
     if (!gpsEnded) keepState = true;
     if (!powerLoss) os::DestroyWindow(g_hAccSmsCancelWindow);
     ReleaseImagingFactory(app->imagingFactory);
@@ -76,7 +78,6 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
         // its locks (the rotation watch takes the recorder lock): neither is freed.
         os::Trace("OnDestroyProc: a worker did not end; the application state and its locks are kept");
     } else {
-        os::DeleteCriticalSection(&app->recorderLock);
         os::DeleteCriticalSection(&app->screenLock);
         os::DeleteCriticalSection(&app->storageLock);
         delete app;

@@ -91,6 +91,7 @@ int OnInitProc(os::HWND hwnd)
     }
     app->phoneStateNotification = notification;
     app->onCall = IsOnCall(hwnd, nullptr);
+    app->recorder.phoneCall.store(app->onCall);
     PrepareRecordingRoot(hwnd);
     os::Trace("CreateDirectory");
     CMD_Init(hwnd);
@@ -99,7 +100,14 @@ int OnInitProc(os::HWND hwnd)
     os::Trace("LST_Init");
     AccountStorage(hwnd, app);
     const RecorderSettings& s = app->settings;
-    MOV_Init(hwnd, s.VideoBitrate, s.AudioBitrate, s.JpegQuality, s.StillWidth, s.StillHeight);
+    app->recorder.resources = g_hResourceLibrary;
+    if (!MOV_Init(hwnd, s.VideoBitrate, s.AudioBitrate, s.JpegQuality, s.StillWidth, s.StillHeight)) {
+        os::Trace("MOV_Init failed: nothing can be recorded");
+    }
+    if (app->recorder.cameraUnavailable) {
+        app->captureDeviceError = 1;
+        g_recordingBlocked = true;
+    }
     uint32_t stillWidth = 0;
     uint32_t stillHeight = 0;
     if (MOV_GetStillSize(hwnd, &stillWidth, &stillHeight)) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "recorder/mov.h"
 #include "app/cmd_run.h"
 #include "app/commands.h"
 #include "app/input.h"
@@ -121,8 +122,11 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     const int height = os::GetSystemMetrics(os::SM_CYSCREEN);
     app->landscape = width > height ? 1 : 0;
     app->resolutionClass = ResolutionClass(width, height);
-    os::InitializeCriticalSection(&app->recorderLock);
     os::SetWindowLongW(hwnd, os::GWL_USERDATA, reinterpret_cast<os::LONG_PTR>(app));
+    app->recorder.settings = &app->settings;
+    app->recorder.storage = &app->storage;
+    app->recorder.gps = &app->gps;
+    MOV_Attach(hwnd, &app->recorder);
     os::InitializeCriticalSection(&app->storageLock);
     os::InitializeCriticalSection(&app->screenLock);
     app->recordingFileStatus = 2;
@@ -162,6 +166,7 @@ void OnPhoneState(os::HWND hwnd, EventRecorderApp* app, os::LPARAM lParam)
 {
     if (lParam != kPhoneStateUserData) return;
     app->onCall = IsOnCall(hwnd, nullptr);
+    app->recorder.phoneCall.store(app->onCall);
     os::Trace(app->onCall ? "On Call" : "Off Call");
 }
 

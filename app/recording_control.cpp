@@ -39,22 +39,12 @@ uint64_t FileSize(const std::string& path)
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-uint64_t EvtFree(EventRecorderApp* app)
+// The free space of the recording volume now.
+uint64_t VolumeFreeBytes(EventRecorderApp* app)
 {
-    os::EnterCriticalSection(&app->storageLock);
-    const uint64_t free = app->EvtFree;
-    os::LeaveCriticalSection(&app->storageLock);
-    return free;
-}
-
-// Names the next video file in the time folder, hands the bit rates on and
-// opens it; 1 when it opened.
-int OpenNextVideoFile(os::HWND hwnd, EventRecorderApp* app)
-{
-    std::string path;
-    if (!MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &path, 0)) return 0;
-    MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
-    return MOV_Start(hwnd, path.c_str(), 0);
+    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
+    if (!os::GetDiskFreeSpaceExW(app->storage.StorageRoot.c_str(), &toCaller, &total, &totalFree)) return 0;
+    return toCaller;
 }
 
 void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
@@ -63,10 +53,8 @@ void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
 }
 
 // The clip that just ended goes to its "Event" folder when an event was tagged in it.
-void FileTaggedClip(os::HWND hwnd, EventRecorderApp* app)
+void FileTaggedClip(os::HWND hwnd, EventRecorderApp* app, const std::string& folder, const std::string& name)
 {
-    const std::string folder(app->storage.LastRecordingFolder.View());
-    const std::string name(app->storage.LastRecordingName.View());
     os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
     QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
     ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
@@ -148,7 +136,11 @@ void OnRecStop(os::HWND hwnd)
     const int mode = static_cast<int>(app->cmdMode);
     ShowWaitCursor();
     if (mode == 1) GpsLogStop(hwnd, 1);
-    if (mode == 4) MOV_Stop(hwnd, 0, 1);
+    if (mode == 4) {
+        if (app->screens[4].paused) ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+        app->screens[4].paused = 0;
+        MOV_Stop(hwnd, 0, 1);
+    }
     os::KillTimer(hwnd, kSplitTimer);
     if (mode < kScreenCount && (mode != 4 || app->RecordMode == kRecordContinuous)) app->screens[mode].active = 0;
     HideWaitCursor();
@@ -167,19 +159,31 @@ void OnRecPause(os::HWND hwnd)
     }
 }
 
+// The file just closed by a split: filed when it holds an event, and counted.
+void AccountClosedFile(os::HWND hwnd, EventRecorderApp* app, const std::string& folder, const std::string& name)
+{
+    const int tagged = EventTaggedFlag;
+    if (tagged) FileTaggedClip(hwnd, app, folder, name);
+    UpdateTarvoMemoryVar(hwnd, FileSize(folder + "\\" + name), tagged);
+    EventTaggedFlag = 0;
+    RunQueuedEventMoves(hwnd);
+}
+
 void SplitRecordingFile(os::HWND hwnd)
 {
     EventRecorderApp* app = AppFromWindow(hwnd);
     os::KillTimer(hwnd, kSplitTimer);
-    MOV_Stop(hwnd, 0, 0);
-    if (EventTaggedFlag) FileTaggedClip(hwnd, app);
-    const std::string closed =
-        std::string(app->storage.LastRecordingFolder.View()) + "\\" + std::string(app->storage.LastRecordingName.View());
-    UpdateTarvoMemoryVar(hwnd, FileSize(closed), EventTaggedFlag);
-    EventTaggedFlag = 0;
-    RunQueuedEventMoves(hwnd);
-    os::Sleep(10);
-    if (EvtFree(app) < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
+    if (app->screens[4].paused) {
+        // A paused recording keeps its file until it goes on.
+        ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
+        return;
+    }
+    std::string folder;
+    std::string name;
+    GetLastRecording(&app->storage, &folder, &name);
+    if (VolumeFreeBytes(app) < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
+        MOV_Stop(hwnd, 0, 0);
+        AccountClosedFile(hwnd, app, folder, name);
         // The file closed above was the last one: nothing is being recorded now.
         app->recordingFileStatus = 2;
         ShowResourceMessage(hwnd, kStorageFull);
@@ -188,8 +192,17 @@ void SplitRecordingFile(os::HWND hwnd)
     ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
     MOV_RestartRecording(hwnd);
     PrepareTimeFolder(hwnd, kRecordingVideo);
-    const int opened = OpenNextVideoFile(hwnd, app);
-    ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
+    std::string next;
+    int opened = 0;
+    if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &next, 0)) {
+        MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
+        // The streams keep running: the next file takes over at once.
+        opened = MOV_SplitFile(hwnd, next.c_str());
+    } else {
+        MOV_Stop(hwnd, 0, 0);
+    }
+    AccountClosedFile(hwnd, app, folder, name);
+    if (opened) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
     app->recordingFileStatus = opened ? 0 : 2;
     RequestRepaint(hwnd);
     if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);

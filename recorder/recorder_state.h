@@ -55,6 +55,7 @@ struct RecorderTimeline {
     std::int64_t lastVideoTimestamp = 0;
     std::int64_t lastAudioTimestamp = 0;
     std::int64_t lastAudioStop = 0;
+    std::int64_t silenceDue = 0;  // 100 ns of sound missing before the next audio sample
     bool gpsTickSet = false;
     std::uint32_t lastGpsTick = 0;
     std::uint32_t eventTags = 0;
@@ -69,6 +70,8 @@ struct RecorderState {
     const RecorderSettings* settings = nullptr;
     StorageState* storage = nullptr;
     GpsState* gps = nullptr;
+    os::HINSTANCE resources = nullptr;            // the language library, for the graph's messages
+    StillWrittenHandler stillWritten = nullptr;   // hands a written still to the photo finisher
     // Phone state the power handling keeps: a call is active; the unattended
     // mode of a call drops every sample.
     std::atomic<int> phoneCall{0};
@@ -76,6 +79,8 @@ struct RecorderState {
 
     os::HWND window = nullptr;
     CaptureGraphManager* graph = nullptr;
+    // The graph found no camera when it was built; stays set.
+    bool cameraUnavailable = false;
     os::CRITICAL_SECTION lock{};
     bool lockMade = false;
     int graphRunning = 0;
@@ -84,11 +89,11 @@ struct RecorderState {
 
     // Fixed by MOV_Init.
     int frameRate = 30;
+    int gopLength = 30;
     std::int64_t frameDuration = 333333;
     int previewWidth = 320;
     int previewHeight = 240;
     os::RECT previewRect{};
-    std::uint16_t* previewBitmap = nullptr;  // RGB 5-6-5, previewWidth x previewHeight
     std::uint32_t videoKbps = 0;
     std::uint32_t audioKbps = 0;
 

@@ -23,7 +23,7 @@ struct GpsState {
     CNMEAParser* parser = nullptr;
     os::CRITICAL_SECTION parserLock;
     os::CRITICAL_SECTION lock;  // the GPS lock
-    bool locksMade = false;
+    std::atomic<bool> locksMade{false};  // the recorder reads it from the streaming threads
 
     GpsFix fix{};                  // the live record; all zero until the first update
     float displayedSpeedKmh = 0;   // as the screens show it

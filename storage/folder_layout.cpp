@@ -1,5 +1,8 @@
 #include "storage/folder_layout.h"
 
+#include <cstdint>
+
+
 #include "app/app_state.h"
 #include "platform/kernel/clock.h"
 #include "platform/files/file.h"
@@ -9,6 +12,19 @@
 namespace {
 
 constexpr const char* kRecordingFolder = "Ardvane";
+// Seconds tried after the current one when a name is taken.
+constexpr int kNameAttempts = 60;
+
+bool NextSecond(os::SYSTEMTIME* time)
+{
+    os::FILETIME ft;
+    if (!os::SystemTimeToFileTime(time, &ft)) return false;
+    std::uint64_t value = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    value += 10000000;
+    ft.dwLowDateTime = static_cast<os::DWORD>(value);
+    ft.dwHighDateTime = static_cast<os::DWORD>(value >> 32);
+    return os::FileTimeToSystemTime(&ft, time) != 0;
+}
 
 // Whatever answers an attribute read exists; a failed read means it does not.
 bool FolderExists(const std::string& path)
@@ -93,12 +109,20 @@ int MakeRecordingPath(StorageState* storage, std::string_view baseFolder, int ki
     os::SYSTEMTIME now;
     os::GetLocalTime(&now);
     const std::string base(baseFolder);
-    const std::string name = FormatText("%02d%02d%02d_%04d%02d%02d.%s", now.wHour, now.wMinute, now.wSecond,
-                                        now.wYear, now.wMonth, now.wDay, std::string(extension).c_str());
     const char* subfolder = SubfolderOf(kind, eventFlag);
     const std::string folder = FormatText("%s\\%s", base.c_str(), subfolder);
-    const std::string full = *subfolder != '\0' ? FormatText("%s\\%s", folder.c_str(), name.c_str())
-                                                : FormatText("%s\\%s", base.c_str(), name.c_str());
+    std::string name;
+    std::string full;
+    // A recording named in the same second as an earlier one takes the next
+    // free second instead of replacing it.
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        name = FormatText("%02d%02d%02d_%04d%02d%02d.%s", now.wHour, now.wMinute, now.wSecond, now.wYear, now.wMonth,
+                          now.wDay, std::string(extension).c_str());
+        full = *subfolder != '\0' ? FormatText("%s\\%s", folder.c_str(), name.c_str())
+                                  : FormatText("%s\\%s", base.c_str(), name.c_str());
+        if (os::GetFileAttributesW(full.c_str()) == os::INVALID_FILE_ATTRIBUTES) break;
+        if (attempt + 1 == kNameAttempts || !NextSecond(&now)) return 0;
+    }
     if (!PathFits(full)) return 0;
     if (kind == kRecordingVideo) {
         FixedText<os::MAX_PATH> lastFolder;

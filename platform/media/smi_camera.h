@@ -11,16 +11,11 @@
 // IAMVideoControl; its pins answer IAMStreamConfig and IAMStreamControl.
 #pragma once
 
+#include "platform/base/smi_result.h"
 #include "platform/media/media_interfaces.h"
 
 namespace os {
 
-using SMI_RESULT = DWORD;
-constexpr SMI_RESULT SMI_SUCCESS = 0;
-constexpr SMI_RESULT SMI_ERROR_INVALID_HANDLE = 1;
-constexpr SMI_RESULT SMI_ERROR_NOT_SUPPORTED = 2;
-constexpr SMI_RESULT SMI_ERROR_INVALID_PARAMETER = 3;
-constexpr SMI_RESULT SMI_ERROR_DEVICE = 4;
 
 using SMI_CAMERA_HANDLE = DWORD;
 

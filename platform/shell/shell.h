@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/smi_result.h"
 #include "platform/base/types.h"
 #include "platform/windows/window.h"
 
@@ -116,8 +117,6 @@ HCURSOR GetCursor();
 
 // The optical mouse (the handset's navigation pad) of the Samsung Mobile SDK.
 // Modes: 0 navigation keys, 1 mouse pointer.
-constexpr DWORD SMI_SUCCESS = 0;
-constexpr DWORD SMI_ERROR_INVALID_PARAMETER = 0x80070057;
 constexpr DWORD SMI_OPTICALMOUSE_KEYPAD = 0;
 constexpr DWORD SMI_OPTICALMOUSE_MOUSE = 1;
 DWORD SmiOpticalMouseGetMode(DWORD* mode);
