@@ -52,6 +52,7 @@ struct RecorderTimeline {
     std::uint32_t gpsRecords = 0;
     std::uint64_t bytesWritten = 0;
     bool audioSeen = false;
+    std::int64_t firstVideoStart = 0;
     std::int64_t lastVideoTimestamp = 0;
     std::int64_t lastAudioTimestamp = 0;
     std::int64_t lastAudioStop = 0;

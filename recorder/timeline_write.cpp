@@ -1,6 +1,6 @@
 // The open file's timeline: the video frame count follows the sound clock.
 // The base is the first audio start (or the first video start in a file
-// without sound); each audio sample says which video frame the clock has
+// without sound, or when the sound of a new file starts after its pictures); each audio sample says which video frame the clock has
 // reached, and a video path that fell behind (a camera stall) is brought up
 // to it with not-coded frames. Pauses move the base; a backward step or a
 // jump of the sound clock (a graph restart) moves it too, without fillers;
@@ -97,6 +97,7 @@ int WriteVideo(RecorderState* s, const TimelineSample& sample)
         return 0;
     }
     t.bytesWritten += static_cast<std::uint64_t>(size);
+    if (t.videoFrames == 0) t.firstVideoStart = sample.start;
     ++t.videoFrames;
     t.lastVideoTimestamp = sample.start;
     const std::uint32_t before = t.gpsRecords;
@@ -159,6 +160,16 @@ void AdvanceTimeline(RecorderState* s, const TimelineSample& sample)
     if (!t.baseSet) {
         t.base = sample.start;
         t.baseSet = true;
+        if (audio && t.videoFrames > 0 && sample.start > t.firstVideoStart) {
+            // Pictures came first (the sound was stalled when the file
+            // opened): the sound starts with silence where they began.
+            if (sample.start - t.firstVideoStart <= kClockJumpHns) {
+                t.base = t.firstVideoStart;
+                t.silenceDue = sample.start - t.firstVideoStart;
+            } else {
+                Rebase(t, sample.start, s->frameDuration, "the sound began long after the pictures");
+            }
+        }
     } else if (t.pauseSet) {
         t.base += (sample.start - t.pauseTimestamp) - s->frameDuration;
         t.pauseSet = false;
