@@ -52,10 +52,10 @@ TEST_F(WindowMessagesTest, OnlyThePhoneStateNotificationOfTheCallReadsTheCallSta
 
 TEST_F(WindowMessagesTest, BackOnTheRecordingScreenEndsTheRunUnlessAnEventClipIsBeingWritten)
 {
-    App()->EventCaptureState = kEventCaptureCapturing;
+    App()->recorder.EventCaptureState.store(kEventCaptureCapturing);
     Command(IDOK);
     EXPECT_EQ(ClosePosted(), -1);
-    App()->EventCaptureState = kEventCaptureArmed;
+    App()->recorder.EventCaptureState.store(kEventCaptureArmed);
     Command(IDOK);
     EXPECT_EQ(ClosePosted(), kCloseOrderly);
     EXPECT_TRUE(Has("WM_CLOSE Msg Send by Kestrava 8"));
@@ -75,7 +75,7 @@ TEST_F(WindowMessagesTest, TheRecordingScreenButtonSwitchesThePreviewAndBackBrin
     EXPECT_TRUE(Has("MOV_RunPreview: recorder not built yet"));
     EXPECT_EQ(ClosePosted(), -1) << "back only brought the preview back";
 
-    App()->EventCaptureState = kEventCaptureCapturing;
+    App()->recorder.EventCaptureState.store(kEventCaptureCapturing);
     Command(IDM_BUTTON, 0);
     EXPECT_EQ(App()->previewOff, 0) << "not while an event clip is being written";
 }
@@ -150,12 +150,12 @@ TEST_F(WindowMessagesTest, AWorkerLeftRunningByTheDestroyStillHasTheLocksItMayTa
     os::SuspendThread(g_rotationWatch.thread);
     os::SendMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
     ASSERT_EQ(App(), nullptr);
-    for (os::CRITICAL_SECTION* lock : {&app->recorderLock, &app->screenLock, &app->storageLock}) {
+    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock}) {
         EXPECT_TRUE(os::TryEnterCriticalSection(lock));
         os::LeaveCriticalSection(lock);
     }
     // The watch never reaches the state: the test frees what the destroy kept.
-    for (os::CRITICAL_SECTION* lock : {&app->recorderLock, &app->screenLock, &app->storageLock}) {
+    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock}) {
         os::DeleteCriticalSection(lock);
     }
     delete app;
