@@ -2,11 +2,23 @@
 // title it gives the window, and the menu's buttons.
 #include <set>
 
+#include <cstring>
+
 #include "app/cmd_run.h"
+#include "sensing/sensor_manager.h"
 #include "storage/folder_layout.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace {
+
+// A G-sensor that keeps the thresholds it is given.
+float g_thresholds[3] = {};
+int KeepThresholds(int option, std::intptr_t argument)
+{
+    if (option == 3) std::memcpy(g_thresholds, reinterpret_cast<const float*>(argument), sizeof g_thresholds);
+    return 0;
+}
+SensorDescriptor g_gsensor{nullptr, "GSensor", 0, nullptr, nullptr, KeepThresholds};
 
 using testing_support::MainWindowTest;
 
@@ -45,6 +57,8 @@ protected:
 
 TEST_F(ScreenModesTest, SensitivityStepsStayWithinZeroToNineAndReturnToThePreviousMode)
 {
+    const bool ownManager = SensorManagerCreate() == 0;
+    EXPECT_EQ(SensorRegister(&g_gsensor), 0);
     CMD_Run(hwnd, 3);
     Levels(9, 9, 9);
     CMD_Run(hwnd, 14);
@@ -62,7 +76,10 @@ TEST_F(ScreenModesTest, SensitivityStepsStayWithinZeroToNineAndReturnToThePrevio
     CMD_Run(hwnd, 15);
     CMD_Run(hwnd, 15);
     EXPECT_EQ(StoredLevels(), (std::vector<uint32_t>{3, 0, 7}));
-    EXPECT_TRUE(Has("ApplyShockLevels: event detection not built yet"));
+    EXPECT_EQ(std::vector<float>(g_thresholds, g_thresholds + 3), (std::vector<float>{1200, 1500, 800}))
+        << "the G-sensor follows every step";
+    SensorUnregister(&g_gsensor);
+    if (ownManager) SensorManagerDestroy();
 }
 
 TEST_F(ScreenModesTest, ContrastStepsThroughZeroOneAndFiveOnTheCameraScreen)

@@ -1,0 +1,56 @@
+#include "app/event_link.h"
+
+#include "app/app_state.h"
+#include "app/cmd_run.h"
+#include "app/resource_text.h"
+#include "recorder/mov.h"
+#include "sensing/event_recorder_link.h"
+
+namespace {
+
+const RecorderSettings* Settings(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    return app != nullptr ? &app->settings : nullptr;
+}
+
+int RecordMode(os::HWND hwnd)
+{
+    const RecorderState* state = MOV_State(hwnd);
+    return state != nullptr ? state->RecordMode.load() : 0;
+}
+
+int CaptureState(os::HWND hwnd)
+{
+    const RecorderState* state = MOV_State(hwnd);
+    return state != nullptr ? state->EventCaptureState.load() : 0;
+}
+
+int TakeEvent(os::HWND hwnd, const EvtTagRecord* tag)
+{
+    return MOV_TakeEvent(hwnd, tag);
+}
+
+int TakeDeferred(os::HWND hwnd)
+{
+    return MOV_TakeDeferredEvent(hwnd);
+}
+
+void ShowMessage(os::HWND hwnd, unsigned id, int ms)
+{
+    ShowScreenMessage(hwnd, ResourceText(id).c_str(), static_cast<uint32_t>(ms), 0, -1);
+}
+
+constexpr EventRecorderLink kLink{Settings, RecordMode, CaptureState, TakeEvent, TakeDeferred, ShowMessage};
+
+}  // namespace
+
+void RegisterEventRecorderLink()
+{
+    SetEventRecorderLink(&kLink);
+}
+
+void UnregisterEventRecorderLink()
+{
+    SetEventRecorderLink(nullptr);
+}

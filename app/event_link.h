@@ -1,0 +1,7 @@
+// Connects the event poll of the sensing library to this window's recorder
+// and screen. Register after the recorder is attached, unregister before it
+// is detached; both on the main window's thread.
+#pragma once
+
+void RegisterEventRecorderLink();
+void UnregisterEventRecorderLink();
