@@ -2,6 +2,7 @@
 // power thread asks for with WM_CLOSE lParam 1911.
 #include <string>
 
+#include "app/event_link.h"
 #include "app/app_state.h"
 #include "app/display_state.h"
 #include "app/lst.h"
@@ -57,6 +58,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     // The rotation watch acts on the recording: it ends before the recorder goes.
     bool keepState = app->resolutionClass != 0 && !StopRotationWatchThread();
     MOV_DeInit(hwnd);
+    UnregisterEventRecorderLink();
     MOV_Detach(hwnd);
     os::Trace("MOV_DeInit");
     LST_DeInit(hwnd);

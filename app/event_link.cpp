@@ -14,21 +14,18 @@ const RecorderSettings* Settings(os::HWND hwnd)
     return app != nullptr ? &app->settings : nullptr;
 }
 
-int RecordMode(os::HWND hwnd)
-{
-    const RecorderState* state = MOV_State(hwnd);
-    return state != nullptr ? state->RecordMode.load() : 0;
-}
-
 int CaptureState(os::HWND hwnd)
 {
     const RecorderState* state = MOV_State(hwnd);
     return state != nullptr ? state->EventCaptureState.load() : 0;
 }
 
+// A tagged file goes to the "Event" folder at the next split.
 int TakeEvent(os::HWND hwnd, const EvtTagRecord* tag)
 {
-    return MOV_TakeEvent(hwnd, tag);
+    const int taken = MOV_TakeEvent(hwnd, tag);
+    if (taken == kEventTaggedFile) EventTaggedFlag = 1;
+    return taken;
 }
 
 int TakeDeferred(os::HWND hwnd)
@@ -41,7 +38,7 @@ void ShowMessage(os::HWND hwnd, unsigned id, int ms)
     ShowScreenMessage(hwnd, ResourceText(id).c_str(), static_cast<uint32_t>(ms), 0, -1);
 }
 
-constexpr EventRecorderLink kLink{Settings, RecordMode, CaptureState, TakeEvent, TakeDeferred, ShowMessage};
+constexpr EventRecorderLink kLink{Settings, CaptureState, TakeEvent, TakeDeferred, ShowMessage};
 
 }  // namespace
 

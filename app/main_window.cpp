@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/event_link.h"
 #include "recorder/mov.h"
 #include "app/cmd_run.h"
 #include "app/commands.h"
@@ -127,6 +128,7 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     app->recorder.storage = &app->storage;
     app->recorder.gps = &app->gps;
     MOV_Attach(hwnd, &app->recorder);
+    RegisterEventRecorderLink();
     os::InitializeCriticalSection(&app->storageLock);
     os::InitializeCriticalSection(&app->screenLock);
     app->recordingFileStatus = 2;

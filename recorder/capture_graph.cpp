@@ -439,10 +439,29 @@ void CaptureGraph_NotifyMessageId(CaptureGraphManager* m, int kind, int id, int 
     os::LeaveCriticalSection(&m->stateLock);
 }
 
+namespace {
+
+// Stream-control events carry the pin as their first parameter. Its address
+// differs from run to run; the trace names the pin by the order in which
+// events first brought it, so that a run's trace repeats.
+unsigned TracedParam(CaptureGraphManager* m, os::LONG code, os::LONG_PTR param1)
+{
+    if (code != os::EC_STREAM_CONTROL_STOPPED && code != os::EC_STREAM_CONTROL_STARTED) {
+        return static_cast<unsigned>(param1);
+    }
+    for (std::size_t i = 0; i < m->eventPins.size(); ++i) {
+        if (m->eventPins[i] == param1) return static_cast<unsigned>(i + 1);
+    }
+    m->eventPins.push_back(param1);
+    return static_cast<unsigned>(m->eventPins.size());
+}
+
+}  // namespace
+
 void CaptureGraph_HandleMediaEvent(CaptureGraphManager* m, os::LONG code, os::LONG_PTR param1, os::LONG_PTR param2)
 {
     os::Trace("ProcessDShowEvent lEventCode=0x%x, lParam=0x%x, lParam2=0x%x\r\n", static_cast<unsigned>(code),
-              static_cast<unsigned>(param1), static_cast<unsigned>(param2));
+              TracedParam(m, code, param1), static_cast<unsigned>(param2));
     if (code == os::EC_STREAM_CONTROL_STOPPED) {
         // Only the recording's own stops count: arming the streams stops them too.
         if (param2 == kStopCookie) {

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/kernel/sync.h"
 #include "platform/media/media_interfaces.h"
@@ -116,6 +117,9 @@ struct CaptureGraphManager {
     os::CRITICAL_SECTION stopLock{};
     os::HANDLE streamStopped = nullptr;
     int streamsStopped = 0;
+    // The pins that stream-control events named, in the order first seen
+    // (for the trace); the command thread's alone.
+    std::vector<os::LONG_PTR> eventPins;
     std::uint32_t stillsRequested = 0;
     std::uint32_t stillsWritten = 0;
 

@@ -10,10 +10,14 @@
 #include "recorder/mov.h"
 #include "recorder/recorder_internal.h"
 #include "sensing/event_detection.h"
+#include "sensing/gsensor_options.h"
 #include "sensing/sensor_manager.h"
 
 namespace {
 
+// The sensor module the options of the GPS event source go to; no such
+// module is registered on these handsets, so the options find nobody.
+constexpr const char* kGpsSensorName = "GPS";
 constexpr os::DWORD kWriterEndWaitMs = 1000;
 // A clip being finished at a stop writes what it has within this time.
 constexpr os::DWORD kClipFinishWaitMs = 10000;
@@ -71,7 +75,7 @@ void ApplyShockSensitivity(RecorderState* s)
     const RecorderSettings& settings = *s->settings;
     ApplyShockLevels(settings.EventTagDetectLevelX, settings.EventTagDetectLevelY, settings.EventTagDetectLevelZ);
     const std::uint32_t x = settings.EventTagDetectLevelX;
-    SensorSetOption("GPS", 2, x <= 2 ? 40 : x <= 5 ? 30 : 20);
+    SensorSetOption(kGpsSensorName, 2, x <= 2 ? 40 : x <= 5 ? 30 : 20);
 }
 
 int StartEventMachinery(RecorderState* s)
@@ -83,9 +87,9 @@ int StartEventMachinery(RecorderState* s)
         return 0;
     }
     SensorManagerCreate();
-    SensorSetOption("GSensor", 1, 5);
-    SensorSetOption("GSensor", 2, 1);
-    SensorSetOption("GPS", 1, 15);
+    SensorSetOption(kGSensorName, kGSensorOptSetSampling, 5);
+    SensorSetOption(kGSensorName, kGSensorOptSetErrorCount, 1);
+    SensorSetOption(kGpsSensorName, 1, 15);
     ApplyShockSensitivity(s);
     s->eventDeferred.store(false);
     s->EventCaptureState.store(0);

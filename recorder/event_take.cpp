@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr int kEventClipStarted = 1;
-constexpr int kEventTagged = 2;
-
 std::uint32_t ElapsedSeconds(const RecorderState* s)
 {
     os::SYSTEMTIME now;
@@ -44,7 +41,7 @@ int TagOpenFile(RecorderState* s, const EvtTagRecord* tag)
         record.elapsedSec = ElapsedSeconds(s);
         ++s->timeline.eventTags;
         AVI_Writer_AddEventRecord(&record);
-        taken = kEventTagged;
+        taken = kEventTaggedFile;
     }
     os::LeaveCriticalSection(&s->lock);
     return taken;
@@ -77,8 +74,9 @@ int MOV_TakeDeferredEvent(os::HWND hwnd)
 int MOV_ReadStatus(os::HWND hwnd, RecorderStatusView* view)
 {
     RecorderState* s = MOV_State(hwnd);
-    if (s == nullptr || !s->lockMade) return 0;
-    os::EnterCriticalSection(&s->lock);
+    // Never waits: a reader that queued for the lock would change who gets
+    // it next, and with it a virtual run.
+    if (s == nullptr || !s->lockMade || !os::TryEnterCriticalSection(&s->lock)) return 0;
     view->recording = s->status.recording;
     view->paused = s->status.paused;
     view->filesOpened = s->filesOpened;

@@ -88,8 +88,10 @@ int MOV_ShowMessage(os::HWND hwnd, const char* text, int durationMs);
 
 // An event was decided on by the event poll. In event-only mode it starts a
 // clip (or is deferred while one is written); in continuous mode with tags on,
-// `tag` (all but its frame position and sequence) goes into the open file and
-// the file is marked for the "Event" folder. 1 when the event was taken.
+// `tag` (all but its frame position, sequence and elapsed time) goes into the
+// open file. 0 when deferred or not taken, else what was done.
+constexpr int kEventClipStarted = 1;
+constexpr int kEventTaggedFile = 2;
 int MOV_TakeEvent(os::HWND hwnd, const EvtTagRecord* tag);
 // A deferred event whose clip may start now; 1 when one started.
 int MOV_TakeDeferredEvent(os::HWND hwnd);
@@ -109,4 +111,5 @@ struct RecorderStatusView {
     std::uint32_t clipsWritten = 0;
     int storageFullCode = 0;
 };
+// 0, reading nothing, when no recorder is attached or its lock is busy.
 int MOV_ReadStatus(os::HWND hwnd, RecorderStatusView* view);

@@ -1,5 +1,6 @@
 #include "recorder/null_render_filter.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,8 @@ namespace {
 
 // The filter's own class id; the graph only compares it.
 constexpr os::CLSID CLSID_NullRenderFilter{0x6F1C2B57, 0x3D0E, 0x4C7A, {0x9B, 0x42, 0x51, 0x7E, 0x0A, 0x93, 0xC4, 0x2D}};
+
+std::atomic<unsigned> g_filtersMade{0};
 
 unsigned PointerWord(const void* p)
 {
@@ -66,14 +69,14 @@ os::HRESULT CNullVideoInputPin::ReceiveCanBlock()
 
 os::HRESULT CNullVideoInputPin::EndOfStream()
 {
-    os::Trace("CNullVideoInputPin Receive pFilter=0x%x\r\n", PointerWord(owner_));
+    os::Trace("CNullVideoInputPin Receive pFilter=0x%x\r\n", owner_->InstanceId());
     owner_->StreamEnded();
     return os::CRenderedInputPin::EndOfStream();
 }
 
 os::HRESULT CNullVideoInputPin::EndFlush()
 {
-    os::Trace("CNullVideoInputPin Receive pFilter=0x%x\r\n", PointerWord(owner_));
+    os::Trace("CNullVideoInputPin Receive pFilter=0x%x\r\n", owner_->InstanceId());
     owner_->FlushEnded();
     return os::CRenderedInputPin::EndFlush();
 }
@@ -103,14 +106,14 @@ os::HRESULT CNullAudioInputPin::ReceiveCanBlock()
 
 os::HRESULT CNullAudioInputPin::EndOfStream()
 {
-    os::Trace("CNullAudioInputPin Receive pFilter=0x%x\r\n", PointerWord(owner_));
+    os::Trace("CNullAudioInputPin Receive pFilter=0x%x\r\n", owner_->InstanceId());
     owner_->StreamEnded();
     return os::CRenderedInputPin::EndOfStream();
 }
 
 os::HRESULT CNullAudioInputPin::EndFlush()
 {
-    os::Trace("CNullAudioInputPin Receive pFilter=0x%x\r\n", PointerWord(owner_));
+    os::Trace("CNullAudioInputPin Receive pFilter=0x%x\r\n", owner_->InstanceId());
     owner_->FlushEnded();
     return os::CRenderedInputPin::EndFlush();
 }
@@ -118,7 +121,9 @@ os::HRESULT CNullAudioInputPin::EndFlush()
 // ---- Filter
 
 CNullRenderFilter::CNullRenderFilter(os::IUnknown* outer, os::HRESULT* hr, int mode)
-    : os::CBaseFilter("CNullRenderFilter", outer, &stateLock_, CLSID_NullRenderFilter), mode_(mode)
+    : os::CBaseFilter("CNullRenderFilter", outer, &stateLock_, CLSID_NullRenderFilter),
+      instanceId_(++g_filtersMade),
+      mode_(mode)
 {
     os::Trace("CNullRenderFilter Construct pUnk=0x%x\r\n", PointerWord(outer));
     os::HRESULT pinResult = os::S_OK;
@@ -135,7 +140,7 @@ CNullRenderFilter::CNullRenderFilter(os::IUnknown* outer, os::HRESULT* hr, int m
 
 CNullRenderFilter::~CNullRenderFilter()
 {
-    os::Trace("CNullRenderFilter DeConstruct this=0x%x\r\n", PointerWord(this));
+    os::Trace("CNullRenderFilter DeConstruct this=0x%x\r\n", instanceId_);
 }
 
 os::HRESULT CNullRenderFilter::NonDelegatingQueryInterface(os::REFIID iid, void** out)
@@ -324,6 +329,6 @@ os::HRESULT CNullRenderFilter::StreamEnded()
 
 os::HRESULT CNullRenderFilter::FlushEnded()
 {
-    os::Trace("CNullRenderFilter EndFlush this=0x%x\r\n", PointerWord(this));
+    os::Trace("CNullRenderFilter EndFlush this=0x%x\r\n", instanceId_);
     return os::S_OK;
 }

@@ -101,7 +101,12 @@ public:
     os::HRESULT StreamEnded();
     os::HRESULT FlushEnded();
 
+    // The filter's number among those made by this process, from 1: what the
+    // trace names it by, so that a run's trace repeats (addresses do not).
+    unsigned InstanceId() const { return instanceId_; }
+
 private:
+    unsigned instanceId_;
     os::CCritSec stateLock_;
     os::CCritSec receiveLock_;
     os::CCritSec positionLock_;

@@ -26,7 +26,6 @@
 #include "storage/storage_state.h"
 
 struct GpsState;
-struct SensorManager;
 
 // What the screens show of the recording; the four times are local times.
 struct RecordingStatus {
@@ -124,7 +123,6 @@ struct RecorderState {
     bool storageFullLatched = false;
 
     // The event machinery.
-    SensorManager* sensors = nullptr;
     PreEventBuffer preEvent;
     std::atomic<bool> alive{false};
     std::atomic<bool> armed{false};

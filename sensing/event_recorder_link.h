@@ -11,7 +11,6 @@
 struct EventRecorderLink {
     // The settings the poll reads (levels, EnableMovRecordWidthEvtTag, EvtTagSMSSend, EvtTagSMSRecvNum).
     const RecorderSettings* (*settings)(os::HWND);
-    int (*recordMode)(os::HWND);      // 1 continuous, 2 event only, 0 no recording
     int (*captureState)(os::HWND);    // EventCaptureState: 3 while an event clip is written
     // The recorder's share of a decided event (returns 0 when it was deferred or not taken, 1 when an event clip
     // was started, 2 when the open file was tagged). The recorder fills videoFrame, sequence and elapsedSec of the

@@ -3,6 +3,7 @@
 // when a volume goes away.
 #include "app/cmd_run.h"
 #include "app/timers.h"
+#include "recorder/mov.h"
 #include "platform/files/file.h"
 #include "platform/files/file_sim.h"
 #include "tests/app/main_window_fixture.h"
@@ -62,6 +63,9 @@ TEST_F(RecordingControlTest, AFailedCaptureStartSaysSoAndStaysOnTheRecordingScre
     App()->freeSpaceBytes = 10 * 1048576ull - 4096;
     os::sim::ClearMessageBoxHistory();
     CMD_Run(hwnd, 16);
+    // Without its graph the recorder cannot start capture.
+    MOV_Stop(hwnd, 0, 0);
+    MOV_DeInit(hwnd);
     StartCaptureAgain();
     const auto boxes = os::sim::MessageBoxHistory();
     ASSERT_EQ(boxes.size(), 1u);
@@ -74,12 +78,17 @@ TEST_F(RecordingControlTest, AFailedCaptureStartSaysSoAndStaysOnTheRecordingScre
 
 TEST_F(RecordingControlTest, TheSplitOpensTheNextFileAndRearmsItself)
 {
+    const std::string started = LastName();
+    RunFor(1000);
     Split();
     const std::string first = LastName();
     ASSERT_FALSE(first.empty());
+    EXPECT_NE(first, started);
     EXPECT_EQ(first.substr(first.size() - 4), ".avi");
-    EXPECT_TRUE(IsFolder(std::string(App()->storage.TimeFolder.View())));
-    EXPECT_EQ(App()->recordingFileStatus, 2) << "the recorder could not open it";
+    const std::string folder(App()->storage.TimeFolder.View());
+    EXPECT_TRUE(IsFolder(folder));
+    EXPECT_EQ(App()->recordingFileStatus, 0) << "the next file is open";
+    EXPECT_NE(os::GetFileAttributesW((folder + "\\" + started).c_str()), os::INVALID_FILE_ATTRIBUTES);
 
     RunFor(30000);
     EXPECT_NE(LastName(), first) << "timer 2 split again after SplitTimeSec";
@@ -97,14 +106,17 @@ TEST_F(RecordingControlTest, WithoutASplitTimeTheFileRunsOn)
 TEST_F(RecordingControlTest, TooLittleSpaceStopsRecordingAtTheSplit)
 {
     App()->settings.MinFreeSpaceMB = 10;
-    App()->EvtFree = 10 * 1048576ull - 4097;
-    App()->recordingFileStatus = 0;
+    os::ULONGLONG free = 0, total = 0, totalFree = 0;
+    ASSERT_TRUE(os::GetDiskFreeSpaceExW("\\Storage Card", &free, &total, &totalFree));
+    ASSERT_TRUE(os::sim::FillVolume("Storage Card", free - (10 * 1048576ull - 4097)));
+    const std::string last = LastName();
     Split();
-    EXPECT_TRUE(LastName().empty()) << "no new file named";
+    EXPECT_EQ(LastName(), last) << "no new file named";
     EXPECT_EQ(MessageText(), Text(18));
     EXPECT_EQ(App()->recordingFileStatus, 2);
+    EXPECT_EQ(App()->recorder.status.recording, 0);
     RunFor(60000);
-    EXPECT_TRUE(LastName().empty()) << "and no timer left to try again";
+    EXPECT_EQ(LastName(), last) << "and no timer left to try again";
 }
 
 TEST_F(RecordingControlTest, ATaggedClipIsQueuedForItsEventFolder)

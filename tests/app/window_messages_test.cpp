@@ -67,12 +67,13 @@ TEST_F(WindowMessagesTest, TheRecordingScreenButtonSwitchesThePreviewAndBackBrin
     Command(IDM_BUTTON, 0);
     EXPECT_EQ(App()->previewOff, 1);
     EXPECT_EQ(App()->captureRunning, 0);
-    EXPECT_TRUE(Has("MOV_StopPreview: recorder not built yet"));
+    EXPECT_EQ(App()->recorder.graphRunning, 1) << "only the preview's drawing stops while a recording runs";
+    EXPECT_EQ(App()->recorder.status.recording, 1);
 
     Command(IDOK);
     EXPECT_EQ(App()->previewOff, 0);
     EXPECT_EQ(App()->captureRunning, 1);
-    EXPECT_TRUE(Has("MOV_RunPreview: recorder not built yet"));
+    EXPECT_EQ(App()->recorder.graphRunning, 1);
     EXPECT_EQ(ClosePosted(), -1) << "back only brought the preview back";
 
     App()->recorder.EventCaptureState.store(kEventCaptureCapturing);
@@ -82,15 +83,16 @@ TEST_F(WindowMessagesTest, TheRecordingScreenButtonSwitchesThePreviewAndBackBrin
 
 TEST_F(WindowMessagesTest, PauseActsOnlyOnARunningRecording)
 {
+    App()->screens[4].active = 0;
     Command(IDM_REC_PAUSE);
-    EXPECT_FALSE(Has("MOV_Pause: recorder not built yet"));
+    EXPECT_EQ(App()->recorder.status.paused, 0);
     App()->screens[4].active = 1;
     Command(IDM_REC_PAUSE);
-    EXPECT_TRUE(Has("MOV_Pause: recorder not built yet"));
-    EXPECT_EQ(App()->screens[4].paused, 0) << "the recorder did not pause";
-    App()->screens[4].paused = 1;
+    EXPECT_EQ(App()->screens[4].paused, 1);
+    EXPECT_EQ(App()->recorder.status.paused, 1);
     Command(IDM_REC_PAUSE);
-    EXPECT_TRUE(Has("MOV_Resume: recorder not built yet"));
+    EXPECT_EQ(App()->screens[4].paused, 0);
+    EXPECT_EQ(App()->recorder.status.paused, 0);
 }
 
 TEST_F(WindowMessagesTest, HelpOpensTheHelpPageWithTheShell)

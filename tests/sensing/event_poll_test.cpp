@@ -31,7 +31,6 @@ struct FakeRecorder {
 } g_rec;
 
 const RecorderSettings* Settings(os::HWND) { return &g_rec.settings; }
-int Mode(os::HWND) { return g_rec.mode; }
 int State(os::HWND) { return g_rec.state; }
 int TakeEvent(os::HWND, const EvtTagRecord* tag)
 {
@@ -49,7 +48,7 @@ int TakeDeferred(os::HWND)
     return 1;
 }
 void Show(os::HWND, unsigned id, int ms) { g_rec.messages.emplace_back(id, ms); }
-constexpr EventRecorderLink kLink{Settings, Mode, State, TakeEvent, TakeDeferred, Show};
+constexpr EventRecorderLink kLink{Settings, State, TakeEvent, TakeDeferred, Show};
 
 // A G-sensor stand-in: reads the scripted shock, keeps the last detected and
 // the last read sample apart, takes option 3.

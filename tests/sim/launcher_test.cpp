@@ -57,6 +57,10 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
 {
     TempFolder folder;
     {
+        // The recordings' folders and names follow the device's clock: it starts at a fixed time.
+        std::string profile = testing_support::ReadWholeFile(std::string(KESTRAVA_SOURCE_DIR) + "/sim/profiles/default.json");
+        profile.insert(profile.find('{') + 1, "\n  \"startTime\": \"2009-03-03T08:59:30\",");
+        std::ofstream(folder / "profile.json") << profile;
         std::ofstream(folder / "scenario.json") << R"({"events": [
             {"at": "5s", "do": "tap", "x": 300, "y": 200},
             {"at": "3m", "do": "call_start"},
@@ -70,7 +74,8 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
         const std::string root = folder / ("device" + std::to_string(i));
         const std::string trace = folder / ("trace" + std::to_string(i));
         const ProgramRun run = RunProgram({"--root", root, "--clock", "virtual", "--for", "10m", "--scenario",
-                                           folder / "scenario.json", "--trace", trace},
+                                           folder / "scenario.json", "--profile", folder / "profile.json", "--trace",
+                                           trace},
                                           folder);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_NE(run.out.find("ran 00:10:00"), std::string::npos) << run.out;
