@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,6 +14,7 @@
 #include "platform/devices/device.h"
 #include "platform/files/file_sim.h"
 #include "platform/ipc/ipc.h"
+#include "platform/base/host_console.h"
 #include "platform/base/host_problem.h"
 #include "platform/base/platform.h"
 #include "platform/registry/registry.h"
@@ -22,12 +22,15 @@
 #include "platform/base/trace.h"
 #include "platform/windows/message_box.h"
 #include "platform/windows/window.h"
+#include "recorder/recording_log.h"
 #include "sim/camera_setup.h"
 #include "sim/gps_setup.h"
 #include "sim/options.h"
 #include "sim/profile.h"
+#include "sim/run_summary.h"
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
+#include "sim/status_line.h"
 
 namespace sim {
 
@@ -194,9 +197,7 @@ void PrintSummary(const std::string& root, os::ClockMode mode, double wallSecond
                 os::FormatDeviceTime(os::DeviceTimeUs()).c_str(), mode == os::ClockMode::Virtual ? "virtual" : "real",
                 wallSeconds, endOfRun.c_str());
     std::printf("kestrava: device root %s (registry: %s/registry.json)\n", root.c_str(), root.c_str());
-    const auto files = os::sim::FilesWritten();
-    std::printf("kestrava: %zu recording file(s) written\n", files.size());
-    for (const std::string& f : files) std::printf("  %s\n", f.c_str());
+    std::fputs(WrittenFilesText(RecordingLog_Snapshot(), os::sim::FilesWritten()).c_str(), stdout);
     for (const std::string& problem : os::sim::HostProblems()) {
         std::printf("kestrava: host problem: %s\n", problem.c_str());
     }
@@ -228,18 +229,21 @@ int RunPhone(const Options& options)
     os::sim::SetIpcAcceptedMessages(kMessagesFromOtherProcesses);
     if (!os::sim::StartIpcListener(&error)) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
 
-    const auto wallStart = std::chrono::steady_clock::now();
+    const double wallStart = os::sim::WallSeconds();
     int code = kFailure;
     std::string endOfRun = "the scenario did not start";
     if (StartScenarioRunner(scenario, options.runForMs)) {
+        // Only a person at a terminal reads a line rewritten in place.
+        StatusLine* status = os::sim::StdoutIsTerminal() ? StartStatusLine() : nullptr;
         code = WinMain(nullptr, "", 1);
         endOfRun = EndOfRun(ScenarioEndPosted());
+        StopStatusLine(status);
         StopScenarioRunner();
         DisconnectGps();
     } else {
         std::fprintf(stderr, "kestrava: cannot start the scenario\n");
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double wall = os::sim::WallSeconds() - wallStart;
     os::sim::StopIpcListener();
     os::sim::CloseRegistry();
     os::CloseTraceFile();

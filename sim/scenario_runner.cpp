@@ -218,6 +218,11 @@ bool ScenarioEndPosted()
     return g_runner != nullptr && g_runner->endPosted;
 }
 
+os::HANDLE ScenarioRunnerThread()
+{
+    return g_runner != nullptr ? g_runner->thread : nullptr;
+}
+
 void StopScenarioRunner()
 {
     if (g_runner == nullptr) return;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/base/types.h"
 #include "sim/scenario.h"
 
 namespace sim {
@@ -20,6 +21,9 @@ namespace sim {
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs);
 // True once the runner has posted an end of the run to the program.
 bool ScenarioEndPosted();
+// The runner's thread, signalled once the last event is played; null when no
+// runner was started. Valid until StopScenarioRunner.
+os::HANDLE ScenarioRunnerThread();
 // Stops it (the remaining events are dropped) and waits for it to end.
 void StopScenarioRunner();
 // Performs one event now, on the calling platform thread.

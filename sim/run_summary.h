@@ -1,0 +1,19 @@
+// What the closing summary of a run says about the files the run wrote: the
+// recordings with their lengths and sizes, then every other file written
+// (GPS logs, stills...). A recording is listed once, as it was opened, even
+// when the program later moved it (into the event folder); a file with the
+// name of a recording is taken to be that recording.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recorder/recording_log.h"
+
+namespace sim {
+
+// Lines ending in '\n'; `filesWritten` is the file system's list, in order.
+std::string WrittenFilesText(const std::vector<ClosedRecording>& recordings,
+                             const std::vector<std::string>& filesWritten);
+
+}  // namespace sim
