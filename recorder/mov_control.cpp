@@ -200,9 +200,11 @@ int MOV_StopAndRelease(os::HWND hwnd, int reason, int playSound)
         hr = StopGraphRecording(s, reason);
         CloseContinuousFile(s);
         os::EnterCriticalSection(&s->lock);
+        // The codec's memory goes now; the instance itself is closed by MOV_DeInit.
         if (s->encoderOpen) MFC_FreeBuffers();
-        s->encoderOpen = false;
-        ReleaseEncoder(s);
+        s->encoderBuffersFreed = true;
+        if (s->inputFrame.handle != 0) MFC_FreeInputFrame(&s->inputFrame);
+        s->inputFrame = PhysBuffer{};
         os::LeaveCriticalSection(&s->lock);
         if (playSound) PlayRecordSound(hwnd, 0);
     }

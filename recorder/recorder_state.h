@@ -100,6 +100,7 @@ struct RecorderState {
     // The encoder and its buffers; `encoderOpen` and `inputFrame` change only
     // under the lock, so whichever path frees them first does it once.
     bool encoderOpen = false;
+    bool encoderBuffersFreed = false;  // the power-loss path took the codec's memory
     PhysBuffer inputFrame{};
     std::uint8_t* frameScratch = nullptr;  // sequence header + first frame
     int frameScratchSize = 0;

@@ -128,6 +128,7 @@ void ReleaseEncoder(RecorderState* s)
     if (s->encoderOpen) {
         MFC_Close();
         s->encoderOpen = false;
+        s->encoderBuffersFreed = false;
     }
     if (s->inputFrame.handle != 0) MFC_FreeInputFrame(&s->inputFrame);
     s->inputFrame = PhysBuffer{};

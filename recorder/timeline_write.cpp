@@ -203,7 +203,7 @@ int JoinHeaderAndFrame(RecorderState* s, const std::uint8_t* frame, int size, co
 
 int EncodeCapture(RecorderState* s, const std::uint8_t* yv12, int forceIntra, EncodedFrame* out)
 {
-    if (s->inputFrame.virt == nullptr || !s->encoderOpen) return 0;
+    if (s->inputFrame.virt == nullptr || !s->encoderOpen || s->encoderBuffersFreed) return 0;
     const std::size_t luma = static_cast<std::size_t>(s->previewWidth) * s->previewHeight;
     const std::size_t chroma = luma / 4;
     std::memcpy(s->inputFrame.virt, yv12, luma);

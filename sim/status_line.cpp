@@ -105,7 +105,9 @@ os::DWORD StatusThread(void* param)
         const os::HWND hwnd = g_hMainWindow;
         StatusSample sample;
         if (hwnd == nullptr || !ReadSample(hwnd, line, &sample) || line->stopping) continue;
-        std::fputs(("\r" + StatusLineText(sample) + "\x1b[K").c_str(), stdout);
+        std::fputs("\r", stdout);
+        std::fputs(StatusLineText(sample).c_str(), stdout);
+        std::fputs("\x1b[K", stdout);
         std::fflush(stdout);
         line->lastShownAt = now;
         line->shown = true;
