@@ -18,10 +18,16 @@ namespace {
 constexpr os::UINT kClipProgressText = 76;
 constexpr os::DWORD kNoSampleWaitMs = 1000;
 
+// An intra picture: its VOP (start code 00 00 01 B6) has coding type 0. The
+// encoder may put its stream headers (VOS, VOL, GOV) in front of an intra
+// VOP, so the VOP start code is looked for, not expected first.
 bool IsIntraVop(const BufferedSample& node)
 {
     const std::uint8_t* p = node.payload;
-    return node.payloadSize >= 5 && p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xB6 && (p[4] >> 6) == 0;
+    for (std::uint32_t i = 0; i + 4 < node.payloadSize; ++i) {
+        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB6) return (p[i + 4] >> 6) == 0;
+    }
+    return false;
 }
 
 bool NewerThan(std::uint32_t tick, std::uint32_t reference)
@@ -126,7 +132,11 @@ void WritePreEvent(RecorderState* s, const std::string& format, std::uint32_t cl
             os::LeaveCriticalSection(&s->lock);
             return;
         }
-        if ((newest - node->tick) / 1000 <= eventTimeSec) WriteNode(s, *node);
+        // Compared in milliseconds: whole seconds would let the clip reach
+        // almost a second further back than EventTimeSec.
+        if (static_cast<std::uint64_t>(newest - node->tick) <= static_cast<std::uint64_t>(eventTimeSec) * 1000) {
+            WriteNode(s, *node);
+        }
         PreEventBuffer_RemoveOldest(&s->preEvent);
         os::LeaveCriticalSection(&s->lock);
         ShowProgress(s, format, clipStart);
@@ -170,7 +180,7 @@ void WritePostEvent(RecorderState* s, const std::string& format, std::uint32_t c
             startTick = node->tick;
             haveStart = true;
         }
-        if ((node->tick - startTick) / 1000 >= eventTimeSec) {
+        if (static_cast<std::uint64_t>(node->tick - startTick) >= static_cast<std::uint64_t>(eventTimeSec) * 1000) {
             os::LeaveCriticalSection(&s->lock);
             return;
         }

@@ -39,6 +39,16 @@ std::int64_t RecordingLength(const RecordingStatus& status)
     return length > 0 ? length : 0;
 }
 
+// The length of what the open file holds: its pictures, or its sound
+// without pictures.
+std::int64_t MediaLength(const RecorderState* s)
+{
+    const RecorderTimeline& t = s->timeline;
+    if (t.videoFrames > 0) return static_cast<std::int64_t>(t.videoFrames) * s->frameDuration;
+    if (s->audioFormat.nAvgBytesPerSec == 0) return 0;
+    return static_cast<std::int64_t>(t.bytesWritten * 10000000ull / s->audioFormat.nAvgBytesPerSec);
+}
+
 // The volume's free bytes below the file's folder; 0 when it cannot be read.
 std::uint64_t FreeBytesAt(const char* path)
 {
@@ -105,7 +115,9 @@ int CloseRecordingFile(RecorderState* s, int eventClip)
     if (!s->timeline.fileOpen) return 1;
     ClosedRecording closed;
     closed.path = s->filePath;
-    closed.lengthHns = RecordingLength(s->status);
+    // A clip is written after the fact: its length is what it holds, not
+    // the time its writing took.
+    closed.lengthHns = eventClip ? MediaLength(s) : RecordingLength(s->status);
     closed.videoFrames = s->timeline.videoFrames;
     closed.audioFrames = s->timeline.audioFrames;
     closed.bytes = s->timeline.bytesWritten;
