@@ -127,6 +127,7 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     app->recorder.settings = &app->settings;
     app->recorder.storage = &app->storage;
     app->recorder.gps = &app->gps;
+    app->recorder.screenLayout = app->resolutionClass;
     MOV_Attach(hwnd, &app->recorder);
     RegisterEventRecorderLink();
     os::InitializeCriticalSection(&app->storageLock);

@@ -1,5 +1,6 @@
 #include "app/recording_control.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/app_state.h"
@@ -47,9 +48,13 @@ uint64_t VolumeFreeBytes(EventRecorderApp* app)
     return toCaller;
 }
 
+// A split time too long for a timer's period (over 24 days) takes the longest one.
 void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
 {
-    if (splitTimeSec != 0) os::SetTimer(hwnd, kSplitTimer, splitTimeSec * 1000, nullptr);
+    constexpr uint64_t kLongestPeriodMs = 0x7FFFFFFF;
+    if (splitTimeSec == 0) return;
+    const uint64_t periodMs = std::min<uint64_t>(static_cast<uint64_t>(splitTimeSec) * 1000, kLongestPeriodMs);
+    os::SetTimer(hwnd, kSplitTimer, static_cast<os::UINT>(periodMs), nullptr);
 }
 
 // The clip that just ended goes to its "Event" folder when an event was tagged in it.

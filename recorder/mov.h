@@ -83,6 +83,9 @@ int MOV_ApplyCameraSettings(os::HWND hwnd);
 int MOV_SetContrastLevel(os::HWND hwnd, uint32_t level);
 int MOV_SetStabilization(os::HWND hwnd, int on);
 int MOV_SetWDR(os::HWND hwnd, int on);
+// Places the live preview in the main window's client area for the
+// state's screen layout; the rectangle is kept as the preview rectangle.
+int MOV_SetupVideoWindow(os::HWND hwnd);
 // Shows a text on the preview for durationMs (-1: until replaced).
 int MOV_ShowMessage(os::HWND hwnd, const char* text, int durationMs);
 

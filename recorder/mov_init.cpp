@@ -127,6 +127,7 @@ int MOV_Init(os::HWND hwnd, uint32_t videoBitrate, uint32_t audioBitrate, uint32
         MOV_DeInit(hwnd);
         return 0;
     }
+    MOV_SetupVideoWindow(hwnd);
     if (!StartEncoder(s)) {
         os::Trace("MOV_Init: the video encoder could not be started\r\n");
         return 0;

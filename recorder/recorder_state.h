@@ -93,7 +93,8 @@ struct RecorderState {
     std::int64_t frameDuration = 333333;
     int previewWidth = 320;
     int previewHeight = 240;
-    os::RECT previewRect{};
+    int screenLayout = 0;    // the main screen's layout code, set by the owner
+    os::RECT previewRect{};  // where the live preview goes in the main window
     std::uint32_t videoKbps = 0;
     std::uint32_t audioKbps = 0;
 

@@ -10,6 +10,8 @@ namespace os {
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CYMENU = 15;
 // Unknown indexes give 0, as on the phone.
 int GetSystemMetrics(int index);
 
