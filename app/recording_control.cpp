@@ -186,9 +186,13 @@ void SplitRecordingFile(os::HWND hwnd)
     std::string folder;
     std::string name;
     GetLastRecording(&app->storage, &folder, &name);
+    // After the settings sheet stopped capture, the timer starts a new recording instead.
+    const bool recording = app->recorder.status.recording != 0;
     if (VolumeFreeBytes(app) < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
-        MOV_Stop(hwnd, 0, 0);
-        AccountClosedFile(hwnd, app, folder, name);
+        if (recording) {
+            MOV_Stop(hwnd, 0, 0);
+            AccountClosedFile(hwnd, app, folder, name);
+        }
         // The file closed above was the last one: nothing is being recorded now.
         app->recordingFileStatus = 2;
         ShowResourceMessage(hwnd, kStorageFull);
@@ -202,12 +206,12 @@ void SplitRecordingFile(os::HWND hwnd)
     if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &next, 0)) {
         MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
         // The streams keep running: the next file takes over at once.
-        opened = MOV_SplitFile(hwnd, next.c_str());
-    } else {
+        opened = recording ? MOV_SplitFile(hwnd, next.c_str()) : MOV_Start(hwnd, next.c_str(), 0);
+    } else if (recording) {
         MOV_Stop(hwnd, 0, 0);
     }
-    AccountClosedFile(hwnd, app, folder, name);
-    if (opened) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
+    if (recording) AccountClosedFile(hwnd, app, folder, name);
+    if (opened && app->RecordMode == kRecordContinuous) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
     app->recordingFileStatus = opened ? 0 : 2;
     RequestRepaint(hwnd);
     if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);
