@@ -42,9 +42,11 @@ os::DWORD EventWriterThread(void* param)
         if (s->EventCaptureState.load() != kEventCaptureCapturing) continue;
         s->clipActive.store(true);
         RunEventClip(s);
-        s->EventCaptureState.store(kEventCaptureArmed);
         s->clipActive.store(false);
+        // Done is told before the state leaves 3, so that an event taken in
+        // between is held for the next clip rather than lost to this one.
         os::SetEvent(s->clipDone);
+        s->EventCaptureState.store(kEventCaptureArmed);
         os::Sleep(5);
     }
     return 0;

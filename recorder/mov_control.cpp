@@ -176,6 +176,7 @@ int MOV_Stop(os::HWND hwnd, int reason, int playSound)
         CloseContinuousFile(s);
         if (playSound) PlayRecordSound(hwnd, 0);
     } else {
+        if (!s->armed.load()) return 0;
         hr = StopGraphRecording(s, reason);
     }
     DisarmEvents(s);
