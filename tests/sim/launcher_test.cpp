@@ -63,31 +63,31 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
         std::ofstream(folder / "profile.json") << profile;
         std::ofstream(folder / "scenario.json") << R"({"events": [
             {"at": "5s", "do": "tap", "x": 300, "y": 200},
-            {"at": "3m", "do": "call_start"},
-            {"at": "4m", "do": "call_end"},
-            {"at": "5m", "do": "post", "msg": "WM_RECORDER_GPS_PORT_CLOSE", "window": "NoSuchWindow"},
-            {"at": "9m", "do": "power_info", "ac": false, "percent": 40}
+            {"at": "35s", "do": "call_start"},
+            {"at": "45s", "do": "call_end"},
+            {"at": "50s", "do": "post", "msg": "WM_RECORDER_GPS_PORT_CLOSE", "window": "NoSuchWindow"},
+            {"at": "90s", "do": "power_info", "ac": false, "percent": 40}
         ]})";
     }
     std::string traces[2];
     for (int i = 0; i < 2; ++i) {
         const std::string root = folder / ("device" + std::to_string(i));
         const std::string trace = folder / ("trace" + std::to_string(i));
-        const ProgramRun run = RunProgram({"--root", root, "--clock", "virtual", "--for", "10m", "--scenario",
+        const ProgramRun run = RunProgram({"--root", root, "--clock", "virtual", "--for", "100s", "--scenario",
                                            folder / "scenario.json", "--profile", folder / "profile.json", "--trace",
                                            trace},
                                           folder);
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_NE(run.out.find("ran 00:10:00"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("ran 00:01:40"), std::string::npos) << run.out;
         traces[i] = testing_support::ReadWholeFile(trace);
         const std::string registry = testing_support::ReadWholeFile(root + "/registry.json");
         EXPECT_NE(registry.find("\"HKEY_CURRENT_USER\\\\Software\\\\Holmbrek\\\\Ardvane\""), std::string::npos);
         EXPECT_NE(registry.find("\"Call Start Time\": {\"binary\": \"0000000000000000\"}"), std::string::npos);
     }
     EXPECT_EQ(traces[0], traces[1]);
-    EXPECT_NE(traces[0].find("00:05:00.000 [os] scenario event 3: no window to take message 10436"), std::string::npos)
+    EXPECT_NE(traces[0].find("00:00:50.000 [os] scenario event 3: no window to take message 10436"), std::string::npos)
         << traces[0];
-    EXPECT_NE(traces[0].find("00:10:00.000 WM_CLOSE Msg Send by Kestrava 4"), std::string::npos) << traces[0];
+    EXPECT_NE(traces[0].find("00:01:40.000 WM_CLOSE Msg Send by Kestrava 4"), std::string::npos) << traces[0];
     EXPECT_NE(traces[0].find("End OnDestroyProc"), std::string::npos) << traces[0];
 }
 
