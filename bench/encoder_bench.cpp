@@ -12,8 +12,6 @@
 // median pass of each counts.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cstring>
@@ -24,12 +22,8 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
-}
-
+#include "bench/bare_encoder.h"
+#include "bench/cpu_time.h"
 #include "bench/encoder_chain.h"
 #include "platform/base/platform.h"
 #include "platform/kernel/clock.h"
@@ -39,6 +33,11 @@ extern "C" {
 #include "recorder/video_encoder.h"
 
 namespace {
+
+using bench_time::ChildrenSeconds;
+using bench_time::Median;
+using bench_time::ProcessSeconds;
+using bench_time::ThreadSeconds;
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
@@ -56,34 +55,6 @@ const std::vector<std::uint8_t>& Frames()
         return all;
     }();
     return frames;
-}
-
-double ThreadSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double ProcessSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double ChildrenSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_CHILDREN, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 // One pass of the recorder's chain over all frames; the encoded bytes.
@@ -176,63 +147,17 @@ struct CaptureGraph {
     }
 };
 
-// libavcodec alone, set up as the codec stand-in sets it up, open across passes as the chain's encoder is.
-struct BareEncoder {
-    AVCodecContext* c = nullptr;
-    AVFrame* f = nullptr;
-    AVPacket* p = nullptr;
-    std::int64_t pts = 0;
-
-    bool Open()
-    {
-        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
-        c = avcodec_alloc_context3(codec);
-        f = av_frame_alloc();
-        p = av_packet_alloc();
-        if (!c || !f || !p) return false;
-        c->width = kWidth;
-        c->height = kHeight;
-        c->pix_fmt = AV_PIX_FMT_YUV420P;
-        c->time_base = AVRational{1, kFrameRate};
-        c->framerate = AVRational{kFrameRate, 1};
-        c->gop_size = 30;
-        c->max_b_frames = 0;
-        c->thread_count = 1;
-        c->bit_rate = kKbps * 1000;
-        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        av_opt_set_int(c->priv_data, "sc_threshold", 1000000000, 0);
-        f->format = c->pix_fmt;
-        f->width = kWidth;
-        f->height = kHeight;
-        return avcodec_open2(c, codec, nullptr) == 0 && av_frame_get_buffer(f, 0) == 0;
+// One pass of libavcodec alone over all frames; the encoded bytes.
+std::size_t BarePass(BareEncoder* encoder)
+{
+    std::size_t bytes = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        const long size = encoder->Encode(&Frames()[kFrameBytes * i], i == 0);
+        if (size < 0) break;
+        bytes += static_cast<std::size_t>(size);
     }
-    ~BareEncoder()
-    {
-        av_packet_free(&p);
-        av_frame_free(&f);
-        avcodec_free_context(&c);
-    }
-
-    // One pass over all frames; the encoded bytes.
-    std::size_t Pass()
-    {
-        std::size_t bytes = 0;
-        const int luma = kWidth * kHeight;
-        for (int i = 0; i < kFrames; ++i) {
-            const std::uint8_t* yv12 = &Frames()[kFrameBytes * i];
-            if (av_frame_make_writable(f) < 0) break;
-            av_image_copy_plane(f->data[0], f->linesize[0], yv12, kWidth, kWidth, kHeight);
-            av_image_copy_plane(f->data[1], f->linesize[1], yv12 + luma * 5 / 4, kWidth / 2, kWidth / 2, kHeight / 2);
-            av_image_copy_plane(f->data[2], f->linesize[2], yv12 + luma, kWidth / 2, kWidth / 2, kHeight / 2);
-            f->pict_type = i == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-            f->pts = pts++;
-            if (avcodec_send_frame(c, f) < 0 || avcodec_receive_packet(c, p) < 0) break;
-            bytes += static_cast<std::size_t>(p->size);
-            av_packet_unref(p);
-        }
-        return bytes;
-    }
-};
+    return bytes;
+}
 
 void BM_EncoderChainVersusBareAndFfmpeg(benchmark::State& state)
 {
@@ -267,7 +192,7 @@ void BM_EncoderChainVersusBareAndFfmpeg(benchmark::State& state)
     BareEncoder bareEncoder;
     auto graph = std::make_unique<CaptureGraph>();
     if (!MFC_Initialize() || !MFC_Apply(&params) || !MFC_Open() || !MFC_AllocInputFrame(kWidth, kHeight, &input) ||
-        !bareEncoder.Open() || !graph->Build()) {
+        !bareEncoder.Open(kWidth, kHeight, kKbps, kFrameRate) || !graph->Build()) {
         state.SkipWithError("an encoder or the capture graph did not open");
         graph.reset();
         os::sim::StopPlatform();
@@ -290,7 +215,7 @@ void BM_EncoderChainVersusBareAndFfmpeg(benchmark::State& state)
             graphBytes = graph->Pass(input, &delivered);
             graphPasses.push_back((ProcessSeconds() - start) * kFrames / std::max(delivered, 1));
             start = ThreadSeconds();
-            bareBytes = bareEncoder.Pass();
+            bareBytes = BarePass(&bareEncoder);
             barePasses.push_back(ThreadSeconds() - start);
         }
         const double start = ChildrenSeconds();
