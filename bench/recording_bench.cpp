@@ -19,6 +19,9 @@
 // pass's ratios counts (a ratio within one pass sets runs side by side that
 // a neighbour's load on a shared machine touches alike).
 //
+// The same comparison for the recording path alone, in process and without
+// the rest of the program, is bench/recording_path_bench.cpp.
+//
 // BM_RecordingHourMemory: one continuous virtual hour; wall time, processor
 // time, peak resident memory (ru_maxrss), and the resident memory sampled
 // every half second of wall time, reported at 25, 50, 75 and 100% of the run.
