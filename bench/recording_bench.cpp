@@ -19,6 +19,9 @@
 // pass's ratios counts (a ratio within one pass sets runs side by side that
 // a neighbour's load on a shared machine touches alike).
 //
+// The same comparison for the recording path alone, in process and without
+// the rest of the program, is bench/recording_path_bench.cpp.
+//
 // BM_RecordingHourMemory: one continuous virtual hour; wall time, processor
 // time, peak resident memory (ru_maxrss), and the resident memory sampled
 // every half second of wall time, reported at 25, 50, 75 and 100% of the run.
@@ -29,62 +32,27 @@
 //   KESTRAVA_BENCH_LONG   the long run's length, default 1h
 // in the program's duration format ("90s", "2m", "1h").
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
-#include "bench/bare_encoder.h"
 #include "bench/child_run.h"
 #include "bench/cpu_time.h"
-#include "platform/media/capture_index.h"
-#include "sim/duration.h"
-#include "sim/engine_sound.h"
-#include "sim/road_scene.h"
+#include "bench/recording_compare.h"
 
 namespace {
 
+using namespace recording_compare;
 using bench_time::Median;
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
-constexpr int kKbps = 384;
-constexpr int kFrameRate = 30;
-constexpr int kAudioRate = 8000;
-constexpr std::size_t kFrameBytes = static_cast<std::size_t>(kWidth) * kHeight * 3 / 2;
 constexpr int kDrivePasses = 5;
-
-// A run's length: the environment variable's duration, else `fallback`; the
-// text as the program's --for takes it and its milliseconds.
-bool RunLength(const char* variable, const char* fallback, std::string* text, std::int64_t* ms, std::string* error)
-{
-    const char* value = std::getenv(variable);
-    *text = value && *value ? value : fallback;
-    if (!sim::ParseDuration(*text, ms, error)) {
-        *error = std::string(variable) + ": " + *error;
-        return false;
-    }
-    if (*ms < 1000) {
-        *error = std::string(variable) + ": " + *text + " is shorter than a second";
-        return false;
-    }
-    return true;
-}
 
 // The kestrava executable of the build, beside this benchmark's.
 std::string ProgramPath()
@@ -94,178 +62,9 @@ std::string ProgramPath()
     return ec ? std::string() : (self.parent_path() / "kestrava").string();
 }
 
-std::string FileHead(const std::string& path)
-{
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return text.substr(0, 300);
-}
-
-// A scratch folder of this process's own, removed with it.
-struct Scratch {
-    std::string path;
-    explicit Scratch(const std::string& name)
-        : path((std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()))).string())
-    {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~Scratch()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-struct Recordings {
-    int files = 0;
-    std::int64_t frames = 0;      // video chunks that carry a picture
-    std::int64_t videoBytes = 0;
-};
-
-// Counts the video frames of every AVI file below `folder`, as libavformat reads them.
-bool CountRecordings(const std::string& folder, Recordings* out, std::string* error)
-{
-    *out = Recordings{};
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::string ext = it->path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (!it->is_regular_file() || ext != ".avi") continue;
-        const std::string path = it->path().string();
-        AVFormatContext* format = nullptr;
-        if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
-            *error = "libavformat cannot open " + path;
-            return false;
-        }
-        const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        AVPacket* packet = av_packet_alloc();
-        while (packet && video >= 0 && av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index == video && packet->size > 0) {
-                ++out->frames;
-                out->videoBytes += packet->size;
-            }
-            av_packet_unref(packet);
-        }
-        av_packet_free(&packet);
-        avformat_close_input(&format);
-        if (video < 0) {
-            *error = path + " has no video stream";
-            return false;
-        }
-        ++out->files;
-    }
-    if (ec) *error = "cannot list " + folder + ": " + ec.message();
-    return !ec;
-}
-
-// The camera's picture `index`: the road scene at its capture time, stamped.
-void RoadPicture(sim::RoadScene* scene, std::int64_t index, std::uint8_t* yv12)
-{
-    scene->Fill(static_cast<std::uint32_t>(index), index * 1000000 / kFrameRate, kWidth, kHeight, yv12);
-    os::StampCaptureIndex(yv12, kWidth, kHeight, static_cast<std::uint32_t>(index));
-}
-
-double KbitPerSecond(std::int64_t bytes, std::int64_t frames)
-{
-    return frames ? static_cast<double>(bytes) * 8 * kFrameRate / static_cast<double>(frames) / 1000 : 0;
-}
-
 double Megabytes(long kilobytes)
 {
     return static_cast<double>(kilobytes) / 1024;
-}
-
-struct BarePass {
-    double encodeSeconds = 0;  // the encoder's processor time
-    double sceneSeconds = 0;   // drawing the pictures
-    std::int64_t bytes = 0;
-};
-
-bool RunBare(std::int64_t frames, BarePass* pass)
-{
-    BareEncoder encoder;
-    if (!encoder.Open(kWidth, kHeight, kKbps, kFrameRate)) return false;
-    sim::RoadScene scene;
-    std::vector<std::uint8_t> picture(kFrameBytes);
-    for (std::int64_t i = 0; i < frames; ++i) {
-        double start = bench_time::ThreadSeconds();
-        RoadPicture(&scene, i, picture.data());
-        double end = bench_time::ThreadSeconds();
-        pass->sceneSeconds += end - start;
-        start = end;
-        const long size = encoder.Encode(picture.data(), i == 0);
-        pass->encodeSeconds += bench_time::ThreadSeconds() - start;
-        if (size < 0) return false;
-        pass->bytes += size;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The ffmpeg command recording `frames` road pictures and as long a sound
-// into 30 s AVI segments in `dir`/ffmpeg; its processor time.
-bool RunFfmpeg(const std::string& dir, std::int64_t frames, double* seconds, Recordings* written, std::string* error)
-{
-    const std::string sound = dir + "/sound.s16";
-    {
-        std::ofstream out(sound, std::ios::binary);
-        const std::int64_t samples = frames * kAudioRate / kFrameRate;
-        std::vector<std::int16_t> block(kAudioRate);
-        for (std::int64_t first = 0; first < samples; first += kAudioRate) {
-            const std::int64_t n = std::min<std::int64_t>(kAudioRate, samples - first);
-            for (std::int64_t i = 0; i < n; ++i) block[i] = sim::EngineSound::Sample(first + i, kAudioRate);
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n * 2));
-        }
-        if (!out) {
-            *error = "cannot write " + sound;
-            return false;
-        }
-    }
-    const std::string segments = dir + "/ffmpeg";
-    std::filesystem::create_directories(segments);
-    bench_child::Child child = bench_child::Start(
-        {"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-y", "-threads", "1", "-f", "rawvideo", "-pix_fmt", "yuv420p",
-         "-s", std::to_string(kWidth) + "x" + std::to_string(kHeight), "-r", std::to_string(kFrameRate), "-i",
-         "pipe:0", "-f", "s16le", "-ar", std::to_string(kAudioRate), "-ac", "1", "-i", sound, "-threads", "1",
-         "-c:v", "mpeg4", "-b:v", std::to_string(kKbps) + "k", "-g", "30", "-bf", "0", "-sc_threshold", "1000000000",
-         "-c:a", "pcm_s16le", "-f", "segment", "-segment_time", "30", "-segment_format", "avi", "-reset_timestamps",
-         "1", segments + "/%03d.avi"},
-        dir + "/ffmpeg.out", dir + "/ffmpeg.err", true);
-    if (child.pid <= 0) {
-        *error = "cannot start /usr/bin/ffmpeg";
-        return false;
-    }
-    // ffmpeg reads planar 4:2:0 in Y, Cb, Cr order; the camera's YV12 has Cr first.
-    sim::RoadScene scene;
-    std::vector<std::uint8_t> picture(kFrameBytes);
-    const std::size_t luma = static_cast<std::size_t>(kWidth) * kHeight;
-    bool fed = true;
-    for (std::int64_t i = 0; i < frames && fed; ++i) {
-        RoadPicture(&scene, i, picture.data());
-        fed = WriteAll(child.stdinFd, picture.data(), luma) &&
-              WriteAll(child.stdinFd, picture.data() + luma * 5 / 4, luma / 4) &&
-              WriteAll(child.stdinFd, picture.data() + luma, luma / 4);
-    }
-    const bench_child::Finished done = bench_child::Wait(child, false);
-    if (!fed || !done.exitedZero) {
-        *error = "ffmpeg failed: " + FileHead(dir + "/ffmpeg.err");
-        return false;
-    }
-    *seconds = bench_time::UsageSeconds(done.usage);
-    return CountRecordings(segments, written, error);
 }
 
 void BM_RecordingDriveVersusBareAndFfmpeg(benchmark::State& state)
@@ -282,9 +81,7 @@ void BM_RecordingDriveVersusBareAndFfmpeg(benchmark::State& state)
         state.SkipWithError("no kestrava executable beside the benchmark: build the kestrava target");
         return;
     }
-    av_log_set_level(AV_LOG_ERROR);
-    // A write to an ffmpeg that has failed is an error to report, not a signal.
-    ::signal(SIGPIPE, SIG_IGN);
+    PrepareYardsticks();
     Scratch scratch("kestrava-recording-bench");
     const std::string& dir = scratch.path;
     std::vector<double> wholeFps;
@@ -297,8 +94,7 @@ void BM_RecordingDriveVersusBareAndFfmpeg(benchmark::State& state)
     std::vector<double> lessSceneOverBare;
     bench_child::Finished whole;
     Recordings recorded;
-    BarePass bare;
-    Recordings ffmpegWritten;
+    YardstickPass yard;
     for (auto _ : state) {
         for (int pass = 0; pass < kDrivePasses && error.empty(); ++pass) {
             std::filesystem::remove_all(dir + "/device");
@@ -315,20 +111,14 @@ void BM_RecordingDriveVersusBareAndFfmpeg(benchmark::State& state)
                 error = "kestrava wrote no video frames";
                 break;
             }
-            bare = BarePass{};
-            if (!RunBare(recorded.frames, &bare)) {
-                error = "the bare encoder failed";
-                break;
-            }
-            double ffmpegSeconds = 0;
-            if (!RunFfmpeg(dir, recorded.frames, &ffmpegSeconds, &ffmpegWritten, &error)) break;
+            if (!RunYardsticks(dir, recorded.frames, &yard, &error)) break;
             const double frames = static_cast<double>(recorded.frames);
             const double wholeSeconds = bench_time::UsageSeconds(whole.usage);
             wholeFps.push_back(frames / wholeSeconds);
-            bareFps.push_back(frames / bare.encodeSeconds);
-            ffmpegFps.push_back(frames / ffmpegSeconds);
-            sceneFps.push_back(frames / bare.sceneSeconds);
-            wholeLessSceneFps.push_back(frames / (wholeSeconds - bare.sceneSeconds));
+            bareFps.push_back(yard.bareFps);
+            ffmpegFps.push_back(yard.ffmpegFps);
+            sceneFps.push_back(yard.sceneFps);
+            wholeLessSceneFps.push_back(frames / (wholeSeconds - yard.bare.sceneSeconds));
             overBare.push_back(wholeFps.back() / bareFps.back());
             overFfmpeg.push_back(wholeFps.back() / ffmpegFps.back());
             lessSceneOverBare.push_back(wholeLessSceneFps.back() / bareFps.back());
@@ -359,9 +149,9 @@ void BM_RecordingDriveVersusBareAndFfmpeg(benchmark::State& state)
     state.counters["whole_over_ffmpeg"] = ratioFfmpeg;
     state.counters["whole_less_scene_over_bare"] = ratioLessScene;
     state.counters["whole_kbps"] = KbitPerSecond(recorded.videoBytes, recorded.frames);
-    state.counters["bare_kbps"] = KbitPerSecond(bare.bytes, recorded.frames);
-    state.counters["ffmpeg_kbps"] = KbitPerSecond(ffmpegWritten.videoBytes, ffmpegWritten.frames);
-    state.counters["ffmpeg_frames"] = static_cast<double>(ffmpegWritten.frames);
+    state.counters["bare_kbps"] = KbitPerSecond(yard.bare.bytes, recorded.frames);
+    state.counters["ffmpeg_kbps"] = KbitPerSecond(yard.ffmpegWritten.videoBytes, yard.ffmpegWritten.frames);
+    state.counters["ffmpeg_frames"] = static_cast<double>(yard.ffmpegWritten.frames);
     state.counters["whole_wall_s"] = whole.wallSeconds;
     state.SetLabel(length + " drive");
     std::printf("recording, %s drive, %lld frames in %d files, median of %d passes: whole program %.0f fps, bare "

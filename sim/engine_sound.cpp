@@ -30,9 +30,10 @@ double Noise(std::int64_t n)
     return static_cast<double>(Hash(static_cast<std::uint64_t>(n)) >> 11) * 0x1.0p-52 - 1.0;
 }
 
-}  // namespace
-
-std::int16_t EngineSound::Sample(std::int64_t n, int rate)
+// The sample whose rumble taps (Noise(n), Noise(n - 1), ... in that order)
+// `tap` gives: the sum is formed in one order wherever the taps come from.
+template <typename Tap>
+std::int16_t Mix(std::int64_t n, int rate, Tap tap)
 {
     const double t = static_cast<double>(n) / std::max(rate, 1);
     constexpr double kTwoPi = 2 * std::numbers::pi;
@@ -41,15 +42,34 @@ std::int16_t EngineSound::Sample(std::int64_t n, int rate)
                          kWanderDepthHz / kWanderHz * std::cos(kTwoPi * kWanderHz * t) + kWanderDepthHz / kWanderHz;
     const double hum = std::sin(phase) + 0.5 * std::sin(2 * phase + 0.7) + 0.25 * std::sin(3 * phase + 1.9);
     double rumble = 0;
-    for (int k = 0; k < kRumbleTaps; ++k) rumble += Noise(n - k);
+    for (int k = 0; k < kRumbleTaps; ++k) rumble += tap(k);
     rumble /= kRumbleTaps;
     const double value = kHumLevel * hum / 1.75 + kRumbleLevel * rumble;
     return static_cast<std::int16_t>(std::clamp(std::lround(value), -32768l, 32767l));
 }
 
+int RingSlot(std::int64_t n)
+{
+    return static_cast<int>(((n % kRumbleTaps) + kRumbleTaps) % kRumbleTaps);
+}
+
+}  // namespace
+
+std::int16_t EngineSound::Sample(std::int64_t n, int rate)
+{
+    return Mix(n, rate, [n](int k) { return Noise(n - k); });
+}
+
+// Each noise value is a tap of kRumbleTaps samples: a run draws it once.
 void EngineSound::Fill(std::int64_t first, int rate, std::int16_t* pcm, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i) pcm[i] = Sample(first + static_cast<std::int64_t>(i), rate);
+    double noise[kRumbleTaps];
+    for (int k = 1; k < kRumbleTaps; ++k) noise[RingSlot(first - k)] = Noise(first - k);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t n = first + static_cast<std::int64_t>(i);
+        noise[RingSlot(n)] = Noise(n);
+        pcm[i] = Mix(n, rate, [&noise, n](int k) { return noise[RingSlot(n - k)]; });
+    }
 }
 
 }  // namespace sim

@@ -232,6 +232,8 @@ TEST(EngineSound, SamplesDependOnTheirNumberAloneAtAModerateLevel)
         EXPECT_EQ(HearInPieces(other, 1000, rate, whole.size()), whole);
         const Samples later = Hear(third, 1000 + rate, rate, 500);
         EXPECT_TRUE(std::equal(later.begin(), later.end(), whole.begin() + rate)) << "asked for out of order";
+        for (std::size_t i = 0; i < whole.size(); ++i)
+            ASSERT_EQ(whole[i], sim::EngineSound::Sample(1000 + static_cast<std::int64_t>(i), rate)) << "sample " << i;
         double squares = 0;
         int peak = 0;
         for (std::int16_t s : whole) {
