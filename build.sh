@@ -32,29 +32,41 @@ build() {  # build DIR TARGET [cmake options]; TARGET "all" builds everything
 }
 
 # Builds the libFuzzer targets with clang and runs each on a scratch copy of
-# its seeds in fuzz/corpus, so the repository is left as it was. A crash,
-# leak or broken invariant fails the run; its input is kept in build-fuzz/crashes.
+# its seeds in fuzz/corpus, so the repository is left as it was; as many run
+# at once as there are processors. A crash, leak or broken invariant fails
+# the run; its input is kept in build-fuzz/crashes.
+fuzz_one() {
+    local name=$1 seconds=$2 scratch=$3
+    mkdir -p "$scratch/$name"
+    cp fuzz/corpus/"$name"/* "$scratch/$name/"
+    if ./build-fuzz/fuzz/"${name}_fuzzer" "$scratch/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+        -artifact_prefix="build-fuzz/crashes/$name-" >"$scratch/$name.log" 2>&1; then
+        echo "${name}_fuzzer: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$scratch/$name.log")" >"$scratch/$name.result"
+    else
+        { tail -n 40 "$scratch/$name.log"; echo "${name}_fuzzer: FAILED (input kept in build-fuzz/crashes)"; } \
+            >"$scratch/$name.result"
+        touch "$scratch/$name.failed"
+    fi
+}
+
 fuzz() {
     local seconds=${FUZZ_SECONDS:-20}
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G "Unix Makefiles" -DKESTRAVA_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j "$(nproc)" --target kestrava_fuzzers
-    local scratch passed=0 failed=0
+    local scratch passed=0 failed=0 jobs
+    jobs=$(nproc)
     scratch=$(mktemp -d)
     mkdir -p build-fuzz/crashes
     for seeds in fuzz/corpus/*/; do
+        while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+        fuzz_one "$(basename "$seeds")" "$seconds" "$scratch" &
+    done
+    wait
+    for seeds in fuzz/corpus/*/; do
         local name
         name=$(basename "$seeds")
-        mkdir -p "$scratch/$name"
-        cp "$seeds"* "$scratch/$name/"
-        if ./build-fuzz/fuzz/"${name}_fuzzer" "$scratch/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-            -artifact_prefix="build-fuzz/crashes/$name-" >"$scratch/$name.log" 2>&1; then
-            echo "${name}_fuzzer: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$scratch/$name.log")"
-            passed=$((passed + 1))
-        else
-            tail -n 40 "$scratch/$name.log"
-            echo "${name}_fuzzer: FAILED (input kept in build-fuzz/crashes)"
-            failed=$((failed + 1))
-        fi
+        cat "$scratch/$name.result"
+        if [ -e "$scratch/$name.failed" ]; then failed=$((failed + 1)); else passed=$((passed + 1)); fi
     done
     rm -rf "$scratch"
     echo "fuzz: $passed passed, $failed failed"
