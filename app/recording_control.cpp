@@ -68,11 +68,6 @@ void FileTaggedClip(os::HWND hwnd, EventRecorderApp* app, const std::string& fol
 
 }  // namespace
 
-uint64_t FreeSpaceReserve(uint32_t minFreeSpaceMB)
-{
-    return static_cast<uint64_t>(minFreeSpaceMB) * 1048576ULL - 4096;
-}
-
 void RunCapture(os::HWND hwnd)
 {
     EventRecorderApp* app = AppFromWindow(hwnd);

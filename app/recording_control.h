@@ -8,9 +8,6 @@
 
 #include "platform/base/types.h"
 
-// The space that must stay free on the recording volume, in bytes.
-uint64_t FreeSpaceReserve(uint32_t minFreeSpaceMB);
-
 // Mode 4 with capture stopped: checks the storage class and the free space,
 // starts capture and asks for the first recording.
 void StartCaptureAndRecording(os::HWND hwnd);

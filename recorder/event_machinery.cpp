@@ -95,7 +95,6 @@ int StartEventMachinery(RecorderState* s)
     ApplyShockSensitivity(s);
     s->eventDeferred.store(false);
     s->EventCaptureState.store(0);
-    s->retentionSec = 2 * std::min<std::uint32_t>(eventTimeSec, 0x7FFFFFFF);
     s->sampleArrived = os::CreateEventW(nullptr, os::FALSE, os::FALSE, nullptr);
     s->wakeWriter = os::CreateEventW(nullptr, os::FALSE, os::FALSE, nullptr);
     s->clipDone = os::CreateEventW(nullptr, os::TRUE, os::TRUE, nullptr);
@@ -148,7 +147,6 @@ int ArmEvents(RecorderState* s)
     ApplyShockSensitivity(s);
     s->eventDeferred.store(false);
     s->postEvent.store(false);
-    s->retentionSec = 2 * std::min<std::uint32_t>(s->settings->EventTimeSec, 0x7FFFFFFF);
     s->EventCaptureState.store(kEventCaptureArmed);
     s->armed.store(true);
     SensorManagerEnable();

@@ -12,12 +12,7 @@ std::uint32_t ElapsedSeconds(const RecorderState* s)
 {
     os::SYSTEMTIME now;
     os::GetLocalTime(&now);
-    os::FILETIME a, b;
-    if (!os::SystemTimeToFileTime(&s->status.startTime, &a) || !os::SystemTimeToFileTime(&now, &b)) return 0;
-    const auto value = [](const os::FILETIME& f) {
-        return static_cast<std::int64_t>((static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
-    };
-    const std::int64_t elapsed = value(b) - value(a);
+    const std::int64_t elapsed = FileTimeValue(now) - FileTimeValue(s->status.startTime);
     return elapsed > 0 ? static_cast<std::uint32_t>(elapsed / 10000000) : 0;
 }
 

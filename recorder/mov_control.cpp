@@ -22,13 +22,6 @@ RecorderState* GraphState(os::HWND hwnd)
     return s != nullptr && s->graph != nullptr ? s : nullptr;
 }
 
-std::int64_t FileTimeValue(const os::SYSTEMTIME& t)
-{
-    os::FILETIME ft;
-    if (!os::SystemTimeToFileTime(&t, &ft)) return 0;
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-}
-
 os::SYSTEMTIME SystemTimeOf(std::int64_t value)
 {
     os::FILETIME ft;

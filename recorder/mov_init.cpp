@@ -16,7 +16,6 @@ namespace {
 std::atomic<RecorderState*> g_state{nullptr};
 std::atomic<os::HWND> g_window{nullptr};
 
-constexpr int kGopLength = 30;
 constexpr int kHeaderCapacity = 1024;
 constexpr int kSilenceBytes = 1 << 16;
 
@@ -116,7 +115,6 @@ int MOV_Init(os::HWND hwnd, uint32_t videoBitrate, uint32_t audioBitrate, uint32
     os::SystemParametersInfoW(os::SPI_GETOEMINFO, 256, &model, 0);
     s->frameRate = IsI900(model) ? 24 : 30;
     s->frameDuration = 10000000 / s->frameRate;
-    s->gopLength = kGopLength;
     s->videoKbps = videoBitrate;
     s->audioKbps = audioBitrate;
     os::InitializeCriticalSection(&s->lock);

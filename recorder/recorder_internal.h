@@ -56,6 +56,12 @@ int JoinHeaderAndFrame(RecorderState* s, const std::uint8_t* frame, int size, co
 // encodes it; 1 with the VOP in *out.
 int EncodeCapture(RecorderState* s, const std::uint8_t* yv12, int forceIntra, EncodedFrame* out);
 
+// A local time as 100 ns units since 1601; 0 for a time that is no date.
+std::int64_t FileTimeValue(const os::SYSTEMTIME& t);
+// The free bytes of the volume holding `path` (a file or a folder ending in
+// a backslash); false when the volume cannot be read (gone).
+bool VolumeFreeBytes(const char* path, std::uint64_t* freeBytes);
+
 // The live GPS fix, copied under the GPS lock (zero without GPS).
 GpsFix CopyGpsFix(const RecorderState* s);
 

@@ -89,7 +89,6 @@ struct RecorderState {
 
     // Fixed by MOV_Init.
     int frameRate = 30;
-    int gopLength = 30;
     std::int64_t frameDuration = 333333;
     int previewWidth = 320;
     int previewHeight = 240;
@@ -132,7 +131,6 @@ struct RecorderState {
     std::atomic<bool> eventDeferred{false};
     std::atomic<bool> postEvent{false};
     std::atomic<bool> clipActive{false};
-    std::uint32_t retentionSec = 0;
     os::HANDLE sampleArrived = nullptr;  // auto reset
     os::HANDLE wakeWriter = nullptr;     // auto reset
     os::HANDLE clipDone = nullptr;       // manual reset: set while no clip runs

@@ -19,13 +19,6 @@ constexpr os::UINT kIdmButton = 40007;
 constexpr os::UINT kIdmRecStop = 40005;
 constexpr char kGpsScratchName[] = "kestrava_gps.dat";
 
-std::int64_t FileTimeOf(const os::SYSTEMTIME& t)
-{
-    os::FILETIME ft;
-    if (!os::SystemTimeToFileTime(&t, &ft)) return 0;
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-}
-
 bool IsEmpty(const os::SYSTEMTIME& t)
 {
     return t.wYear == 0 && t.wMonth == 0 && t.wDay == 0;
@@ -35,7 +28,7 @@ bool IsEmpty(const os::SYSTEMTIME& t)
 std::int64_t RecordingLength(const RecordingStatus& status)
 {
     if (IsEmpty(status.startTime)) return 0;
-    const std::int64_t length = FileTimeOf(status.stopTime) - FileTimeOf(status.startTime);
+    const std::int64_t length = FileTimeValue(status.stopTime) - FileTimeValue(status.startTime);
     return length > 0 ? length : 0;
 }
 
@@ -49,17 +42,6 @@ std::int64_t MediaLength(const RecorderState* s)
     return static_cast<std::int64_t>(t.bytesWritten * 10000000ull / s->audioFormat.nAvgBytesPerSec);
 }
 
-// The volume's free bytes below the file's folder; 0 when it cannot be read.
-std::uint64_t FreeBytesAt(const char* path)
-{
-    std::string folder(path);
-    const std::size_t slash = folder.find_last_of('\\');
-    folder = slash == std::string::npos ? std::string("\\") : folder.substr(0, slash + 1);
-    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
-    if (!os::GetDiskFreeSpaceExW(folder.c_str(), &toCaller, &total, &totalFree)) return 0;
-    return toCaller;
-}
-
 void DeleteGpsScratchFile(const RecorderState* s)
 {
     if (s->storage == nullptr) return;
@@ -69,6 +51,24 @@ void DeleteGpsScratchFile(const RecorderState* s)
 }
 
 }  // namespace
+
+std::int64_t FileTimeValue(const os::SYSTEMTIME& t)
+{
+    os::FILETIME ft;
+    if (!os::SystemTimeToFileTime(&t, &ft)) return 0;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+bool VolumeFreeBytes(const char* path, std::uint64_t* freeBytes)
+{
+    std::string folder(path);
+    const std::size_t slash = folder.find_last_of('\\');
+    folder = slash == std::string::npos ? std::string("\\") : folder.substr(0, slash + 1);
+    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
+    if (!os::GetDiskFreeSpaceExW(folder.c_str(), &toCaller, &total, &totalFree)) return false;
+    *freeBytes = toCaller;
+    return true;
+}
 
 RecordingFormats ReadRecordingFormats(RecorderState* s)
 {
@@ -102,7 +102,8 @@ int OpenRecordingFile(RecorderState* s, const char* path, const RecordingFormats
         return 0;
     }
     AVI_Writer_ResetTables();
-    s->freeAtOpen = FreeBytesAt(path);
+    s->freeAtOpen = 0;
+    VolumeFreeBytes(path, &s->freeAtOpen);
     s->storageFullLatched = false;
     s->storageFullCode.store(0);
     s->timeline.fileOpen = true;

@@ -24,9 +24,3 @@ std::size_t RecordingLog_Count()
 {
     return g_count.load();
 }
-
-void RecordingLog_Clear()
-{
-    g_entries.clear();
-    g_count.store(0);
-}

@@ -22,4 +22,3 @@ struct ClosedRecording {
 void RecordingLog_Add(const ClosedRecording& recording);
 std::vector<ClosedRecording> RecordingLog_Snapshot();
 std::size_t RecordingLog_Count();
-void RecordingLog_Clear();

@@ -1,19 +1,13 @@
 // The recording sink's callback: in continuous mode each sample is encoded
 // (video) and written at once to the open file; in event-only mode it goes
 // into the pre-event buffer.
-#include "platform/files/file.h"
 #include "platform/kernel/clock.h"
 #include "recorder/event_machinery.h"
 #include "recorder/mov.h"
 #include "recorder/recorder_internal.h"
+#include "storage/volume_select.h"
 
 namespace {
-
-std::uint64_t FreeSpaceReserveBytes(std::uint32_t minFreeSpaceMB)
-{
-    const std::uint64_t reserve = static_cast<std::uint64_t>(minFreeSpaceMB) * 1048576ULL;
-    return reserve > 4096 ? reserve - 4096 : 0;
-}
 
 // The card cannot take the file any further: the room measured at the
 // open less what the file took since is below the reserve.
@@ -21,15 +15,15 @@ bool BelowReserve(const RecorderState* s)
 {
     const std::uint64_t written = s->timeline.bytesWritten;
     const std::uint64_t left = s->freeAtOpen > written ? s->freeAtOpen - written : 0;
-    return left < FreeSpaceReserveBytes(s->settings->MinFreeSpaceMB);
+    return left < FreeSpaceReserve(s->settings->MinFreeSpaceMB);
 }
 
 // A write failed: a full or missing card stops the recording like the guard.
 bool CardFullOrGone(const RecorderState* s)
 {
-    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
-    if (!os::GetDiskFreeSpaceExW(s->filePath, &toCaller, &total, &totalFree)) return true;
-    return toCaller < FreeSpaceReserveBytes(s->settings->MinFreeSpaceMB) + 65536;
+    std::uint64_t freeBytes = 0;
+    if (!VolumeFreeBytes(s->filePath, &freeBytes)) return true;
+    return freeBytes < FreeSpaceReserve(s->settings->MinFreeSpaceMB) + 65536;
 }
 
 bool AudioMuted(const RecorderState* s)

@@ -128,3 +128,9 @@ bool IsVolumeMounted(std::string_view name)
     os::FindCloseStore(search);
     return found;
 }
+
+std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB)
+{
+    const std::uint64_t reserve = static_cast<std::uint64_t>(minFreeSpaceMB) * 1048576ULL;
+    return reserve > 4096 ? reserve - 4096 : 0;
+}

@@ -5,6 +5,7 @@
 // and return 1 (found) or 0; without the state they return 0.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/base/types.h"
@@ -17,6 +18,9 @@
 // 0, else left as the caller set it. A volume of the stored SelectDisk found
 // with enough space saves the whole settings record.
 int CheckStorageCard(os::HWND hwnd, bool* enoughSpace);
+// The space that must stay free on the recording volume, in bytes:
+// minFreeSpaceMB megabytes less 4096, never below 0.
+std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB);
 
 // Start-up fallback when SelectDisk's volume is gone: the first mounted volume
 // whose device opens and whose name differs from SelectDisk becomes
