@@ -49,6 +49,8 @@ struct TimelineSample {
 void AdvanceTimeline(RecorderState* s, const TimelineSample& sample);
 // Writes the sample (and any fillers) into the open file; 0 when a write failed.
 int WriteTimelineSample(RecorderState* s, const TimelineSample& sample);
+// Whether a picture written at `tick` takes a GPS record (one a second).
+bool GpsRecordDue(const RecorderState* s, std::uint32_t tick);
 // The encoder's sequence header followed by the frame, in the scratch buffer.
 int JoinHeaderAndFrame(RecorderState* s, const std::uint8_t* frame, int size, const std::uint8_t** joined);
 

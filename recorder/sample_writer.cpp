@@ -49,13 +49,16 @@ bool WriteContinuous(RecorderState* s, const os::BYTE* data, int size, int kind,
     if (s->unattended.load() != 0) return false;
     GpsFix fix{};
     if (kind == 0) {
-        fix = CopyGpsFix(s);
         EncodedFrame out;
         if (!EncodeCapture(s, data, s->timeline.videoFrames == 0, &out)) return false;
         sample.data = out.data;
         sample.size = out.size;
         sample.key = out.picType == 0;
-        sample.gps = &fix;
+        // The live fix is copied only for the picture that takes a GPS record.
+        if (GpsRecordDue(s, sample.tick)) {
+            fix = CopyGpsFix(s);
+            sample.gps = &fix;
+        }
     } else {
         sample.data = data;
         sample.size = size;

@@ -48,8 +48,7 @@ void AddDistance(RecorderTimeline& t, const GpsFix& fix)
 void AddGpsRecordIfDue(RecorderState* s, const TimelineSample& sample)
 {
     RecorderTimeline& t = s->timeline;
-    if (sample.gps == nullptr) return;
-    if (t.gpsTickSet && static_cast<std::uint32_t>(sample.tick - t.lastGpsTick) <= kGpsRecordSpacingMs) return;
+    if (sample.gps == nullptr || !GpsRecordDue(s, sample.tick)) return;
     const GpsTrackRecord record = MakeGpsTrackRecord(*sample.gps, t.videoFrames - 1, t.gpsRecords);
     t.gpsTickSet = true;
     t.lastGpsTick = sample.tick;
@@ -152,6 +151,12 @@ int WriteAudio(RecorderState* s, const TimelineSample& sample)
 
 }  // namespace
 
+bool GpsRecordDue(const RecorderState* s, std::uint32_t tick)
+{
+    const RecorderTimeline& t = s->timeline;
+    return !t.gpsTickSet || static_cast<std::uint32_t>(tick - t.lastGpsTick) > kGpsRecordSpacingMs;
+}
+
 void AdvanceTimeline(RecorderState* s, const TimelineSample& sample)
 {
     RecorderTimeline& t = s->timeline;
@@ -204,10 +209,6 @@ int JoinHeaderAndFrame(RecorderState* s, const std::uint8_t* frame, int size, co
 int EncodeCapture(RecorderState* s, const std::uint8_t* yv12, int forceIntra, EncodedFrame* out)
 {
     if (s->inputFrame.virt == nullptr || !s->encoderOpen || s->encoderBuffersFreed) return 0;
-    const std::size_t luma = static_cast<std::size_t>(s->previewWidth) * s->previewHeight;
-    const std::size_t chroma = luma / 4;
-    std::memcpy(s->inputFrame.virt, yv12, luma);
-    std::memcpy(s->inputFrame.virt + luma + chroma, yv12 + luma, chroma);
-    std::memcpy(s->inputFrame.virt + luma, yv12 + luma + chroma, chroma);
+    MFC_CopyCapture(yv12, s->previewWidth, s->previewHeight, &s->inputFrame);
     return MFC_EncodeFrame(&s->inputFrame, out, forceIntra);
 }
