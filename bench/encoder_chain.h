@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "platform/media/capture_index.h"
 #include "recorder/video_encoder.h"
@@ -52,11 +51,7 @@ inline void ProduceFrame(std::uint32_t frame, std::uint32_t captureIndex, int wi
 inline int EncodeCapturedFrame(const std::uint8_t* yv12, int width, int height, const PhysBuffer* input,
                                EncodedFrame* out, int forceIntra)
 {
-    const std::size_t luma = static_cast<std::size_t>(width) * height;
-    const std::size_t chroma = luma / 4;
-    std::memcpy(input->virt, yv12, luma);
-    std::memcpy(input->virt + luma + chroma, yv12 + luma, chroma);
-    std::memcpy(input->virt + luma, yv12 + luma + chroma, chroma);
+    MFC_CopyCapture(yv12, width, height, input);
     return MFC_EncodeFrame(input, out, forceIntra);
 }
 

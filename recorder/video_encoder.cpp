@@ -335,6 +335,15 @@ int MFC_FreeBuffers()
     return 1;
 }
 
+void MFC_CopyCapture(const std::uint8_t* yv12, int width, int height, const PhysBuffer* input)
+{
+    const std::size_t luma = static_cast<std::size_t>(width) * height;
+    const std::size_t chroma = luma / 4;
+    std::memcpy(input->virt, yv12, luma);
+    std::memcpy(input->virt + luma + chroma, yv12 + luma, chroma);
+    std::memcpy(input->virt + luma, yv12 + luma + chroma, chroma);
+}
+
 int MFC_AllocInputFrame(int width, int height, PhysBuffer* frame)
 {
     if (frame == nullptr || width <= 0 || height <= 0 || width % 2 || height % 2) return 0;

@@ -71,6 +71,9 @@ int MFC_Close();
 // changes nothing.
 int MFC_ChangeQuality(int videoKbps);
 int MFC_FreeBuffers();
+// Copies a camera picture (planar YV12: Y, V, U) into the encoder's input
+// (Y, Cb, Cr), swapping the chroma planes on the way.
+void MFC_CopyCapture(const std::uint8_t* yv12, int width, int height, const PhysBuffer* input);
 // width x height x 1.5 bytes of physical memory for the encoder's input.
 int MFC_AllocInputFrame(int width, int height, PhysBuffer* frame);
 int MFC_FreeInputFrame(PhysBuffer* frame);
