@@ -16,6 +16,7 @@
 #include "recorder/recorder_state.h"
 #include "sensing/gps_state.h"
 #include "settings/recorder_settings.h"
+#include "storage/space_state.h"
 #include "storage/storage_state.h"
 #include "ui/screen_table.h"
 
@@ -50,7 +51,7 @@ struct EventRecorderApp {
 
     int landscape = 0;        // 1 when the screen was wider than high at creation
     int resolutionClass = 0;  // 0: 320x320 or other, 1: 400x240, 2: 640x480, 3: 800x480
-    os::CRITICAL_SECTION storageLock;
+    os::CRITICAL_SECTION storageLock;  // the space-counter lock: the four counters below and their scan
     os::CRITICAL_SECTION screenLock;
     int recordingFileStatus = 2;  // 0: a file is open, 2: none
     uint32_t filedEvents = 0;
@@ -72,6 +73,7 @@ struct EventRecorderApp {
     uint64_t EvtTotal = 0;
     uint64_t EvtFree = 0;
     uint64_t AviTotal = 0;
+    SpaceState space;
     int storageMaintenanceEnabled = 0;
     int captureDeviceError = 0;
     int onCall = 0;

@@ -7,6 +7,7 @@
 #include "app/display_state.h"
 #include "app/lst.h"
 #include "app/main_window.h"
+#include "app/recording_control.h"
 #include "app/workers.h"
 #include "platform/devices/display.h"
 #include "platform/files/file.h"
@@ -15,26 +16,11 @@
 #include "recorder/mov.h"
 #include "sensing/gps_acquisition.h"
 #include "sensing/gps_log.h"
+#include "storage/event_filing.h"
 #include "storage/space_management.h"
 #include "storage/folder_layout.h"
 #include "storage/volume_select.h"
 #include "ui/cmd.h"
-
-namespace {
-
-// An event clip still waiting to be filed goes into its "Event" folder.
-void FilePendingEventClip(os::HWND hwnd, EventRecorderApp* app)
-{
-    if (!EventTaggedFlag) return;
-    std::string folder;
-    std::string name;
-    GetLastRecording(&app->storage, &folder, &name);
-    os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
-    QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
-    EventTaggedFlag = 0;
-}
-
-}  // namespace
 
 int OnDestroyProc(os::HWND hwnd, bool powerLoss)
 {
@@ -43,13 +29,9 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     g_destroying = true;
     os::KillTimer(hwnd, 13);
     if (!powerLoss) os::Trace("Start OnDestroyProc");
-    if (powerLoss) {
-        MOV_StopAndRelease(hwnd, 0, 1);
-    } else {
-        MOV_Stop(hwnd, 0, 1);
-    }
+    // The last file is filed and counted as a split would do it.
+    StopAndAccountRecording(hwnd, 1, powerLoss);
     MOV_StopPreview(hwnd);
-    FilePendingEventClip(hwnd, app);
     RunQueuedEventMoves(hwnd);
     GpsLogStop(hwnd, 1);
     app->gpsScreenActive = 0;
@@ -82,6 +64,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     } else {
         os::DeleteCriticalSection(&app->screenLock);
         os::DeleteCriticalSection(&app->storageLock);
+        DeleteSpaceState(&app->space);
         delete app;
     }
     os::SetWindowLongW(hwnd, os::GWL_USERDATA, 0);

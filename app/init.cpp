@@ -20,8 +20,10 @@
 #include "recorder/mov.h"
 #include "sensing/gps_acquisition.h"
 #include "settings/settings_store.h"
-#include "storage/space_management.h"
+#include "storage/deletion_pass.h"
 #include "storage/folder_layout.h"
+#include "storage/space_counters.h"
+#include "storage/space_management.h"
 #include "storage/volume_select.h"
 #include "ui/cmd.h"
 
@@ -54,6 +56,7 @@ void AccountStorage(os::HWND hwnd, EventRecorderApp* app)
     os::GetDiskFreeSpaceExW(app->storage.StorageRoot.c_str(), &freeToCaller, &total, &totalFree);
     app->freeSpaceBytes = totalFree;
     RefreshMemoryVars(hwnd);
+    NoteDeletionPlace(hwnd);
     DeleteOldRecordings(hwnd);
     const uint64_t quota = static_cast<uint64_t>(app->settings.FreeSpaceMB) * 1048576ULL;
     if (total < kSmallVolumeBytes) {

@@ -19,7 +19,9 @@
 #include "platform/base/trace.h"
 #include "settings/settings_store.h"
 #include "sensing/gps_serial.h"
+#include "storage/event_filing.h"
 #include "storage/folder_layout.h"
+#include "storage/space_management.h"
 #include "storage/volume_select.h"
 #include "ui/cmd.h"
 #include "ui/main_screen.h"
@@ -131,6 +133,7 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     MOV_Attach(hwnd, &app->recorder);
     RegisterEventRecorderLink();
     os::InitializeCriticalSection(&app->storageLock);
+    InitSpaceState(&app->space);
     os::InitializeCriticalSection(&app->screenLock);
     app->recordingFileStatus = 2;
     app->filedEvents = 0;
@@ -200,6 +203,7 @@ bool HandleWithState(os::HWND hwnd, EventRecorderApp* app, os::UINT msg, os::WPA
     case os::WM_DEVICECHANGE: CheckRecordingVolume(hwnd); return true;
     case WM_RECORDER_PHONE_STATE: OnPhoneState(hwnd, app, lParam); return true;
     case WM_RECORDER_INIT: OnInitProc(hwnd); return true;
+    case WM_RECORDER_SPACE_MESSAGE: ShowResourceMessage(hwnd, static_cast<os::UINT>(wParam)); return true;
     default: return false;
     }
 }

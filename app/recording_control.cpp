@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/cmd_run.h"
@@ -18,8 +19,12 @@
 #include "sensing/gps_log.h"
 #include "settings/settings_sheet.h"
 #include "settings/settings_store.h"
+#include "storage/event_filing.h"
 #include "storage/folder_layout.h"
+#include "storage/path_text.h"
+#include "storage/space_counters.h"
 #include "storage/space_management.h"
+#include "storage/space_state.h"
 #include "storage/volume_select.h"
 #include "ui/main_screen.h"
 
@@ -57,13 +62,20 @@ void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
     os::SetTimer(hwnd, kSplitTimer, static_cast<os::UINT>(periodMs), nullptr);
 }
 
-// The clip that just ended goes to its "Event" folder when an event was tagged in it.
-void FileTaggedClip(os::HWND hwnd, EventRecorderApp* app, const std::string& folder, const std::string& name)
+// A neighbour of an event clip goes to "Event" too; it was counted as an
+// ordinary clip when it ended.
+void FileOlderClip(os::HWND hwnd, const ClipEventBlock& older)
 {
-    os::CreateDirectoryW((folder + "\\Event\\").c_str(), nullptr);
-    QueueEventMove(hwnd, folder + "\\" + name, folder + "\\Event\\" + name);
+    const std::string path = JoinPath(older.folder.View(), older.name.View());
+    const uint64_t size = FileSize(path);
+    if (!FileEventClip(hwnd, older.folder.View(), older.name.View())) return;
     ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
-    ++app->filedEvents;
+    CountClipAsProtected(hwnd, size);
+}
+
+bool ContinuousRecordingRuns(const EventRecorderApp* app)
+{
+    return app->recorder.status.recording != 0 && app->RecordMode == kRecordContinuous;
 }
 
 }  // namespace
@@ -111,6 +123,7 @@ void OnRecStart(os::HWND hwnd)
     const int mode = static_cast<int>(app->cmdMode);
     PrepareTimeFolder(hwnd, mode);
     std::string path;
+    ForgetClosedClips(&app->space);
     if (mode == 1) {
         if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingGps, "gps", &path, 0)) {
             GpsLogStart(hwnd, path.c_str(), 1);
@@ -119,6 +132,7 @@ void OnRecStart(os::HWND hwnd)
         if (MakeRecordingPath(&app->storage, app->storage.TimeFolder.View(), kRecordingVideo, "avi", &path, 0)) {
             MOV_SetBitrate(hwnd, app->settings.VideoBitrate, app->settings.AudioBitrate);
             if (MOV_Start(hwnd, path.c_str(), 1)) {
+                SetOpenClip(&app->space, path);
                 app->recordingFileStatus = 0;
                 if (app->RecordMode == kRecordContinuous) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
             }
@@ -139,7 +153,7 @@ void OnRecStop(os::HWND hwnd)
     if (mode == 4) {
         if (app->screens[4].paused) ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
         app->screens[4].paused = 0;
-        MOV_Stop(hwnd, 0, 1);
+        StopAndAccountRecording(hwnd, 1, false);
     }
     os::KillTimer(hwnd, kSplitTimer);
     if (mode < kScreenCount && (mode != 4 || app->RecordMode == kRecordContinuous)) app->screens[mode].active = 0;
@@ -159,14 +173,45 @@ void OnRecPause(os::HWND hwnd)
     }
 }
 
-// The file just closed by a split: filed when it holds an event, and counted.
-void AccountClosedFile(os::HWND hwnd, EventRecorderApp* app, const std::string& folder, const std::string& name)
+namespace {
+
+// The file a split or a stop just closed: filed with its neighbours where an
+// event asks for it, and counted.
+void AccountClosedFile(os::HWND hwnd, const std::string& folder, const std::string& name)
 {
+    EventRecorderApp* app = AppFromWindow(hwnd);
     const int tagged = EventTaggedFlag;
-    if (tagged) FileTaggedClip(hwnd, app, folder, name);
-    UpdateTarvoMemoryVar(hwnd, FileSize(folder + "\\" + name), tagged);
     EventTaggedFlag = 0;
+    std::vector<EvtTagRecord> events(kClipEventRecords);
+    const int count = MOV_ReadClosedEvents(hwnd, events.data(), kClipEventRecords);
+    const AdjacentFilings adjacent =
+        RecordClosedClip(&app->space, events.data(), count, folder, name, app->settings.SplitTimeSec);
+    const bool filed = tagged || adjacent.newer;
+    if (filed && FileEventClip(hwnd, folder, name)) {
+        ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+        if (tagged) ++app->filedEvents;
+    }
+    UpdateTarvoMemoryVar(hwnd, FileSize(JoinPath(folder, name)), filed);
+    if (adjacent.older) FileOlderClip(hwnd, app->space.olderClip);
     RunQueuedEventMoves(hwnd);
+}
+
+}  // namespace
+
+void StopAndAccountRecording(os::HWND hwnd, int withSound, bool release)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    std::string folder;
+    std::string name;
+    GetLastRecording(&app->storage, &folder, &name);
+    const bool accounted = ContinuousRecordingRuns(app);
+    if (release) {
+        MOV_StopAndRelease(hwnd, 0, withSound);
+    } else {
+        MOV_Stop(hwnd, 0, withSound);
+    }
+    SetOpenClip(&app->space, "");
+    if (accounted) AccountClosedFile(hwnd, folder, name);
 }
 
 void SplitRecordingFile(os::HWND hwnd)
@@ -183,14 +228,15 @@ void SplitRecordingFile(os::HWND hwnd)
     GetLastRecording(&app->storage, &folder, &name);
     // After the settings sheet stopped capture, the timer starts a new recording instead.
     const bool recording = app->recorder.status.recording != 0;
-    if (VolumeFreeBytes(app) < FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
-        if (recording) {
-            MOV_Stop(hwnd, 0, 0);
-            AccountClosedFile(hwnd, app, folder, name);
-        }
+    const uint64_t reserve = FreeSpaceReserve(app->settings.MinFreeSpaceMB, recording ? kSplitSlack : kRestartSlack);
+    if (VolumeFreeBytes(app) < reserve || ReadSpaceCounters(hwnd).EvtFree < reserve) {
+        if (recording) StopAndAccountRecording(hwnd, 0, false);
         // The file closed above was the last one: nothing is being recorded now.
         app->recordingFileStatus = 2;
         ShowResourceMessage(hwnd, kStorageFull);
+        // A split that finds no room keeps the clips it has; the restart after a
+        // settings change lets the maintenance thread make room for the next try.
+        if (!recording) SignalStorageMaintenance(hwnd);
         return;
     }
     ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
@@ -205,11 +251,12 @@ void SplitRecordingFile(os::HWND hwnd)
     } else if (recording) {
         MOV_Stop(hwnd, 0, 0);
     }
-    if (recording) AccountClosedFile(hwnd, app, folder, name);
+    SetOpenClip(&app->space, opened ? next : std::string());
+    if (recording) AccountClosedFile(hwnd, folder, name);
     if (opened && app->RecordMode == kRecordContinuous) ArmSplitTimer(hwnd, app->settings.SplitTimeSec);
     app->recordingFileStatus = opened ? 0 : 2;
     RequestRepaint(hwnd);
-    if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);
+    SignalStorageMaintenance(hwnd);
 }
 
 void OnSettings(os::HWND hwnd)
@@ -226,6 +273,7 @@ void OnSettings(os::HWND hwnd)
     PrepareRecordingRoot(hwnd);
     SetScreenTitle(hwnd);
     if (app->restartRecording) {
+        NoteSpaceSettingsChanged(hwnd);
         if (app->freeSpaceBytes > FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
             RunCapture(hwnd);
             os::SetTimer(hwnd, kSplitTimer, kSettingsRestartDelayMs, nullptr);

@@ -18,6 +18,10 @@ void StopCapture(os::HWND hwnd);
 void OnRecStart(os::HWND hwnd);
 void OnRecStop(os::HWND hwnd);
 void OnRecPause(os::HWND hwnd);
+// Stops the recording (with the stop sound when withSound is 1; release
+// also frees the encoder's memory, as on power loss); a continuous file
+// that closes is filed and counted as a split would.
+void StopAndAccountRecording(os::HWND hwnd, int withSound, bool release);
 // Timer 2: closes the current file and opens the next one.
 void SplitRecordingFile(os::HWND hwnd);
 void OnSettings(os::HWND hwnd);

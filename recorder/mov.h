@@ -67,6 +67,9 @@ int MOV_StopAndRelease(os::HWND hwnd, int reason, int playSound);
 // stopping the streams. 0 when no recording runs or the next file cannot be
 // opened; the recording has then stopped.
 int MOV_SplitFile(os::HWND hwnd, const char* nextPath);
+// Copies up to `capacity` event records of the file closed last into
+// `records`; returns how many it holds (0 without a recorder).
+int MOV_ReadClosedEvents(os::HWND hwnd, EvtTagRecord* records, int capacity);
 int MOV_Pause(os::HWND hwnd);
 int MOV_Resume(os::HWND hwnd);
 // Sets the graph back to sound and picture for the next file of a split.

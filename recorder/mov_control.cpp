@@ -2,6 +2,7 @@
 // pause and resume, and the camera pass-throughs. Graph commands are sent
 // without the recorder lock (a stop waits for the streaming threads, which
 // take that lock for each sample); the file and timeline change under it.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -227,6 +228,17 @@ int MOV_SplitFile(os::HWND hwnd, const char* nextPath)
     CaptureGraph_StopRecording(s->graph);
     DisarmEvents(s);
     return 0;
+}
+
+int MOV_ReadClosedEvents(os::HWND hwnd, EvtTagRecord* records, int capacity)
+{
+    RecorderState* s = GraphState(hwnd);
+    if (s == nullptr || records == nullptr) return 0;
+    os::EnterCriticalSection(&s->lock);
+    const int count = std::clamp(s->closedEventCount, 0, capacity);
+    std::copy_n(s->closedEvents, count, records);
+    os::LeaveCriticalSection(&s->lock);
+    return count;
 }
 
 int MOV_Pause(os::HWND hwnd)

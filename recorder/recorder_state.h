@@ -21,6 +21,7 @@
 #include "recorder/capture_graph.h"
 #include "recorder/pre_event_buffer.h"
 #include "recorder/video_encoder.h"
+#include "sensing/evt_tag_record.h"
 #include "settings/fixed_text.h"
 #include "settings/recorder_settings.h"
 #include "storage/storage_state.h"
@@ -139,4 +140,9 @@ struct RecorderState {
     FixedText<64> clipProgress{};        // the progress line of the clip being written
     float bufferPreviousLatitude = 0;
     float bufferPreviousLongitude = 0;
+
+    // The event records of the last file closed, kept for the split's
+    // filing rules (the writer's own table belongs to the next file by then).
+    EvtTagRecord closedEvents[500]{};
+    int closedEventCount = 0;
 };

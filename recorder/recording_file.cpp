@@ -1,5 +1,6 @@
 // Opening and closing a recording file, the encoder's release, and the
 // storage guard's latch.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,8 @@
 #include "recorder/recorder_internal.h"
 #include "recorder/recording_log.h"
 #include "sensing/gps_state.h"
+
+static_assert(sizeof(RecorderState::closedEvents) == kAviEventTableBytes, "the writer's whole event table");
 
 namespace {
 
@@ -127,6 +130,8 @@ int CloseRecordingFile(RecorderState* s, int eventClip)
     const float distance = s->timeline.distanceKm;
     s->timeline = RecorderTimeline{};
     const int result = AVI_Writer_Close(closed.lengthHns, distance);
+    s->closedEventCount = std::min(AVI_Writer_GetEventCount(), kAviMaxEventRecords);
+    AVI_Writer_GetEventTable(s->closedEvents);
     if (result < 0) {
         os::Trace("AVI_Writer_Close fail ret=%d (%s)\r\n", result, closed.path.c_str());
         closed.closeFailed = 1;

@@ -30,3 +30,12 @@ bool AssignPath(FixedText<os::MAX_PATH>* field, std::string_view text)
 {
     return PathFits(text) && field->Assign(text);
 }
+
+std::string JoinPath(std::string_view folder, std::string_view name)
+{
+    while (!folder.empty() && folder.back() == '\\') folder.remove_suffix(1);
+    std::string path(folder);
+    path += '\\';
+    path += name;
+    return path;
+}

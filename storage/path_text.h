@@ -17,3 +17,7 @@ bool PathFits(std::string_view text);
 // Stores the path when it fits and is UTF-8; otherwise changes nothing and
 // returns false.
 bool AssignPath(FixedText<os::MAX_PATH>* field, std::string_view text);
+
+// folder + "\" + name, without doubling a backslash that ends the folder
+// (the last recording's folder may end in one).
+std::string JoinPath(std::string_view folder, std::string_view name);

@@ -1,51 +1,59 @@
 #include "storage/space_management.h"
 
-#include "platform/base/trace.h"
+#include <string>
 
-int UpdateUsableSpaceSetting(os::HWND)
+#include "app/app_state.h"
+#include "platform/files/file.h"
+#include "platform/windows/window.h"
+#include "storage/deletion_pass.h"
+#include "storage/event_filing.h"
+#include "storage/space_counters.h"
+#include "storage/space_state.h"
+
+namespace {
+
+constexpr os::WPARAM kVolumeTooSmallText = 41;
+
+bool VolumeTooSmall(const std::string& root)
 {
-    // Will set the usable total from the quota or the volume's free space.
-    os::Trace("UpdateUsableSpaceSetting: space management not built yet");
-    return 0;
+    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
+    if (!os::GetDiskFreeSpaceExW(root.c_str(), &toCaller, &total, &totalFree)) return false;
+    return total / kBytesPerMB < kSmallestVolumeMB;
 }
 
-int RefreshMemoryVars(os::HWND)
+}  // namespace
+
+void NoteDeletionPlace(os::HWND hwnd)
 {
-    // Will scan the recording tree and recount the protected and free bytes.
-    os::Trace("RefreshMemoryVars: space management not built yet");
-    return 0;
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return;
+    os::EnterCriticalSection(&app->space.moveLock);
+    app->space.passRoot.assign(app->storage.StorageRoot.View());
+    app->space.passLevelBytes = app->settings.FileDeleteLevel * kBytesPerMB;
+    os::LeaveCriticalSection(&app->space.moveLock);
 }
 
-int DeleteOldRecordings(os::HWND)
+void SignalStorageMaintenance(os::HWND hwnd)
 {
-    // Will delete the oldest ordinary clips until the delete level is met.
-    os::Trace("DeleteOldRecordings: space management not built yet");
-    return 0;
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return;
+    NoteDeletionPlace(hwnd);
+    if (app->storageThread.workEvent != nullptr) os::SetEvent(app->storageThread.workEvent);
 }
 
-int RunQueuedEventMoves(os::HWND)
+void NoteSpaceSettingsChanged(os::HWND hwnd)
 {
-    // Will move the queued event clips into their "Event" folders.
-    os::Trace("RunQueuedEventMoves: space management not built yet");
-    return 0;
-}
-
-int QueueEventMove(os::HWND, const std::string& source, const std::string& destination)
-{
-    // Will queue the move for the storage maintenance thread.
-    os::Trace("QueueEventMove(%s, %s): space management not built yet", source.c_str(), destination.c_str());
-    return 0;
+    if (EventRecorderApp* app = AppFromWindow(hwnd)) app->space.settingsChanged = true;
 }
 
 void StorageMaintenanceWork(os::HWND hwnd)
 {
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return;
     RunQueuedEventMoves(hwnd);
+    if (app->space.settingsChanged.exchange(false) && VolumeTooSmall(ReadDeletionPlace(&app->space).root)) {
+        os::PostMessageW(hwnd, WM_RECORDER_SPACE_MESSAGE, kVolumeTooSmallText, 0);
+        return;
+    }
     DeleteOldRecordings(hwnd);
-}
-
-int UpdateTarvoMemoryVar(os::HWND, uint64_t, int)
-{
-    // Will add the clip to the event and clip totals.
-    os::Trace("UpdateTarvoMemoryVar: space management not built yet");
-    return 0;
 }

@@ -129,8 +129,8 @@ bool IsVolumeMounted(std::string_view name)
     return found;
 }
 
-std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB)
+std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB, std::uint64_t slack)
 {
     const std::uint64_t reserve = static_cast<std::uint64_t>(minFreeSpaceMB) * 1048576ULL;
-    return reserve > 4096 ? reserve - 4096 : 0;
+    return reserve > slack ? reserve - slack : 0;
 }

@@ -19,8 +19,11 @@
 // with enough space saves the whole settings record.
 int CheckStorageCard(os::HWND hwnd, bool* enoughSpace);
 // The space that must stay free on the recording volume, in bytes:
-// minFreeSpaceMB megabytes less 4096, never below 0.
-std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB);
+// minFreeSpaceMB megabytes less `slack`, never below 0. The split leaves
+// 4096 bytes of slack, the restart after a settings change 1024.
+constexpr std::uint64_t kSplitSlack = 4096;
+constexpr std::uint64_t kRestartSlack = 1024;
+std::uint64_t FreeSpaceReserve(std::uint32_t minFreeSpaceMB, std::uint64_t slack = kSplitSlack);
 
 // Start-up fallback when SelectDisk's volume is gone: the first mounted volume
 // whose device opens and whose name differs from SelectDisk becomes

@@ -119,7 +119,7 @@ TEST_F(RecordingControlTest, TooLittleSpaceStopsRecordingAtTheSplit)
     EXPECT_EQ(LastName(), last) << "and no timer left to try again";
 }
 
-TEST_F(RecordingControlTest, ATaggedClipIsQueuedForItsEventFolder)
+TEST_F(RecordingControlTest, ATaggedClipIsFiledIntoItsEventFolder)
 {
     Split();
     const std::string folder(App()->storage.LastRecordingFolder.View());
@@ -131,10 +131,10 @@ TEST_F(RecordingControlTest, ATaggedClipIsQueuedForItsEventFolder)
     EXPECT_EQ(App()->filedEvents, 1u);
     EXPECT_EQ(EventTaggedFlag, 0);
     EXPECT_EQ(App()->message.shown, 0);
-    EXPECT_EQ(Count("QueueEventMove(" + folder + "\\" + clip + ", " + folder + "\\Event\\" + clip +
-                    "): space management not built yet"),
-              1);
-    EXPECT_EQ(Count("UpdateTarvoMemoryVar: space management not built yet"), 2);
+    const std::string base = folder.back() == '\\' ? folder : folder + "\\";
+    EXPECT_NE(os::GetFileAttributesW((base + "Event\\" + clip).c_str()), os::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(os::GetFileAttributesW((base + clip).c_str()), os::INVALID_FILE_ATTRIBUTES);
+    EXPECT_GT(App()->EvtTotal, 0u) << "the filed clip counts as protected";
 }
 
 TEST_F(RecordingControlTest, TheSettingsCommandRestartsRecordingWhenTheSheetAsks)
