@@ -1,0 +1,209 @@
+// Two hours of loop recording on a card with room for about 40 minutes of
+// clips, with a manual event every ten minutes, judged from outside: the
+// files left on the card (read by the AVI reader and kestrava-info), the
+// clips the trace says were deleted, and the space counters it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/host_tool.h"
+#include "tests/support/program_runner.h"
+#include "tools/avi_reader.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+constexpr const char* kTimeFolder = "volumes/Storage Card/Ardvane/20090303/085930";
+constexpr int kSplitSec = 30;
+constexpr int kFrameRate = 30;
+constexpr std::uint64_t kDeleteLevel = 100ull << 20;
+
+struct Clip {
+    bool filed = false;         // lies in "Event"
+    bool deleted = false;       // the trace says loop recording deleted it
+    std::vector<double> eventAt;  // seconds into the clip of each event it holds
+};
+
+// The clip names of a run in recording order: HHMMSS of one day sort by time.
+using Clips = std::map<std::string, Clip>;
+
+std::vector<EvtTagRecord> EventsOf(const std::string& path)
+{
+    const std::string bytes = testing_support::ReadWholeFile(path);
+    kinfo::AviFile file;
+    std::string error;
+    if (!kinfo::ReadAvi(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &file, &error) ||
+        !file.events) {
+        ADD_FAILURE() << path << ": " << error;
+        return {};
+    }
+    return *file.events;
+}
+
+struct Counters {
+    std::uint64_t usable = 0, evtTotal = 0, evtFree = 0, aviTotal = 0;
+    std::string at;  // device time of the line
+};
+
+struct TraceFacts {
+    std::vector<Counters> counters;
+    std::vector<std::string> deleted;  // device paths, in deletion order
+    std::uint64_t erasedSinceLastCount = 0;
+    int recordingStops = 0;
+};
+
+TraceFacts ReadTrace(const std::string& path)
+{
+    TraceFacts facts;
+    std::ifstream in(path);
+    const std::regex counters(
+        R"(^(\S+) UpdateTarvoMemoryVar> Usable Total:(\d+), Evt total:(\d+), Evt Free:(\d+), AVI Total:(\d+))");
+    const std::regex listed(R"(\*\* File \[(.*)\] -> (\d+) )");
+    const std::regex deleted(R"(-- File \[(.*)\] -> nTotalEraseMem:)");
+    std::map<std::string, std::uint64_t> sizes;
+    std::smatch m;
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_search(line, m, counters)) {
+            facts.counters.push_back(Counters{std::stoull(m[2]), std::stoull(m[3]), std::stoull(m[4]), std::stoull(m[5]), m[1]});
+            facts.erasedSinceLastCount = 0;
+        } else if (std::regex_search(line, m, listed)) {
+            sizes[m[1]] = std::stoull(m[2]);
+        } else if (std::regex_search(line, m, deleted)) {
+            facts.deleted.push_back(m[1]);
+            facts.erasedSinceLastCount += sizes[m[1]];
+        } else if (line.find("Recording stops") != std::string::npos) {
+            ++facts.recordingStops;
+        }
+    }
+    return facts;
+}
+
+std::uint64_t BytesBelow(const std::filesystem::path& folder)
+{
+    std::uint64_t total = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) total += entry.file_size();
+    }
+    return total;
+}
+
+int Seconds(const std::string& name)
+{
+    return std::stoi(name.substr(0, 2)) * 3600 + std::stoi(name.substr(2, 2)) * 60 + std::stoi(name.substr(4, 2));
+}
+
+TEST(LoopDrive, TwoHoursOnASmallCardKeepEveryEventClipAndRecycleTheOldestClips)
+{
+    if (kSanitized) GTEST_SKIP() << "two hours of video take too long under the sanitizers; the plain build runs it";
+    const std::string source = KESTRAVA_SOURCE_DIR;
+    TempFolder folder;
+    std::string profile = testing_support::ReadWholeFile(source + "/sim/profiles/small_card.json");
+    profile.insert(profile.find('{') + 1, "\n  \"startTime\": \"2009-03-03T08:59:30\",");
+    std::ofstream(folder / "profile.json") << profile;
+    const std::string scenario = source + "/sim/scenarios/loop_drive.json";
+    const auto run = testing_support::RunProgram({"--root", folder / "drive", "--clock", "virtual", "--profile",
+                                                  folder / "profile.json", "--scenario", scenario, "--trace",
+                                                  folder / "trace.txt"},
+                                                 folder, "drive");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string timeFolder = folder / (std::string("drive/") + kTimeFolder);
+    const TraceFacts trace = ReadTrace(folder / "trace.txt");
+
+    Clips clips;
+    for (const std::string sub : {"", "/Event"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(timeFolder + sub)) {
+            if (entry.path().extension() != ".avi") continue;
+            Clip& clip = clips[entry.path().filename().string()];
+            clip.filed = !sub.empty();
+            for (const EvtTagRecord& e : EventsOf(entry.path().string())) {
+                clip.eventAt.push_back(static_cast<double>(e.videoFrame) / kFrameRate);
+            }
+        }
+    }
+    for (const std::string& path : trace.deleted) {
+        const std::string name = path.substr(path.rfind('\\') + 1);
+        ASSERT_EQ(path.find("\\Event\\"), std::string::npos) << path;
+        ASSERT_EQ(clips.count(name), 0u) << name << " was deleted and is still there, or deleted twice";
+        clips[name].deleted = true;
+    }
+
+    // Recording never stopped: one clip every 30 s from start to end.
+    EXPECT_EQ(trace.recordingStops, 0);
+    ASSERT_GE(clips.size(), 2u * 3600 / kSplitSec);
+    int previous = -1;
+    for (const auto& [name, clip] : clips) {
+        if (previous >= 0) {
+            EXPECT_EQ(Seconds(name) - previous, kSplitSec) << name;
+        }
+        previous = Seconds(name);
+    }
+
+    // Every event clip is kept in "Event", with its neighbour where the event lies near the split.
+    const std::string scenarioText = testing_support::ReadWholeFile(scenario);
+    const std::regex tap("\"tap\"");
+    const auto taps = std::distance(std::sregex_iterator(scenarioText.begin(), scenarioText.end(), tap),
+                                    std::sregex_iterator());
+    int events = 0;
+    std::set<std::string> mustBeFiled;
+    for (auto it = clips.begin(); it != clips.end(); ++it) {
+        if (it->second.eventAt.empty()) continue;
+        events += static_cast<int>(it->second.eventAt.size());
+        mustBeFiled.insert(it->first);
+        if (it->second.eventAt.front() < 6 && it != clips.begin()) mustBeFiled.insert(std::prev(it)->first);
+        if (it->second.eventAt.back() >= kSplitSec - 5 && std::next(it) != clips.end()) {
+            mustBeFiled.insert(std::next(it)->first);
+        }
+    }
+    EXPECT_EQ(events, taps) << "one event record for each tap on the emergency area";
+    for (const auto& [name, clip] : clips) {
+        EXPECT_EQ(clip.filed, mustBeFiled.count(name) != 0) << name;
+    }
+    EXPECT_GT(mustBeFiled.size(), static_cast<std::size_t>(taps)) << "the drive has events near a split";
+
+    // Ordinary clips went oldest first: every deleted one is older than every ordinary one left.
+    std::string newestDeleted, oldestLeft = "~";
+    for (const auto& [name, clip] : clips) {
+        if (clip.deleted) newestDeleted = std::max(newestDeleted, name);
+        if (!clip.deleted && !clip.filed) oldestLeft = std::min(oldestLeft, name);
+    }
+    ASSERT_FALSE(newestDeleted.empty()) << "the card filled and loop recording deleted";
+    EXPECT_LT(newestDeleted, oldestLeft);
+
+    // The counters never wrapped, kept the volume from filling, and stay true to the card.
+    ASSERT_FALSE(trace.counters.empty());
+    const Counters& first = trace.counters.front();
+    for (const Counters& c : trace.counters) {
+        SCOPED_TRACE(c.at);
+        EXPECT_EQ(c.usable, first.usable) << "the usable total of the card does not drift";
+        EXPECT_LE(c.aviTotal, c.usable);
+        EXPECT_LE(c.evtTotal, c.aviTotal);
+        EXPECT_EQ(c.evtFree, c.usable - c.evtTotal);
+        EXPECT_GT(c.usable - c.aviTotal, kDeleteLevel / 2) << "loop deletion keeps room ahead of the recording";
+    }
+    EXPECT_EQ(trace.counters.back().evtTotal, BytesBelow(timeFolder + "/Event"));
+    // A pass that was still running at the end deleted after the last count.
+    EXPECT_EQ(trace.counters.back().aviTotal - trace.erasedSinceLastCount,
+              BytesBelow(folder / "drive/volumes/Storage Card/Ardvane"));
+
+    // Every file left plays.
+    const auto check = testing_support::RunHostTool(std::string(KESTRAVA_BINARY_DIR) + "/kestrava-info check '" +
+                                                    (folder / "drive/volumes/Storage Card/Ardvane") + "'");
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+}
+
+}  // namespace
