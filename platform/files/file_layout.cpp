@@ -45,9 +45,13 @@ bool SplitFilePath(const std::string& volume, const std::string& path, std::vect
         const std::string name = path.substr(start, i - start);
         start = i + 1;
         if (name.empty()) return Refuse(why, "\"" + path + "\" has an empty name (a doubled or trailing separator)");
-        if (name == "." || name == "..") return Refuse(why, "\"" + path + "\" names \"" + name + "\"");
+        if (name == "." || name == "..") {
+            return Refuse(why, "\"" + path + "\" holds the name \"" + name +
+                                   "\"; give the path from the volume's root without it");
+        }
         if (!IsValidName(name, false)) {
-            return Refuse(why, "\"" + name + "\" is not a name the device takes (control characters and < > : \" | * ? are not)");
+            return Refuse(why, "\"" + name +
+                                   "\" is not a name the device takes (control characters and < > : \" | * ? are not)");
         }
         parts->push_back(name);
     }
@@ -164,11 +168,13 @@ bool CheckVolumeFiles(const VolumeConfig& volume, std::size_t* at, std::string* 
         if (file.sizeBytes > static_cast<ULONGLONG>(INT64_MAX)) return Refuse(why, "the size is above the largest file");
         const std::u32string folded = FoldedPath(parts, parts.size());
         if (files.count(folded) != 0) return Refuse(why, "\"" + file.path + "\" is given twice (names ignore case)");
-        if (folders.count(folded) != 0) return Refuse(why, "\"" + file.path + "\" is a folder of an earlier file");
+        if (folders.count(folded) != 0) {
+            return Refuse(why, "\"" + file.path + "\" is a folder on the way to an earlier file");
+        }
         for (std::size_t n = 1; n < parts.size(); ++n) {
             const std::u32string folder = FoldedPath(parts, n);
             if (files.count(folder) != 0) {
-                return Refuse(why, "\"" + file.path + "\" is below an earlier file, which cannot be a folder");
+                return Refuse(why, "\"" + file.path + "\" lies below an earlier file, which cannot also be a folder");
             }
             folders.insert(folder);
         }
