@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/files/file_sim.h"
 #include "platform/files/internal/file_state.h"
