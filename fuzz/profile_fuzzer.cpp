@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz/check.h"
+#include "platform/files/file_sim.h"
 #include "sim/json_reader.h"
 #include "sim/profile.h"
 
@@ -80,6 +81,30 @@ void CheckValid(const sim::GpsProfile& g)
     FUZZ_CHECK(g.replay.empty() || g.hostDevice.empty());
 }
 
+// What a run needs of a card's files: paths below its root without "." or
+// ".." that the file system takes as they are, and sizes that fit.
+void CheckValid(const sim::Volume& v)
+{
+    std::uint64_t total = 0;
+    for (const sim::VolumeFile& f : v.files) {
+        FUZZ_CHECK(!f.path.empty() && f.path.front() != '\\' && f.path.front() != '/');
+        std::size_t start = 0;
+        for (std::size_t i = 0; i <= f.path.size(); ++i) {
+            if (i < f.path.size() && f.path[i] != '\\' && f.path[i] != '/') {
+                continue;
+            }
+            const std::string name = f.path.substr(start, i - start);
+            FUZZ_CHECK(!name.empty() && name != "." && name != "..");
+            start = i + 1;
+        }
+        FUZZ_CHECK(f.sizeBytes <= v.capacityBytes - total);
+        total += f.sizeBytes;
+    }
+    std::size_t at = 0;
+    std::string why;
+    FUZZ_CHECK(os::sim::CheckVolumeFiles(sim::ToVolumeConfig(v), &at, &why));
+}
+
 void CheckValid(const DeviceProfile& p)
 {
     FUZZ_CHECK(p.screen.height >= 1 && p.screen.width >= p.screen.height && p.screen.width <= 32767);
@@ -92,6 +117,7 @@ void CheckValid(const DeviceProfile& p)
     for (std::size_t i = 0; i < p.volumes.size(); ++i) {
         const sim::Volume& v = p.volumes[i];
         FUZZ_CHECK(ValidName(v.name, 64) && v.capacityBytes > 0 && v.capacityBytes <= INT64_MAX);
+        CheckValid(v);
         for (std::size_t k = 0; k < i; ++k) {
             FUZZ_CHECK(!SameName(p.volumes[k].name, v.name));
         }
@@ -135,6 +161,13 @@ std::string Write(const DeviceProfile& p)
         nlohmann::ordered_json volume = {{"name", v.name}, {"capacity", v.capacityBytes}, {"mounted", v.mounted}};
         if (!v.hostFolder.empty()) {
             volume["hostFolder"] = v.hostFolder;
+        }
+        if (!v.files.empty()) {
+            volume["files"] = nlohmann::ordered_json::array();
+        }
+        for (const sim::VolumeFile& f : v.files) {
+            volume["files"].push_back(
+                {{"path", f.path}, {"size", f.sizeBytes}, {"readOnly", f.readOnly}, {"system", f.system}});
         }
         file["volumes"].push_back(volume);
     }

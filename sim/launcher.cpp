@@ -117,7 +117,9 @@ bool MakeHostFolder(const std::string& what, const std::string& folder, std::str
     return false;
 }
 
-bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, std::string* error)
+// The cards' files are laid out only for a run of its own: an instance that
+// hands over to a running one leaves the running one's cards alone.
+bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, bool layOutFiles, std::string* error)
 {
     if (!MakeHostFolder("device root", root, error)) return false;
     os::sim::FileSystemConfig fs;
@@ -127,14 +129,22 @@ bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, std::
         if (!v.hostFolder.empty() && !MakeHostFolder("host folder of volume " + v.name, v.hostFolder, error)) {
             return false;
         }
-        fs.volumes.push_back(os::sim::VolumeConfig{v.name, v.capacityBytes, v.mounted, v.hostFolder});
+        fs.volumes.push_back(ToVolumeConfig(v));
+        if (!layOutFiles) fs.volumes.back().files.clear();
     }
     return os::sim::ConfigureFileSystem(fs, error);
 }
 
+// An instance too busy to answer counts as running.
+bool InstanceRunning()
+{
+    os::SetLastError(os::ERROR_SUCCESS);
+    return os::FindWindowW(nullptr, kMainWindowTitle) != nullptr || os::GetLastError() == os::ERROR_BUSY;
+}
+
 // The handset as the profile describes it: model, memory, screen, and the
 // orientation settings the program finds at start.
-bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
+bool ConfigureHandset(const DeviceProfile& profile, bool handsOver, std::string* error)
 {
     os::sim::DeviceProfile device;
     device.oemInfo = profile.model;
@@ -149,11 +159,7 @@ bool ConfigureHandset(const DeviceProfile& profile, std::string* error)
         *error = "the device profile's screen or memory is not usable";
         return false;
     }
-    // A second instance only hands over to the running one, which owns the
-    // settings: it changes none of them.
-    // One too busy to answer counts as running.
-    os::SetLastError(os::ERROR_SUCCESS);
-    if (os::FindWindowW(nullptr, kMainWindowTitle) != nullptr || os::GetLastError() == os::ERROR_BUSY) return true;
+    if (handsOver) return true;
     os::HKEY key = nullptr;
     if (os::RegCreateKeyExW(os::HKEY_CURRENT_USER, "\\ControlPanel\\MotionSensor", 0, nullptr, 0, 0, nullptr, &key,
                             nullptr) != os::ERROR_SUCCESS) {
@@ -258,12 +264,15 @@ int RunPhone(const Options& options)
 
 bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::string* error)
 {
+    // A second instance only hands over to the running one, which owns the
+    // settings and the cards: it changes none of them.
+    const bool handsOver = InstanceRunning();
     // The file system makes the device root; the registry file lives in it.
-    if (!ConfigureFiles(profile, root, error)) return false;
+    if (!ConfigureFiles(profile, root, !handsOver, error)) return false;
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());
-    return ConfigureHandset(profile, error) && ConnectCamera(profile, error) && ConnectGps(profile, error);
+    return ConfigureHandset(profile, handsOver, error) && ConnectCamera(profile, error) && ConnectGps(profile, error);
 }
 
 int RunLauncher(int argc, const char* const argv[])

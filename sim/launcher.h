@@ -13,9 +13,10 @@
 namespace sim {
 
 // Sets up the started platform for a run on the device root `root` as the
-// profile describes: the file system and its volumes (the program folder is
-// this executable's), the registry, the handset. With an instance already
-// running on the root, its settings are left alone. False with `error` set.
+// profile describes: the file system and its volumes with the files laid
+// onto them (the program folder is this executable's), the registry, the
+// handset. With an instance already running on the root, its settings and
+// the files on its cards are left alone. False with `error` set.
 bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::string* error);
 
 int RunLauncher(int argc, const char* const argv[]);

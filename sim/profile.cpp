@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <unordered_set>
 
+#include "platform/files/file.h"
 #include "sim/json_reader.h"
 #include "sim/text_file.h"
 
@@ -18,6 +19,7 @@ constexpr std::size_t kMaxModelChars = 255;
 constexpr std::size_t kMaxVolumeNameChars = 64;
 constexpr std::size_t kMaxLanguageChars = 31;
 constexpr std::size_t kMaxHostPathChars = 4096;
+constexpr std::size_t kMaxDevicePathChars = os::MAX_PATH;
 constexpr std::int64_t kMaxScreenSide = 32767;  // touch points travel as 16-bit values
 constexpr std::size_t kMaxPortChars = 15;       // the driver's record holds 16 characters with the terminator
 constexpr double kMinSpeedKmh = 1;
@@ -103,6 +105,58 @@ bool ReadRotation(const Value& value, const std::string& path, int* out, std::st
     return true;
 }
 
+bool ReadVolumeFile(const Value& value, const std::string& path, VolumeFile* out, std::string* error)
+{
+    VolumeFile file;
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"path", true,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxDevicePathChars, &file.path, e); }},
+         {"size", true, [&](const Value& v, Path p, std::string* e) { return json::ReadSize(v, p, &file.sizeBytes, e); }},
+         {"readOnly", false, [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &file.readOnly, e); }},
+         {"system", false, [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &file.system, e); }}},
+        error);
+    if (ok) {
+        *out = file;
+    }
+    return ok;
+}
+
+bool ReadVolumeFiles(const Value& value, const std::string& path, std::vector<VolumeFile>* out, std::string* error)
+{
+    std::vector<VolumeFile> files;
+    auto readOne = [&](const Value& v, const std::string& p, std::string* e) {
+        VolumeFile file;
+        if (!ReadVolumeFile(v, p, &file, e)) {
+            return false;
+        }
+        files.push_back(std::move(file));
+        return true;
+    };
+    if (!json::ReadArray(value, path, readOne, error)) {
+        return false;
+    }
+    *out = std::move(files);
+    return true;
+}
+
+// The file system's own rules for the files: their paths as the device
+// takes them, none twice, and their sizes within the capacity.
+bool CheckVolumeFiles(const Volume& volume, const std::string& path, std::string* error)
+{
+    std::size_t at = 0;
+    std::string why;
+    if (os::sim::CheckVolumeFiles(ToVolumeConfig(volume), &at, &why)) {
+        return true;
+    }
+    const std::string files = json::Member(path, "files");
+    if (at < volume.files.size()) {
+        return json::Fail(json::Member(json::Element(files, at), "path"), why, error);
+    }
+    return json::Fail(files, "volume \"" + volume.name + "\": " + why, error);
+}
+
 bool ReadVolume(const Value& value, const std::string& path, Volume* out, std::string* error)
 {
     Volume volume;
@@ -121,14 +175,19 @@ bool ReadVolume(const Value& value, const std::string& path, Volume* out, std::s
           }},
          {"mounted", false,
           [&](const Value& v, const std::string& p, std::string* e) { return json::ReadBool(v, p, &volume.mounted, e); }},
-         {"hostFolder", false, [&](const Value& v, const std::string& p, std::string* e) {
+         {"hostFolder", false,
+          [&](const Value& v, const std::string& p, std::string* e) {
               return json::ReadText(v, p, kMaxHostPathChars, &volume.hostFolder, e);
+          }},
+         {"files", false, [&](const Value& v, const std::string& p, std::string* e) {
+              return ReadVolumeFiles(v, p, &volume.files, e);
           }}},
         error);
-    if (ok) {
+    if (ok && CheckVolumeFiles(volume, path, error)) {
         *out = volume;
+        return true;
     }
-    return ok;
+    return false;
 }
 
 bool ReadVolumes(const Value& value, const std::string& path, std::vector<Volume>* out, std::string* error)
@@ -463,6 +522,17 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
     fromProfileFolder(&profile.camera.video);
     *out = profile;
     return true;
+}
+
+os::sim::VolumeConfig ToVolumeConfig(const Volume& volume)
+{
+    os::sim::VolumeConfig config{volume.name, volume.capacityBytes, volume.mounted, volume.hostFolder};
+    for (const VolumeFile& file : volume.files) {
+        const os::DWORD attributes = (file.readOnly ? os::FILE_ATTRIBUTE_READONLY : 0u) |
+                                     (file.system ? os::FILE_ATTRIBUTE_SYSTEM : 0u);
+        config.files.push_back(os::sim::VolumeFile{file.path, file.sizeBytes, attributes});
+    }
+    return config;
 }
 
 std::string FoldedName(const std::string& name)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/files/file_sim.h"
 #include "sim/gps_route.h"
 
 namespace sim {
@@ -28,11 +29,22 @@ struct ScreenSize {
     bool operator==(const ScreenSize&) const = default;
 };
 
+// A file on the card when the run starts, whatever an earlier run left
+// there: zeros, sparse on the host.
+struct VolumeFile {
+    std::string path;  // below the volume's root, as given: "Ardvane\\20090301\\080000\\080000_20090301.avi"
+    std::uint64_t sizeBytes = 0;
+    bool readOnly = false;  // FILE_ATTRIBUTE_READONLY
+    bool system = false;    // FILE_ATTRIBUTE_SYSTEM
+    bool operator==(const VolumeFile&) const = default;
+};
+
 struct Volume {
     std::string name;            // e.g. "Storage Card"; the volume is "\<name>" on the device
     std::uint64_t capacityBytes = 0;
     bool mounted = true;         // mounted when the run starts
     std::string hostFolder;      // host folder holding its files; empty: the simulator's choice
+    std::vector<VolumeFile> files = {};  // laid onto it before the run; their sizes fit the capacity
     bool operator==(const Volume&) const = default;
 };
 
@@ -108,6 +120,9 @@ bool ParseProfile(const std::string& text, const std::string& fileName, DevicePr
 // Reads and parses the profile file at `path`; a relative `gps.replay` or
 // `camera.video` is taken from the profile file's folder.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
+
+// The volume as the file system is configured with it.
+os::sim::VolumeConfig ToVolumeConfig(const Volume& volume);
 
 // A volume or language name as names compare: ASCII letters without case.
 std::string FoldedName(const std::string& name);

@@ -31,17 +31,15 @@ DWORD ReadKeptBits(const std::string& host)
     return static_cast<DWORD>(std::strtoul(text, nullptr, 10)) & kKeptBits;
 }
 
-DWORD WriteKeptBits(const std::string& host, DWORD bits)
+// 0 or the host's errno.
+int WriteKeptBits(const std::string& host, DWORD bits)
 {
     if (bits != 0) {
         const std::string text = std::to_string(bits);
-        if (::lsetxattr(host.c_str(), kAttributeName, text.data(), text.size(), 0) == 0) return ERROR_SUCCESS;
-        return errno == ENOTSUP ? static_cast<DWORD>(ERROR_NOT_SUPPORTED) : ErrorFromErrno(errno);
+        return ::lsetxattr(host.c_str(), kAttributeName, text.data(), text.size(), 0) == 0 ? 0 : errno;
     }
-    if (::lremovexattr(host.c_str(), kAttributeName) == 0 || errno == ENODATA || errno == ENOTSUP) {
-        return ERROR_SUCCESS;
-    }
-    return ErrorFromErrno(errno);
+    if (::lremovexattr(host.c_str(), kAttributeName) == 0 || errno == ENODATA || errno == ENOTSUP) return 0;
+    return errno;
 }
 
 }  // namespace
@@ -66,17 +64,21 @@ DWORD AttributesOf(const Resolved& r)
     return r.mountPoint ? MountPointAttributes(r.volume) : HostAttributes(r.At(), r.st);
 }
 
-DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
+int SetHostAttributes(const std::string& host, const struct stat& st, DWORD attributes)
 {
     const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? (st.st_mode & ~writable) : (st.st_mode | S_IWUSR);
     const bool modeChanges = (mode & 07777) != (st.st_mode & 07777);
-    if (modeChanges && ::fchmodat(AT_FDCWD, host.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) {
-        return ErrorFromErrno(errno);
-    }
-    const DWORD error = WriteKeptBits(host, attributes & kKeptBits);
-    if (error != ERROR_SUCCESS && modeChanges) ::fchmodat(AT_FDCWD, host.c_str(), st.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
+    if (modeChanges && ::fchmodat(AT_FDCWD, host.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const int error = WriteKeptBits(host, attributes & kKeptBits);
+    if (error != 0 && modeChanges) ::fchmodat(AT_FDCWD, host.c_str(), st.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
     return error;
+}
+
+DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes)
+{
+    const int error = SetHostAttributes(host, st, attributes);
+    return error == 0 ? static_cast<DWORD>(ERROR_SUCCESS) : ErrorFromErrno(error);
 }
 
 }  // namespace os::detail::fs

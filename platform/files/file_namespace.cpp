@@ -22,8 +22,19 @@ const Mount& LongestMount(const std::vector<Mount>& mounts, const std::vector<st
     return *best;
 }
 
-// The host entry of a folder that is the name: the exact one if present,
-// else the first (in byte order) equal to it without case.
+DWORD RefuseLink(const std::string& host)
+{
+    PlatformLog("files: %s is a symbolic link; links are not followed", host.c_str());
+    return ERROR_ACCESS_DENIED;
+}
+
+bool IsChildMount(const Mount& mount, const std::vector<std::string>& folder)
+{
+    return mount.at.size() == folder.size() + 1 && PrefixEquals(folder, mount.at);
+}
+
+}  // namespace
+
 DWORD FindName(int folder, const std::string& name, std::string* found)
 {
     struct stat st {};
@@ -42,19 +53,6 @@ DWORD FindName(int folder, const std::string& name, std::string* found)
     ::closedir(dir);
     return found->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
-
-DWORD RefuseLink(const std::string& host)
-{
-    PlatformLog("files: %s is a symbolic link; links are not followed", host.c_str());
-    return ERROR_ACCESS_DENIED;
-}
-
-bool IsChildMount(const Mount& mount, const std::vector<std::string>& folder)
-{
-    return mount.at.size() == folder.size() + 1 && PrefixEquals(folder, mount.at);
-}
-
-}  // namespace
 
 std::vector<Mount> Mounts(const State& state)
 {

@@ -19,18 +19,6 @@ char32_t FoldCase(char32_t c)
     return c;
 }
 
-// Host names that are not UTF-8 never reach here from the device side, but
-// a byte-per-character reading keeps the comparison total.
-std::u32string Folded(std::string_view text)
-{
-    std::u32string out;
-    if (!DecodeUtf8(text, &out)) {
-        out.assign(text.begin(), text.end());
-    }
-    for (char32_t& c : out) c = FoldCase(c);
-    return out;
-}
-
 bool MatchFolded(const std::u32string& pattern, const std::u32string& name)
 {
     std::size_t p = 0;
@@ -158,6 +146,18 @@ std::string JoinDevicePath(const std::vector<std::string>& parts)
         out += '\\';
         out += part;
     }
+    return out;
+}
+
+// Host names that are not UTF-8 never reach here from the device side, but
+// a byte-per-character reading keeps the comparison total.
+std::u32string Folded(std::string_view text)
+{
+    std::u32string out;
+    if (!DecodeUtf8(text, &out)) {
+        out.assign(text.begin(), text.end());
+    }
+    for (char32_t& c : out) c = FoldCase(c);
     return out;
 }
 

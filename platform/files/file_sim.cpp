@@ -94,6 +94,13 @@ bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
         } else if (const std::string reason = NotAFolder(made->host); !reason.empty()) {
             return Refuse(why, "volume folder " + made->host + ": " + reason);
         }
+        std::size_t at = 0;
+        std::string wrong;
+        if (!sim::CheckVolumeFiles(volume, &at, &wrong)) {
+            const std::string file = at < volume.files.size() ? " file " + volume.files[at].path : "";
+            return Refuse(why, "volume " + volume.name + file + ": " + wrong);
+        }
+        if (!LayOutFiles(volume, made->host, why)) return false;
         made->capacity = volume.capacityBytes;
         made->number = static_cast<unsigned>(out->volumes.size() + 1);
         made->mounted = volume.mounted;

@@ -16,6 +16,7 @@
 // volumes and bound folders placed in it, in the order configured.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,33 @@
 
 namespace os::sim {
 
+// A file the card holds when the configuration is made: zeros, sparse on
+// the host (no data is written, so gigabytes cost no disk and no time).
+struct VolumeFile {
+    std::string path;        // below the volume's root: "Ardvane\\20090301\\0800.avi" ("/" also separates)
+    ULONGLONG sizeBytes = 0;
+    DWORD attributes = 0;    // FILE_ATTRIBUTE_READONLY, _HIDDEN, _SYSTEM, _ARCHIVE; 0: none
+};
+
 struct VolumeConfig {
     std::string name;             // a root folder name, e.g. "Storage Card"
     ULONGLONG capacityBytes = 0;  // 0: the host file system's figures
     bool mounted = true;          // at configuration
     std::string hostFolder;       // empty: <root>/volumes/<name>
+    // Laid onto the volume's host folder, mounted or not, before its bytes
+    // are counted: each replaces the entry of its name (a folder is not
+    // replaced), with the folders on the way made.
+    std::vector<VolumeFile> files = {};
 };
+
+// Whether the files can be laid onto the volume: each path below its root
+// (names separated by "\" or "/", no leading separator, none of them empty,
+// "." or "..", each a name the device takes, and "\<volume>\<path>" at
+// most MAX_PATH characters), no path given twice and no file's path a folder
+// on the way to another (compared as the device compares names), the sizes
+// within a capacity. False with the index of the first file at fault
+// (files.size() for the sizes' sum) and what is wrong with it.
+bool CheckVolumeFiles(const VolumeConfig& volume, std::size_t* at, std::string* why);
 
 struct FileSystemConfig {
     std::string deviceRoot;  // host folder; created if missing
@@ -38,9 +60,12 @@ struct FileSystemConfig {
 };
 
 // Replaces the whole configuration: every handle of the previous one is
-// dropped and the record of written files starts empty. Mounted volumes are
-// counted at once; no device-change message is sent. False with a reason
-// when a folder cannot be made or a name or path is not usable.
+// dropped and the record of written files starts empty. The volumes' files
+// are laid out, then mounted volumes are counted at once; no device-change
+// message is sent, and laid-out files are not among the files written. False
+// with a reason when a folder cannot be made, a name or path is not usable or
+// a file cannot be laid out (naming it and the host's reason); files laid out
+// before the failure stay.
 bool ConfigureFileSystem(const FileSystemConfig& config, std::string* error);
 
 // Insert or remove a card at run time. Each change is announced to the

@@ -1,6 +1,9 @@
 // Volumes: capacity and free space, mounting, "VOL:" and the root listing.
 #include <sys/statvfs.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "tests/platform/file_test_support.h"
 
 namespace kestrava_test {
@@ -270,6 +273,48 @@ TEST_F(FileVolumeTest, ConfigurationRefusesUnusableVolumes)
         EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error)) << u.reason;
         EXPECT_NE(error.find(u.reason), std::string::npos) << error;
     }
+}
+
+TEST_F(FileVolumeTest, LaidOutFilesStayInTheVolumesFolderAndARefusalNamesTheFileAndTheReason)
+{
+    const std::string card = Host("card");
+    WriteHostFile(Host("outside/victim"), "keep");
+    std::filesystem::create_directories(card + "/Folder");
+    std::filesystem::create_directory_symlink(Host("outside"), card + "/through");
+    std::filesystem::create_directory_symlink(Host("outside"), card + "/replaced");
+    os::sim::FileSystemConfig config;
+    config.deviceRoot = root_;
+    const auto refusal = [&](const std::vector<os::sim::VolumeFile>& files, os::ULONGLONG capacity = 0) {
+        config.volumes = {VolumeConfig{"Card", capacity, true, card, files}};
+        std::string error;
+        EXPECT_FALSE(os::sim::ConfigureFileSystem(config, &error));
+        return error;
+    };
+    // The host refuses: a link on the way is not followed, a folder is not replaced.
+    std::string error = refusal({{"through\\victim", 10, 0}});
+    EXPECT_NE(error.find("\\Card\\through\\victim"), std::string::npos) << error;
+    EXPECT_NE(error.find(std::strerror(ENOTDIR)), std::string::npos) << error;
+    error = refusal({{"folder", 1, 0}});
+    EXPECT_NE(error.find("\\Card\\folder"), std::string::npos) << error;
+    EXPECT_NE(error.find(std::strerror(EISDIR)), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_directory(card + "/Folder"));
+    // Files the rules refuse lay nothing out, beside the volume or in it.
+    for (const std::vector<os::sim::VolumeFile>& files :
+         {std::vector<os::sim::VolumeFile>{{"..\\escaped", 1, 0}}, {{"a", 1, 0}, {"b/../A", 1, 0}},
+          {{"a", 1, os::FILE_ATTRIBUTE_DIRECTORY}}, {{"a", kCard, 0}, {"b", 1, 0}}}) {
+        error = refusal(files, kCard);
+        EXPECT_NE(error.find("volume Card"), std::string::npos) << error;
+        EXPECT_FALSE(std::filesystem::exists(Host("escaped")));
+        EXPECT_FALSE(std::filesystem::exists(card + "/a"));
+    }
+    EXPECT_EQ(ReadHostFile(Host("outside/victim")), "keep");
+
+    // A link at the file's own place is replaced, not written through.
+    Configure({VolumeConfig{"Card", kCard, true, card, {{"replaced", 100, os::FILE_ATTRIBUTE_HIDDEN}}}});
+    EXPECT_EQ(os::GetFileAttributesW("\\Card\\replaced"), os::FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(std::filesystem::file_size(card + "/replaced"), 100u);
+    EXPECT_EQ(ReadHostFile(Host("outside/victim")), "keep");
+    EXPECT_EQ(FreeBytes("\\Card"), kCard - 100);
 }
 
 }  // namespace

@@ -13,9 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "app/winmain.h"
+#include "platform/files/file.h"
+#include "platform/files/file_sim.h"
 #include "platform/ipc/internal/ipc_protocol.h"
 #include "platform/ipc/ipc.h"
+#include "platform/registry/registry_sim.h"
 #include "platform/windows/window.h"
+#include "sim/gps_setup.h"
+#include "sim/launcher.h"
+#include "sim/scenario_runner.h"
 #include "tests/support/ipc_peer.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
@@ -107,6 +114,19 @@ TEST(Launcher, TheExampleDrivesRunToTheirEndInVirtualTime)
         EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << name << "\n" << run.err;
         EXPECT_EQ(said.find("refused"), std::string::npos) << name << ": every event did what it says";
     }
+    // The two-hour loop drive would take about a minute of wall time to its
+    // end: its first ten and a half minutes, up to the first manual event,
+    // on the card it is made for, show that it plays.
+    const std::string source = KESTRAVA_SOURCE_DIR;
+    const ProgramRun loop = RunProgram({"--root", folder / "loop", "--clock", "virtual", "--for", "0:10:30",
+                                        "--profile", source + "/sim/profiles/small_card.json", "--scenario",
+                                        source + "/sim/scenarios/loop_drive.json", "--trace", folder / "loop.trace"},
+                                       folder, "loop");
+    EXPECT_EQ(loop.exitCode, 0) << loop.err;
+    EXPECT_NE(loop.out.find("ran 00:10:30"), std::string::npos) << loop.out;
+    const std::string said = loop.out + loop.err + testing_support::ReadWholeFile(folder / "loop.trace");
+    EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << loop.err;
+    EXPECT_EQ(said.find("refused"), std::string::npos) << "every event did what it says";
 }
 
 class OtherProcess : public testing_support::RealTimePlatformTest {};
@@ -431,6 +451,156 @@ TEST(Launcher, HostErrorsCarryTheSystemsReason)
         {"--root", folder / "device", "--profile", folder / "profile.json", "--clock", "virtual", "--for", "1s"}, folder);
     EXPECT_EQ(volume.exitCode, 1);
     EXPECT_NE(volume.err.find(notDir), std::string::npos) << volume.err;
+    // A file to lay onto the card whose folder is a host file: named as on the device, with the reason.
+    std::filesystem::create_directories(folder / "card");
+    std::ofstream(folder / "card/Ardvane") << "x";
+    std::ofstream(folder / "profile.json")
+        << "{\"volumes\": [{\"name\": \"Card\", \"capacity\": \"1GB\", \"hostFolder\": \"" << folder / "card"
+        << "\", \"files\": [{\"path\": \"Ardvane/x.avi\", \"size\": \"1MB\"}]}]}";
+    const ProgramRun layout = RunProgram(
+        {"--root", folder / "device", "--profile", folder / "profile.json", "--clock", "virtual", "--for", "1s"}, folder);
+    EXPECT_EQ(layout.exitCode, 1);
+    EXPECT_NE(layout.err.find("\\Card\\Ardvane\\x.avi"), std::string::npos) << layout.err;
+    EXPECT_NE(layout.err.find(notDir), std::string::npos) << layout.err;
+    EXPECT_EQ(layout.out.find("ran "), std::string::npos) << "nothing runs: " << layout.out;
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::TempFolder;
+
+// The launcher's own setup of the phone, in this process, so that the cards
+// can be looked at from the device side before the program starts and after
+// it ran.
+class LaidOutCard : public testing_support::PlatformTest {
+protected:
+    void TearDown() override
+    {
+        sim::DisconnectGps();
+        os::sim::CloseRegistry();
+        PlatformTest::TearDown();
+    }
+};
+
+struct Expected {
+    std::string path;  // on the device
+    std::uint64_t size;
+    os::DWORD attributes;
+};
+
+std::uint64_t DeviceSize(const std::string& path)
+{
+    os::WIN32_FIND_DATAW data;
+    const os::HANDLE find = os::FindFirstFileW(path.c_str(), &data);
+    if (find == os::INVALID_HANDLE_VALUE) return UINT64_MAX;
+    os::FindClose(find);
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::string> DeviceListing(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    os::WIN32_FIND_DATAW data;
+    const os::HANDLE find = os::FindFirstFileW(pattern.c_str(), &data);
+    if (find == os::INVALID_HANDLE_VALUE) return names;
+    do {
+        names.push_back(data.cFileName);
+    } while (os::FindNextFileW(find, &data));
+    os::FindClose(find);
+    return names;
+}
+
+std::uint64_t FreeBytes(const std::string& volume)
+{
+    os::ULONGLONG free = 0;
+    return os::GetDiskFreeSpaceExW(volume.c_str(), nullptr, nullptr, &free) ? free : UINT64_MAX;
+}
+
+void ExpectOnTheDevice(const std::vector<Expected>& files, const std::string& when)
+{
+    for (const Expected& f : files) {
+        EXPECT_EQ(os::GetFileAttributesW(f.path.c_str()), f.attributes) << f.path << " " << when;
+        EXPECT_EQ(DeviceSize(f.path), f.size) << f.path << " " << when;
+    }
+}
+
+TEST_F(LaidOutCard, TheProfilesFilesAreOnTheCardsWithTheirSizesAndAttributesAndTakeTheirSpace)
+{
+    TempFolder folder;
+    const std::string card = folder / "card";
+    // An earlier run left a read-only file of that name (in another case) with real bytes: it is replaced.
+    std::filesystem::create_directories(card + "/ARDVANE/20090301/080000");
+    const std::string left = card + "/ARDVANE/20090301/080000/080100_20090301.AVI";
+    std::ofstream(left) << std::string(5000, 'x');
+    ASSERT_EQ(::chmod(left.c_str(), 0444), 0);
+    const std::string text = R"({"volumes": [
+        {"name": "Storage Card", "capacity": "2GB", "hostFolder": ")" + card + R"(", "files": [
+            {"path": "Ardvane\\20090301\\080000\\080000_20090301.avi", "size": "30MB", "readOnly": true},
+            {"path": "Ardvane/20090301/080000/080030_20090301.avi", "size": 1048576, "system": true},
+            {"path": "Ardvane\\20090301\\080000\\080100_20090301.avi", "size": 0},
+            {"path": "a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\deep.bin", "size": "4KB", "readOnly": false, "system": false}
+        ]},
+        {"name": "Internal", "capacity": "16MB", "mounted": false, "files": [
+            {"path": "log\\x.bin", "size": "3MB", "readOnly": true, "system": true}
+        ]}
+    ]})";
+    sim::DeviceProfile profile;
+    std::string error;
+    ASSERT_TRUE(sim::ParseProfile(text, "card.json", &profile, &error)) << error;
+    const std::string dated = "\\Storage Card\\ARDVANE\\20090301\\080000\\";
+    const std::vector<Expected> files = {
+        {dated + "080000_20090301.avi", 30 * sim::kMegabyte, os::FILE_ATTRIBUTE_READONLY},
+        {dated + "080030_20090301.avi", sim::kMegabyte, os::FILE_ATTRIBUTE_SYSTEM},
+        {dated + "080100_20090301.avi", 0, os::FILE_ATTRIBUTE_NORMAL},
+        {"\\Storage Card\\a\\b\\c\\d\\e\\f\\g\\h\\i\\j\\deep.bin", 4096, os::FILE_ATTRIBUTE_NORMAL},
+    };
+    const std::uint64_t laidOut = 31 * sim::kMegabyte + 4096;
+
+    ASSERT_TRUE(sim::PreparePhone(profile, folder / "device", &error)) << error;
+    ExpectOnTheDevice(files, "before the run");
+    EXPECT_EQ(DeviceListing(dated + "*"),
+              (std::vector<std::string>{"080000_20090301.avi", "080030_20090301.avi", "080100_20090301.avi"}))
+        << "the earlier file is replaced under the profile's name, not kept beside it";
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 2 * sim::kGigabyte - laidOut);
+    const os::HANDLE writer = os::CreateFileW((dated + "080000_20090301.avi").c_str(), os::GENERIC_WRITE, 0, nullptr,
+                                              os::OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, os::INVALID_HANDLE_VALUE) << "a read-only file refuses writing as the program's own do";
+    EXPECT_EQ(os::GetLastError(), static_cast<os::DWORD>(os::ERROR_ACCESS_DENIED));
+    struct stat host {};
+    ASSERT_EQ(::stat((card + "/ARDVANE/20090301/080000/080000_20090301.avi").c_str(), &host), 0);
+    EXPECT_EQ(host.st_size, static_cast<off_t>(30 * sim::kMegabyte));
+    EXPECT_LT(host.st_blocks * 512, 1024 * 1024) << "sparse: no data written";
+    EXPECT_EQ(os::GetFileAttributesW("\\Internal"), os::INVALID_FILE_ATTRIBUTES) << "not mounted yet";
+
+    sim::Scenario scenario;
+    sim::ScenarioEvent end;
+    end.atMs = 2000;
+    end.kind = sim::EventKind::End;
+    end.msg = os::WM_COMMAND;
+    end.wParam = 40007;
+    end.lParam = 7;
+    scenario.events.push_back(end);
+    ASSERT_TRUE(sim::StartScenarioRunner(scenario, std::nullopt));
+    WinMain(nullptr, "", 1);
+    sim::StopScenarioRunner();
+
+    ExpectOnTheDevice(files, "after the run");
+    // The running count kept every write of the program on top of the laid-out files.
+    std::uint64_t recorded = 0;
+    for (const std::string& written : os::sim::FilesWritten()) {
+        if (written.rfind("\\Storage Card\\", 0) == 0) recorded += DeviceSize(written);
+    }
+    EXPECT_EQ(FreeBytes("\\Storage Card"), 2 * sim::kGigabyte - laidOut - recorded);
+
+    // A volume without a host folder of its own, laid out while out: counted when it comes.
+    ASSERT_TRUE(os::sim::MountVolume("Internal"));
+    ExpectOnTheDevice({{"\\Internal\\log\\x.bin", 3 * sim::kMegabyte,
+                        os::FILE_ATTRIBUTE_READONLY | os::FILE_ATTRIBUTE_SYSTEM}},
+                      "after mounting");
+    EXPECT_EQ(FreeBytes("\\Internal"), 13 * sim::kMegabyte);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "device/volumes/Internal/log/x.bin"));
 }
 
 }  // namespace

@@ -347,3 +347,85 @@ TEST(DeviceProfile, LongListsKeepEveryNameAndFindTheOneGivenTwice)
 }
 
 }  // namespace
+
+namespace {
+
+// A profile whose one volume holds the given files.
+std::string CardWithFiles(const std::string& files, const std::string& capacity = "\"64MB\"")
+{
+    return R"({"volumes": [{"name": "Storage Card", "capacity": )" + capacity + R"(, "files": [)" + files + "]}]}";
+}
+
+TEST(DeviceProfile, VolumeFilesAreReadAndEveryBadOneIsRefusedAtItsPlace)
+{
+    const sim::DeviceProfile good = MustParse(CardWithFiles(R"(
+        {"path": "Ardvane\\20090301\\080000\\080000_20090301.avi", "size": "30MB", "readOnly": true, "system": false},
+        {"path": "Ardvane/20090301/Event/080030_20090301.avi", "size": 1048576, "system": true},
+        {"path": "empty.txt", "size": 0},
+        {"path": ")" + std::string(246, 'n') + R"(", "size": "34603008"})"));
+    ASSERT_EQ(good.volumes.size(), 1u);
+    EXPECT_EQ(good.volumes[0].files,
+              (std::vector<sim::VolumeFile>{
+                  {"Ardvane\\20090301\\080000\\080000_20090301.avi", 30 * sim::kMegabyte, true, false},
+                  {"Ardvane/20090301/Event/080030_20090301.avi", sim::kMegabyte, false, true},
+                  {"empty.txt", 0, false, false},
+                  {std::string(246, 'n'), 33 * sim::kMegabyte, false, false}}))
+        << "the sizes fill the card exactly, and \\Storage Card\\ and the long name make 260 characters";
+    EXPECT_TRUE(MustParse(CardWithFiles("")).volumes[0].files.empty());
+    // "files" before "capacity" in the volume still has its sum checked.
+    const std::string filesFirst =
+        R"({"volumes": [{"files": [{"path": "a", "size": "2MB"}], "name": "Small", "capacity": "1MB"}]})";
+
+    struct Case {
+        std::string text;
+        std::string place;  // where the error points
+    };
+    const auto one = [](const std::string& file) { return CardWithFiles(file); };
+    const Case cases[] = {
+        {one(R"({"size": 1})"), "volumes[0].files[0]"},
+        {one(R"({"path": "a"})"), "volumes[0].files[0]"},
+        {one(R"({"path": "a", "size": 1, "readonly": true})"), "volumes[0].files[0].readonly"},
+        {one(R"({"path": "a", "size": 1, "readOnly": "yes"})"), "volumes[0].files[0].readOnly"},
+        {one(R"({"path": "a", "size": 1, "system": 1})"), "volumes[0].files[0].system"},
+        {one(R"({"path": "a", "size": -1})"), "volumes[0].files[0].size"},
+        {one(R"({"path": "a", "size": "30XB"})"), "volumes[0].files[0].size"},
+        {one(R"({"path": 5, "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "\\Ardvane\\x.avi", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "/x.avi", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a\\\\b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a/", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a\\.\\b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "..\\b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a/..", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a:b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a\\b*", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a?", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "<a>", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a|b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a\"b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": "a\u0001b", "size": 1})"), "volumes[0].files[0].path"},
+        {one(R"({"path": ")" + std::string(247, 'n') + R"(", "size": 1})"), "volumes[0].files[0].path"},
+        {CardWithFiles(R"({"path": "Ardvane\\X.avi", "size": 1}, {"path": "ardvane/x.AVI", "size": 1})"),
+         "volumes[0].files[1].path"},
+        // Greek letters compare without case on the device too.
+        {CardWithFiles(R"({"path": "ΑΡΧΕΙΟ", "size": 1}, {"path": "αρχειο", "size": 1})"), "volumes[0].files[1].path"},
+        {CardWithFiles(R"({"path": "a", "size": 1}, {"path": "A\\b", "size": 1})"), "volumes[0].files[1].path"},
+        {CardWithFiles(R"({"path": "a\\b\\c", "size": 1}, {"path": "A/B", "size": 1})"), "volumes[0].files[1].path"},
+        {CardWithFiles(R"({"path": "a", "size": "40MB"}, {"path": "b", "size": "24MB"}, {"path": "c", "size": 1})"),
+         "volumes[0].files"},
+        {filesFirst, "volumes[0].files"},
+        {R"({"volumes": [{"name": "Storage Card", "capacity": "1MB", "files": {}}]})", "volumes[0].files"},
+    };
+    for (const Case& c : cases) {
+        sim::DeviceProfile profile = good;
+        std::string error;
+        EXPECT_FALSE(sim::ParseProfile(c.text, "p.json", &profile, &error)) << c.text;
+        EXPECT_EQ(profile, good) << "a refused profile changes nothing: " << c.text;
+        EXPECT_EQ(error.rfind("p.json: " + c.place + ": ", 0), 0u) << c.text << "\n" << error;
+    }
+    // Too many bytes for the card: the volume is named.
+    EXPECT_NE(ParseError(filesFirst).find("\"Small\""), std::string::npos) << ParseError(filesFirst);
+}
+
+}  // namespace

@@ -396,7 +396,7 @@ TEST(Scenario, EveryExampleFileLoadsAndFitsTheBuiltInProfile)
         EXPECT_FALSE(scenario.events.empty()) << path;
         ++files;
     }
-    EXPECT_GE(files, 7);
+    EXPECT_GE(files, 8);
 }
 
 TEST(Scenario, LoadNamesTheFileItCannotRead)

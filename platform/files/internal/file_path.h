@@ -30,6 +30,8 @@ std::size_t CountCodePoints(std::string_view text);
 // The first count code points of text.
 std::string TruncateCodePoints(const std::string& text, std::size_t count);
 
+// The text as names compare: two names are equal when their foldings are.
+std::u32string Folded(std::string_view text);
 bool NamesEqual(std::string_view a, std::string_view b);
 bool PrefixEquals(const std::vector<std::string>& prefix, const std::vector<std::string>& parts);
 // Orders names as the listings show them: without case first, then exactly.

@@ -25,6 +25,10 @@
 #include "platform/files/internal/file_path.h"
 #include "platform/files/storage_manager.h"
 
+namespace os::sim {
+struct VolumeConfig;
+}
+
 namespace os::detail::fs {
 
 struct Volume {
@@ -139,6 +143,11 @@ std::vector<Mount> Mounts(const State& state);
 // A listing of the folder `name` in the open folder, not through a link;
 // null with errno set on failure.
 DIR* OpenFolderListing(int folder, const std::string& name);
+// The host entry of the open folder that is the name: the exact one if
+// present, else the first (in byte order) equal to it without case;
+// ERROR_FILE_NOT_FOUND when there is none, else the host's error with errno
+// still set.
+DWORD FindName(int folder, const std::string& name, std::string* found);
 DWORD Resolve(const State& state, const std::vector<std::string>& parts, Resolved* out);
 // Parses and resolves; a missing last component is left to the caller.
 DWORD ResolvePath(const State& state, const char* path, LastPart last, Resolved* out);
@@ -159,6 +168,8 @@ DWORD AttributesOf(const Resolved& r);
 bool IsReadOnly(const struct stat& st);
 // Gives a file or folder the attributes; nothing changes on failure.
 DWORD ApplyAttributes(const std::string& host, const struct stat& st, DWORD attributes);
+// The same with the host's reason: 0 or its errno.
+int SetHostAttributes(const std::string& host, const struct stat& st, DWORD attributes);
 
 // Handles (file_handles.cpp).
 HANDLE AddOpen(State& state, OpenPtr object);
@@ -213,6 +224,10 @@ bool Tracked(const VolumePtr& volume);
 void AddUsage(const VolumePtr& volume, LONGLONG delta);
 ULONGLONG Room(const Volume& volume);
 ULONGLONG CountBytesBelow(const std::string& host);
+
+// Laid-out files (file_layout.cpp): the volume's files, already checked
+// with CheckVolumeFiles, onto its host folder.
+bool LayOutFiles(const sim::VolumeConfig& volume, const std::string& host, std::string* why);
 
 // Record of written files (file_sim.cpp).
 void RecordWritten(State& state, const std::string& device);
