@@ -161,13 +161,13 @@ TEST_F(DeletionPassTest, RandomCardsLoseExactlyTheOldestDeletableClips)
             const std::string date = "2009010" + std::to_string(1 + d * 3 - static_cast<int>(random() % 2));
             const int times = 1 + static_cast<int>(random() % 3);
             for (int t = 0; t < times; ++t) {
-                char time[8];
+                char time[32];
                 std::snprintf(time, sizeof time, "%02d%02d00", 8 + t * 5 - static_cast<int>(random() % 3), t);
                 const std::string folder = kRoot + "\\" + date + "\\" + time;
                 std::vector<std::string> clips;
                 const int count = static_cast<int>(random() % 6);
                 for (int c = 0; c < count; ++c) {
-                    char name[24];
+                    char name[64];
                     std::snprintf(name, sizeof name, "%02d%02d%02d_%s.avi", 8 + t * 5, c * 7 % 60, c, date.c_str());
                     clips.push_back(folder + "\\" + name);
                     model.files[clips.back()] = (1 + random() % 40) * kMB + random() % 1000;
