@@ -152,12 +152,12 @@ TEST_F(WindowMessagesTest, AWorkerLeftRunningByTheDestroyStillHasTheLocksItMayTa
     os::SuspendThread(g_rotationWatch.thread);
     os::SendMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
     ASSERT_EQ(App(), nullptr);
-    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock}) {
+    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock, &app->space.moveLock}) {
         EXPECT_TRUE(os::TryEnterCriticalSection(lock));
         os::LeaveCriticalSection(lock);
     }
     // The watch never reaches the state: the test frees what the destroy kept.
-    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock}) {
+    for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock, &app->space.moveLock}) {
         os::DeleteCriticalSection(lock);
     }
     delete app;
