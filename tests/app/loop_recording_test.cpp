@@ -108,15 +108,25 @@ int Seconds(const std::string& name)
     return std::stoi(name.substr(0, 2)) * 3600 + std::stoi(name.substr(2, 2)) * 60 + std::stoi(name.substr(4, 2));
 }
 
-TEST(LoopDrive, TwoHoursOnASmallCardKeepEveryEventClipAndRecycleTheOldestClips)
+TEST(LoopDrive, ASmallCardKeepsEveryEventClipAndRecyclesTheOldestClips)
 {
-    if (kSanitized) GTEST_SKIP() << "two hours of video take too long under the sanitizers; the plain build runs it";
     const std::string source = KESTRAVA_SOURCE_DIR;
     TempFolder folder;
     std::string profile = testing_support::ReadWholeFile(source + "/sim/profiles/small_card.json");
     profile.insert(profile.find('{') + 1, "\n  \"startTime\": \"2009-03-03T08:59:30\",");
     std::ofstream(folder / "profile.json") << profile;
-    const std::string scenario = source + "/sim/scenarios/loop_drive.json";
+    std::string scenario = source + "/sim/scenarios/loop_drive.json";
+    if (kSanitized) {
+        // Two hours take too long here (the plain build drives them): other
+        // programs' files leave 106 MB, so that deletion runs from the first
+        // minute on, beside the recording, and two events fall near splits.
+        scenario = folder / "short_drive.json";
+        std::ofstream(scenario) << R"({"events": [
+            {"at": 0, "do": "fill", "volume": "Storage Card", "bytes": "150MB"},
+            {"at": "0:01:03", "do": "tap", "x": 300, "y": 200},
+            {"at": "0:02:27", "do": "tap", "x": 300, "y": 200},
+            {"at": "0:04:00", "do": "end"}]})";
+    }
     const auto run = testing_support::RunProgram({"--root", folder / "drive", "--clock", "virtual", "--profile",
                                                   folder / "profile.json", "--scenario", scenario, "--trace",
                                                   folder / "trace.txt"},
@@ -150,7 +160,7 @@ TEST(LoopDrive, TwoHoursOnASmallCardKeepEveryEventClipAndRecycleTheOldestClips)
 
     // Recording never stopped: one clip every 30 s from start to end.
     EXPECT_EQ(trace.recordingStops, 0);
-    ASSERT_GE(clips.size(), 2u * 3600 / kSplitSec);
+    ASSERT_GE(clips.size(), kSanitized ? 4u * 60 / kSplitSec : 2u * 3600 / kSplitSec);
     int previous = -1;
     for (const auto& [name, clip] : clips) {
         if (previous >= 0) {
