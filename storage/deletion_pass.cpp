@@ -58,13 +58,6 @@ void SortFolders(std::vector<FolderEntry>* folders)
     });
 }
 
-std::uint64_t VolumeFree(const std::string& path)
-{
-    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
-    if (!os::GetDiskFreeSpaceExW(path.c_str(), &toCaller, &total, &totalFree)) return 0;
-    return totalFree;
-}
-
 // Read-only and system attributes would refuse the deletion of an ordinary
 // clip; they go just before it, and come back if it stays after all.
 bool DeleteClip(const FileEntry& file)
@@ -159,7 +152,7 @@ int DeleteOldRecordings(os::HWND hwnd)
     const std::string& storageRoot = place.root;
     const std::uint64_t level = place.levelBytes;
     if (storageRoot.empty()) return 1;
-    if (VolumeFree(storageRoot) >= level && ReadSpaceCounters(hwnd).EvtFree >= level) {
+    if (VolumeTotalFree(storageRoot) >= level && ReadSpaceCounters(hwnd).EvtFree >= level) {
         os::Trace("Memory is sufficient\r\n");
         return 1;
     }

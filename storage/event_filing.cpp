@@ -56,9 +56,10 @@ bool NextClaimed(SpaceState* space, unsigned claim, std::list<MoveRecord>::itera
 }
 
 // After the move: done, gone, queued again for a later wake-up, or kept in place for good.
-void Settle(SpaceState* space, std::list<MoveRecord>::iterator at, bool moved, os::DWORD error)
+void Settle(SpaceState* space, std::list<MoveRecord>::iterator at, const MoveRecord& tried, bool moved,
+            os::DWORD error)
 {
-    const bool sourceGone = !moved && !Exists(at->source);
+    const bool sourceGone = !moved && !Exists(tried.source);
     MoveLock lock(space);
     if (moved || sourceGone) {
         space->moves.erase(at);
@@ -122,7 +123,7 @@ int RunQueuedEventMoves(os::HWND hwnd)
     MoveRecord record;
     while (NextClaimed(space, claim, &at, &record)) {
         const bool moved = os::MoveFileW(record.source.c_str(), record.destination.c_str()) != 0;
-        Settle(space, at, moved, moved ? 0 : os::GetLastError());
+        Settle(space, at, record, moved, moved ? 0 : os::GetLastError());
     }
     return 1;
 }

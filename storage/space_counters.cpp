@@ -19,14 +19,6 @@ std::uint64_t FileBytes(const os::WIN32_FIND_DATAW& data)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The total free bytes of the volume holding `path`; 0 when it cannot be read.
-std::uint64_t VolumeFree(const std::string& path)
-{
-    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
-    if (!os::GetDiskFreeSpaceExW(path.c_str(), &toCaller, &total, &totalFree)) return 0;
-    return totalFree;
-}
-
 // An ordinary clip lies directly in a time folder with a recording name.
 bool IsOrdinaryClip(const std::string& folder, const std::string& name)
 {
@@ -84,7 +76,7 @@ std::uint64_t ComputeMemoryVars(os::HWND hwnd, int commit, int which, const std:
     }
     space.scanAll = space.scanProtected = 0;
     ScanRecordingTree(&space, root);
-    const std::uint64_t free = VolumeFree(root);
+    const std::uint64_t free = VolumeTotalFree(root);
     std::uint64_t usable = space.scanAll + free;
     if (quotaMB == -1 && app->settings.FreeSpaceMB != 0) {
         usable = app->settings.FreeSpaceMB * kBytesPerMB;
@@ -102,6 +94,13 @@ std::uint64_t ComputeMemoryVars(os::HWND hwnd, int commit, int which, const std:
         space.scanProtected = space.savedProtected;
     }
     return result;
+}
+
+std::uint64_t VolumeTotalFree(const std::string& path)
+{
+    os::ULONGLONG toCaller = 0, total = 0, totalFree = 0;
+    if (!os::GetDiskFreeSpaceExW(path.c_str(), &toCaller, &total, &totalFree)) return 0;
+    return totalFree;
 }
 
 int RefreshMemoryVars(os::HWND hwnd)
@@ -122,7 +121,7 @@ int UpdateUsableSpaceSetting(os::HWND hwnd)
         const std::string volume = FormatText("\\%s", app->settings.SelectDisk.c_str());
         app->space.scanAll = app->space.scanProtected = 0;
         ScanRecordingTree(&app->space, FormatText("%s\\%s", volume.c_str(), kRecordingFolder));
-        app->UsableTotal = VolumeFree(volume) + app->space.scanAll;
+        app->UsableTotal = VolumeTotalFree(volume) + app->space.scanAll;
     }
     os::Trace("UpdateUsableSpaceSetting> Usable Total:%llu\r\n", static_cast<unsigned long long>(app->UsableTotal));
     return 1;

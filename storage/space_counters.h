@@ -53,6 +53,9 @@ int CountClipAsProtected(os::HWND hwnd, std::uint64_t size);
 // A deleted ordinary clip leaves AviTotal.
 int CountDeletedClip(os::HWND hwnd, std::uint64_t size);
 
+// The total free bytes of the volume holding `path`; 0 when they cannot be read.
+std::uint64_t VolumeTotalFree(const std::string& path);
+
 // The counters as they are now; all 0 without the application state.
 SpaceCounters ReadSpaceCounters(os::HWND hwnd);
 
