@@ -1,6 +1,7 @@
 // The shock detector on hand-made and random sample streams.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
