@@ -19,6 +19,7 @@
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
 #include "tests/support/platform_fixture.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/shared_data.h"
 #include "tests/support/temp_folder.h"
 
@@ -239,6 +240,32 @@ TEST_F(AccelerometerConnection, AScenarioShockJoltsTheRestingSensor)
     EXPECT_EQ(ReadAt(2000), (AccelerometerCounts{0, 0, 1024}));
     EXPECT_EQ(ReadAt(2100), (AccelerometerCounts{0, -3000, 5024}));
     EXPECT_EQ(ReadAt(2200), (AccelerometerCounts{0, 0, 1024}));
+}
+
+TEST(AccelerometerLaunch, AReplayThatCannotBeUsedStopsTheRunAndShocksRunToTheEnd)
+{
+    using testing_support::RunProgram;
+    testing_support::TempFolder folder;
+    std::ofstream(folder / "profile.json") << R"({"accelerometer": {"replay": "missing.csv"}})";
+    const auto refused = RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "10s", "--profile",
+                                     folder / "profile.json"},
+                                    folder, "refused");
+    EXPECT_EQ(refused.exitCode, 1) << refused.out;
+    EXPECT_NE(refused.err.find("accelerometer.replay: " + folder / "missing.csv" + ": "), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.out.find("ran "), std::string::npos) << "nothing runs: " << refused.out;
+
+    std::ofstream(folder / "profile.json") << R"({"accelerometer": {"fail": "read", "readLog": ")" << folder / "reads.csv"
+                                           << R"("}})";
+    std::ofstream(folder / "scenario.json") << R"({"events": [
+        {"at": "2s", "do": "shock", "x": 2000, "y": 0, "z": -500, "duration": "300ms"},
+        {"at": "5s", "do": "end"}
+    ]})";
+    const auto ran = RunProgram({"--root", folder / "device", "--clock", "virtual", "--profile", folder / "profile.json",
+                                 "--scenario", folder / "scenario.json"},
+                                folder, "ran");
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "reads.csv")) << "the read log is created at start";
 }
 
 }  // namespace
