@@ -34,6 +34,8 @@ DeviceProfile Sentinel()
     p.languages.clear();
     p.gps = sim::GpsProfile{"X", {}, false, 99, -1e9, "left", "over"};
     p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}};
+    p.accelerometer = sim::AccelerometerProfile{{1, 2, 3}, -1, 0, os::sim::AccelerometerFailure::Read, "left",
+                                                sim::AccelerometerUnits::G, "over"};
     return p;
 }
 
@@ -135,6 +137,29 @@ void CheckValid(const DeviceProfile& p)
     }
     FUZZ_CHECK(p.camera.openError <= 0);
     FUZZ_CHECK(p.camera.encoder.timeoutAtFrame >= -1 && p.camera.encoder.timeoutAtFrame <= INT32_MAX);
+    const sim::AccelerometerProfile& a = p.accelerometer;
+    FUZZ_CHECK(a.noise >= 0 && a.noise <= 32767 && a.countsPerG >= 1 && a.countsPerG <= 32767);
+    FUZZ_CHECK(!a.replay.empty() || a.units == sim::AccelerometerUnits::Counts);
+}
+
+const char* UnitsText(sim::AccelerometerUnits units)
+{
+    switch (units) {
+    case sim::AccelerometerUnits::Counts: return "counts";
+    case sim::AccelerometerUnits::MetresPerSecondSquared: return "m/s2";
+    case sim::AccelerometerUnits::G: return "g";
+    }
+    return "";
+}
+
+const char* FailText(os::sim::AccelerometerFailure failure)
+{
+    switch (failure) {
+    case os::sim::AccelerometerFailure::None: return "none";
+    case os::sim::AccelerometerFailure::Open: return "open";
+    case os::sim::AccelerometerFailure::Read: return "read";
+    }
+    return "";
 }
 
 std::string TimeText(const sim::LocalDateTime& t)
@@ -188,6 +213,19 @@ std::string Write(const DeviceProfile& p)
         camera["encoder"]["timeoutAtFrame"] = p.camera.encoder.timeoutAtFrame;
     }
     file["camera"] = camera;
+    const sim::AccelerometerProfile& a = p.accelerometer;
+    nlohmann::ordered_json accel = {{"resting", {{"x", a.resting.x}, {"y", a.resting.y}, {"z", a.resting.z}}},
+                                    {"noise", a.noise},
+                                    {"countsPerG", a.countsPerG},
+                                    {"fail", FailText(a.fail)}};
+    if (!a.replay.empty()) {
+        accel["replay"] = a.replay;
+        accel["units"] = UnitsText(a.units);
+    }
+    if (!a.readLog.empty()) {
+        accel["readLog"] = a.readLog;
+    }
+    file["accelerometer"] = accel;
     if (!p.gps) {
         file["gps"] = nullptr;
         return file.dump(2);

@@ -88,6 +88,12 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
     case EventKind::MicStall:
         m.durationMs = e.durationMs;
         break;
+    case EventKind::Shock:
+        m.x = e.x;
+        m.y = e.y;
+        m.z = e.z;
+        m.durationMs = e.durationMs;
+        break;
     case EventKind::Registry:
         m.valueName = e.valueName;
         m.valueType = e.valueType;
@@ -164,6 +170,11 @@ void CheckKindRanges(const ScenarioEvent& e)
         break;
     case EventKind::CameraStall:
     case EventKind::MicStall:
+        FUZZ_CHECK(e.durationMs >= 1 && e.durationMs <= sim::kMaxDurationMs);
+        break;
+    case EventKind::Shock:
+        FUZZ_CHECK(e.x >= INT16_MIN && e.x <= INT16_MAX && e.y >= INT16_MIN && e.y <= INT16_MAX &&
+                   e.z >= INT16_MIN && e.z <= INT16_MAX);
         FUZZ_CHECK(e.durationMs >= 1 && e.durationMs <= sim::kMaxDurationMs);
         break;
     case EventKind::Registry:

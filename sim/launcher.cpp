@@ -23,6 +23,7 @@
 #include "platform/windows/message_box.h"
 #include "platform/windows/window.h"
 #include "recorder/recording_log.h"
+#include "sim/accelerometer_setup.h"
 #include "sim/camera_setup.h"
 #include "sim/gps_setup.h"
 #include "sim/options.h"
@@ -265,14 +266,15 @@ int RunPhone(const Options& options)
 bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::string* error)
 {
     // A second instance only hands over to the running one, which owns the
-    // settings and the cards: it changes none of them.
+    // settings, the cards and the accelerometer's read log: it changes none of them.
     const bool handsOver = InstanceRunning();
     // The file system makes the device root; the registry file lives in it.
     if (!ConfigureFiles(profile, root, !handsOver, error)) return false;
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());
-    return ConfigureHandset(profile, handsOver, error) && ConnectCamera(profile, error) && ConnectGps(profile, error);
+    return ConfigureHandset(profile, handsOver, error) && ConnectCamera(profile, error) && ConnectGps(profile, error) &&
+           (handsOver || ConnectAccelerometer(profile, error));
 }
 
 int RunLauncher(int argc, const char* const argv[])

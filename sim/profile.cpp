@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/files/file.h"
 #include "sim/json_reader.h"
@@ -430,6 +431,94 @@ bool ReadCamera(const Value& value, const std::string& path, CameraProfile* out,
     return ok;
 }
 
+// One of the names in `names`, given as text.
+template <typename T, std::size_t N>
+bool ReadChoice(const Value& value, const std::string& path, const std::pair<const char*, T> (&names)[N], T* out,
+                std::string* error)
+{
+    std::string expected;
+    for (const auto& [name, choice] : names) {
+        if (value.is_string() && value.get<std::string>() == name) {
+            *out = choice;
+            return true;
+        }
+        expected += std::string(expected.empty() ? "" : ", ") + "\"" + name + "\"";
+    }
+    return json::Fail(path, "expected one of " + expected, error);
+}
+
+bool ReadCounts(const Value& value, const std::string& path, os::sim::AccelerometerCounts* out, std::string* error)
+{
+    std::int64_t x = 0, y = 0, z = 0;
+    auto axis = [](const char* key, std::int64_t* target) {
+        return json::Field{key, true, [target](const Value& v, const std::string& p, std::string* e) {
+                               return json::ReadInteger(v, p, INT16_MIN, INT16_MAX, target, e);
+                           }};
+    };
+    if (!json::ReadObject(value, path, {axis("x", &x), axis("y", &y), axis("z", &z)}, error)) {
+        return false;
+    }
+    *out = os::sim::AccelerometerCounts{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                                        static_cast<std::int16_t>(z)};
+    return true;
+}
+
+bool ReadAccelerometer(const Value& value, const std::string& path, AccelerometerProfile* out, std::string* error)
+{
+    using Failure = os::sim::AccelerometerFailure;
+    static constexpr std::pair<const char*, Failure> kFailures[] = {
+        {"none", Failure::None}, {"open", Failure::Open}, {"read", Failure::Read}};
+    static constexpr std::pair<const char*, AccelerometerUnits> kUnits[] = {
+        {"counts", AccelerometerUnits::Counts}, {"m/s2", AccelerometerUnits::MetresPerSecondSquared},
+        {"g", AccelerometerUnits::G}};
+    AccelerometerProfile accel;
+    bool restingGiven = false;
+    bool unitsGiven = false;
+    auto integer = [](std::int64_t min, std::int64_t max, int* target) {
+        return [=](const Value& v, const std::string& p, std::string* e) {
+            std::int64_t n = 0;
+            if (!json::ReadInteger(v, p, min, max, &n, e)) {
+                return false;
+            }
+            *target = static_cast<int>(n);
+            return true;
+        };
+    };
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"resting", false,
+          [&](const Value& v, Path p, std::string* e) {
+              restingGiven = true;
+              return ReadCounts(v, p, &accel.resting, e);
+          }},
+         {"noise", false, integer(0, os::sim::kMaxAccelerometerCounts, &accel.noise)},
+         {"countsPerG", false, integer(1, os::sim::kMaxAccelerometerCounts, &accel.countsPerG)},
+         {"fail", false, [&](const Value& v, Path p, std::string* e) { return ReadChoice(v, p, kFailures, &accel.fail, e); }},
+         {"replay", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxHostPathChars, &accel.replay, e); }},
+         {"units", false,
+          [&](const Value& v, Path p, std::string* e) {
+              unitsGiven = true;
+              return ReadChoice(v, p, kUnits, &accel.units, e);
+          }},
+         {"readLog", false, [&](const Value& v, Path p, std::string* e) {
+              return json::ReadText(v, p, kMaxHostPathChars, &accel.readLog, e);
+          }}},
+        error);
+    if (ok && unitsGiven && accel.replay.empty()) {
+        ok = json::Fail(json::Member(path, "units"), "units are those of the replay file; give replay too", error);
+    }
+    if (!ok) {
+        return false;
+    }
+    if (!restingGiven) {
+        accel.resting = os::sim::AccelerometerCounts{0, 0, static_cast<std::int16_t>(accel.countsPerG)};
+    }
+    *out = accel;
+    return true;
+}
+
 // One row per top-level key; a new section of the profile is one more row.
 std::vector<json::Field> ProfileFields(DeviceProfile& p)
 {
@@ -472,6 +561,10 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
         Field{"gps", false, [&p](const Value& v, Path path, std::string* e) { return ReadGps(v, path, &p.gps, e); }},
         Field{"camera", false,
               [&p](const Value& v, Path path, std::string* e) { return ReadCamera(v, path, &p.camera, e); }},
+        Field{"accelerometer", false,
+              [&p](const Value& v, Path path, std::string* e) {
+                  return ReadAccelerometer(v, path, &p.accelerometer, e);
+              }},
     };
 }
 
@@ -520,6 +613,7 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
         fromProfileFolder(&profile.gps->replay);
     }
     fromProfileFolder(&profile.camera.video);
+    fromProfileFolder(&profile.accelerometer.replay);
     *out = profile;
     return true;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/devices/accelerometer_sim.h"
 #include "platform/files/file_sim.h"
 #include "sim/gps_route.h"
 
@@ -90,6 +91,23 @@ struct CameraProfile {
     bool operator==(const CameraProfile&) const = default;
 };
 
+// The handset's accelerometer (the driver behind "ACC1:"), in the sensor's
+// raw counts, countsPerG of them to 1 g. Without `replay` a read gives the
+// resting counts with noise; with it, the rows of that host CSV file
+// (time_ms,x,y,z in `units`, converted to counts and clamped to 16 bits).
+enum class AccelerometerUnits { Counts, MetresPerSecondSquared, G };
+
+struct AccelerometerProfile {
+    os::sim::AccelerometerCounts resting{0, 0, os::sim::kDefaultCountsPerG};  // not given: gravity on z
+    int noise = os::sim::kDefaultAccelerometerNoise;
+    int countsPerG = os::sim::kDefaultCountsPerG;
+    os::sim::AccelerometerFailure fail = os::sim::AccelerometerFailure::None;
+    std::string replay;  // a host file
+    AccelerometerUnits units = AccelerometerUnits::Counts;
+    std::string readLog;  // a host file taking a line for every read answered
+    bool operator==(const AccelerometerProfile&) const = default;
+};
+
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
 constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
 
@@ -109,6 +127,7 @@ struct DeviceProfile {
     std::vector<std::string> languages = {"English", "Korean"};
     std::optional<GpsProfile> gps = GpsProfile{};  // none: the handset has no GPS receiver
     CameraProfile camera;
+    AccelerometerProfile accelerometer;
     bool operator==(const DeviceProfile&) const = default;
 };
 
@@ -117,8 +136,8 @@ DeviceProfile DefaultProfile();
 
 // Parses the text of a profile file; `fileName` only names it in the error.
 bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error);
-// Reads and parses the profile file at `path`; a relative `gps.replay` or
-// `camera.video` is taken from the profile file's folder.
+// Reads and parses the profile file at `path`; a relative `gps.replay`,
+// `camera.video` or `accelerometer.replay` is taken from the profile file's folder.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
 
 // The volume as the file system is configured with it.

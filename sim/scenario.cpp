@@ -260,6 +260,24 @@ std::vector<Field> StallFields(Draft& d)
                   }}};
 }
 
+std::vector<Field> ShockFields(Draft& d)
+{
+    ScenarioEvent& e = d.event;
+    return {IntField("x", true, INT16_MIN, INT16_MAX, &e.x), IntField("y", true, INT16_MIN, INT16_MAX, &e.y),
+            IntField("z", true, INT16_MIN, INT16_MAX, &e.z),
+            Field{"duration", true, [&e](const Value& v, Path path, std::string* err) {
+                      std::int64_t ms = 0;
+                      if (!ReadTime(v, path, &ms, err)) {
+                          return false;
+                      }
+                      if (ms == 0) {
+                          return json::Fail(path, "a shock must last longer than 0", err);
+                      }
+                      e.durationMs = ms;
+                      return true;
+                  }}};
+}
+
 std::string RegistryProblem(const Draft& d)
 {
     return d.event.valueType == 0 ? "give the value as \"dword\" or as \"string\"" : "";
@@ -344,6 +362,7 @@ constexpr EventKindRow kKinds[] = {
     {"camera_stall", EventKind::CameraStall, StallFields, false},
     {"mic_stall", EventKind::MicStall, StallFields, false},
     {"encoder_timeout", EventKind::EncoderTimeout, NoFields, false},
+    {"shock", EventKind::Shock, ShockFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
     {"end", EventKind::End, EndFields, false},

@@ -3,7 +3,7 @@
 // touches and keys, storage cards coming and going, phone calls, power
 // transitions, rotation, answers to message boxes, commands to dialogs, the
 // GPS receiver's sky and noise on its line, stalls of the camera and the
-// microphone, a hung encode, values written to the program's settings key,
+// microphone, a hung encode, a jolt of the accelerometer, values written to the program's settings key,
 // other programs' files filling a volume, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
@@ -47,6 +47,7 @@ enum class EventKind {
     CameraStall,       // the camera delivers no picture for `durationMs`
     MicStall,          // the microphone delivers no sound for `durationMs`
     EncoderTimeout,    // the next encode times out
+    Shock,             // the accelerometer jolts: peak counts x, y, z over `durationMs`, a half-sine
     Registry,          // the settings key's value `valueName` becomes `dword` (REG_DWORD) or `text` (REG_SZ)
     Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
@@ -69,6 +70,7 @@ struct ScenarioEvent {
     os::LPARAM lParam = 0;
     int x = 0;
     int y = 0;
+    int z = 0;
     os::UINT vk = 0;
     std::string volume;
     os::DWORD powerFlags = 0;

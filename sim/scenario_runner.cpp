@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/devices/accelerometer_sim.h"
 #include "platform/kernel/clock.h"
 #include "platform/windows/dialog.h"
 #include "platform/devices/display.h"
@@ -173,6 +174,12 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::CameraStall: os::sim::StallCamera(StallUs(e)); break;
     case EventKind::MicStall: os::sim::StallMicrophone(StallUs(e)); break;
     case EventKind::EncoderTimeout: os::sim::TimeOutNextEncode(); break;
+    case EventKind::Shock: {
+        const os::sim::AccelerometerCounts peak{static_cast<std::int16_t>(e.x), static_cast<std::int16_t>(e.y),
+                                                static_cast<std::int16_t>(e.z)};
+        Check(os::sim::ShockAccelerometer({os::DeviceTimeUs() / 1000, e.durationMs, peak}), e, "shock");
+        break;
+    }
     case EventKind::Registry: Check(SetSettingsValue(e), e, "registry value"); break;
     case EventKind::Fill: Check(os::sim::FillVolume(e.volume, e.fillBytes), e, "fill"); break;
     }

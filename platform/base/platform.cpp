@@ -31,6 +31,8 @@ void ResetStandIns()
     detail::ResetDevice();
     detail::ResetDisplay();
     detail::ResetGpsDriver();
+    detail::ResetDeviceHandles();
+    detail::ResetAccelerometer();
     detail::ResetFileSystem();
     CloseRegistry();
     ResetShell();

@@ -1,4 +1,5 @@
-// CreateFileW: files, and the "VOL:" device of a mounted volume.
+// CreateFileW: files, the "VOL:" device of a mounted volume, and device
+// names handed to their drivers (platform/devices/internal/device_table.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -155,7 +156,7 @@ DWORD Open(State& state, const char* path, const Request& request, OpenPtr* out,
 }  // namespace
 }  // namespace os::detail::fs
 
-#include "platform/devices/comm.h"
+#include "platform/devices/internal/device_table.h"
 
 namespace os {
 
@@ -164,10 +165,10 @@ using namespace detail::fs;
 HANDLE CreateFileW(const char* path, DWORD access, DWORD shareMode, void* /*security*/, DWORD creation,
                    DWORD flagsAndAttributes, HANDLE /*templateFile*/)
 {
-    // Serial ports ("COM1:") are devices of the comm module, not files.
-    if (path != nullptr && detail::IsCommDeviceName(path)) {
-        HANDLE port = detail::OpenCommDevice(path, access);
-        return port != nullptr ? port : INVALID_HANDLE_VALUE;
+    // Device names ("COM1:", "ACC1:") open their drivers, not files.
+    HANDLE device = nullptr;
+    if (path != nullptr && detail::OpenNamedDevice(path, access, &device)) {
+        return device != nullptr ? device : INVALID_HANDLE_VALUE;
     }
     const Request request{access, shareMode, creation, flagsAndAttributes & kCreationAttributes};
     HANDLE handle = INVALID_HANDLE_VALUE;

@@ -224,7 +224,7 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
          "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, camera_stall, "
-         "mic_stall, encoder_timeout, registry, fill, end)"},
+         "mic_stall, encoder_timeout, shock, registry, fill, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
@@ -359,6 +359,44 @@ TEST(Scenario, RegistryAndFillEventsReadTheirValuesAndRefuseBadOnesAtTheirPlace)
         {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": "9999999999GB"})", "events[1].bytes: "},
         {R"({"at": 1, "do": "fill", "volume": "Storage Card", "bytes": true})", "events[1].bytes: "},
         {R"({"at": 1, "do": "fill", "volume": "", "bytes": 1})", "events[1].volume: "},
+    };
+    for (const Case& c : refused) {
+        const std::string error = ParseError(WithEvent(c.event));
+        EXPECT_EQ(error.rfind(std::string("s.json: ") + c.place, 0), 0u) << c.event << "\n" << error;
+        EXPECT_GT(error.size(), std::string("s.json: ").size() + std::string(c.place).size()) << "says why: " << c.event;
+    }
+}
+
+TEST(Scenario, ShockReadsItsPeakAndDurationAndRefusesBadOnesAtTheirPlace)
+{
+    const sim::Scenario s = MustParse(R"({"events": [
+        {"at": "4s", "do": "shock", "x": 3000, "y": -32768, "z": 32767, "duration": "150ms"},
+        {"at": 2, "do": "shock", "z": -1, "y": 0, "x": 0, "duration": 1}
+    ]})");
+    auto shock = [](std::int64_t atMs, std::size_t source, int x, int y, int z, std::int64_t durationMs) {
+        sim::ScenarioEvent e = Event(atMs, sim::EventKind::Shock, source);
+        e.x = x;
+        e.y = y;
+        e.z = z;
+        e.durationMs = durationMs;
+        return e;
+    };
+    EXPECT_EQ(s.events, (std::vector<sim::ScenarioEvent>{shock(2000, 1, 0, 0, -1, 1000),
+                                                          shock(4000, 0, 3000, -32768, 32767, 150)}));
+    struct Case {
+        std::string event;
+        const char* place;
+    };
+    const Case refused[] = {
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1})", "events[1]: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "duration": 1})", "events[1]: "},
+        {R"({"at": 1, "do": "shock", "x": 32768, "y": 1, "z": 1, "duration": 1})", "events[1].x: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": -32769, "z": 1, "duration": 1})", "events[1].y: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1.5, "duration": 1})", "events[1].z: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1, "duration": 0})", "events[1].duration: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1, "duration": "0ms"})", "events[1].duration: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1, "duration": "soon"})", "events[1].duration: "},
+        {R"({"at": 1, "do": "shock", "x": 1, "y": 1, "z": 1, "duration": 1, "g": 2})", "events[1].g: "},
     };
     for (const Case& c : refused) {
         const std::string error = ParseError(WithEvent(c.event));

@@ -15,6 +15,8 @@ void ResetCommPorts();      // devices/comm_port.cpp
 void ResetDevice();         // devices/device.cpp
 void ResetDisplay();        // devices/display.cpp
 void ResetGpsDriver();      // devices/gps_driver.cpp
+void ResetDeviceHandles();  // devices/device_table.cpp
+void ResetAccelerometer();  // devices/accelerometer.cpp
 void ResetFileSystem();     // files/file_handles.cpp
 void ResetIcons();          // shell/icon.cpp
 void ResetLibraries();      // shell/resource_library.cpp

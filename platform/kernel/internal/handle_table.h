@@ -1,7 +1,7 @@
 // For the platform layer only: the one table of handle values.
 //
 // Every kind of handle the platform hands out (kernel objects, files and
-// devices, searches, serial ports, power notifications, resource libraries,
+// devices, searches, serial ports, driver instances, power notifications, resource libraries,
 // icons, accelerator tables, registry keys and notifications) draws its value here, so a value
 // names at most one live handle, of one kind. What stands behind a handle
 // stays with the module of its kind, which checks the kind here before it
@@ -23,6 +23,7 @@ enum class HandleKind : unsigned char {
     File,         // open files, "VOL:" devices, stores
     Find,         // file, store and partition searches
     Comm,         // serial ports
+    Device,       // other driver instances opened by device name ("ACC1:")
     PowerNotification,
     Library,      // resource libraries
     Icon,
