@@ -6,6 +6,7 @@
 #include "platform/windows/window.h"
 #include "sensing/alarm_sound.h"
 #include "sensing/event_recorder_link.h"
+#include "sensing/gsensor.h"
 #include "sensing/gsensor_options.h"
 #include "sensing/sensor_manager.h"
 
@@ -85,6 +86,9 @@ void EventPoll(os::HWND hwnd)
     if (link == nullptr) return;
     const RecorderSettings* settings = link->settings(hwnd);
     if (settings == nullptr) return;
+    SetGSensorSmsScales(SmsScales{static_cast<double>(settings->SendSmsScaleX),
+                                  static_cast<double>(settings->SendSmsScaleY),
+                                  static_cast<double>(settings->SendSmsScaleZ)});
     if (SensorManagerPoll() != 1) {
         if (link->takeDeferred(hwnd) == 1) link->showMessage(hwnd, kEventMessageId, kEventMessageMs);
         return;

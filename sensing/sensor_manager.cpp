@@ -3,14 +3,14 @@
 #include <cstring>
 
 #include "sensing/emergency_sensor.h"
+#include "sensing/gsensor.h"
 
 namespace {
 
 SensorManager* g_manager = nullptr;
 
 // The built-in sensors, registered in table order and unregistered in the
-// same order. The G-sensor's entry ("GSensor") follows "Emergency" once its
-// module exists.
+// same order.
 struct SensorModule {
     int (*registerSensor)();
     void (*unregisterSensor)();
@@ -18,6 +18,7 @@ struct SensorModule {
 
 constexpr SensorModule kSensorModules[] = {
     {RegisterEmergencySensor, UnregisterEmergencySensor},
+    {RegisterGSensor, UnregisterGSensor},
 };
 
 bool InRegistry(const SensorDescriptor* sensor)

@@ -11,6 +11,7 @@
 #include "platform/windows/window.h"
 #include "sensing/event_detection.h"
 #include "sensing/event_recorder_link.h"
+#include "sensing/gsensor.h"
 #include "sensing/sensor_manager.h"
 #include "tests/support/platform_fixture.h"
 
@@ -84,6 +85,7 @@ protected:
         g_shock = 0;
         SmsShockFlag = 0;
         ASSERT_EQ(SensorManagerCreate(), 0);
+        UnregisterGSensor();  // this test's own "GSensor" stands in for the device's
         ASSERT_EQ(SensorRegister(&g_gsensor), 0);
         SensorManagerEnable();
         SetEventRecorderLink(&kLink);

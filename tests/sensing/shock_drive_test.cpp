@@ -1,0 +1,100 @@
+// Shocks and the emergency area during whole runs in virtual time, judged
+// from the recordings: the event records each file carries, where the files
+// end up, and the clips of event-only recording.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/recorder/decoded_indices.h"
+#include "tests/support/program_runner.h"
+#include "tools/avi_reader.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+constexpr const char* kTimeFolder = "volumes/Storage Card/Ardvane/20090303/085930";
+
+std::vector<EvtTagRecord> EventsOf(const std::string& path)
+{
+    const std::string bytes = testing_support::ReadWholeFile(path);
+    kinfo::AviFile file;
+    std::string error;
+    if (!kinfo::ReadAvi(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &file, &error) || !file.events) {
+        ADD_FAILURE() << path << ": " << error;
+        return {};
+    }
+    return *file.events;
+}
+
+testing_support::ProgramRun Drive(const TempFolder& folder, const std::string& name, const std::string& events)
+{
+    std::string profile = testing_support::ReadWholeFile(std::string(KESTRAVA_SOURCE_DIR) + "/sim/profiles/default.json");
+    profile.insert(profile.find('{') + 1, "\n  \"startTime\": \"2009-03-03T08:59:30\",");
+    std::ofstream(folder / "profile.json") << profile;
+    std::ofstream(folder / (name + ".json")) << "{\"events\": [" << events << "]}";
+    return testing_support::RunProgram({"--root", folder / name, "--clock", "virtual", "--profile", folder / "profile.json",
+                                        "--scenario", folder / (name + ".json")},
+                                       folder, name);
+}
+
+TEST(ShockDrive, AShockAndATouchTagTheFilesTheyHappenInAndFileThem)
+{
+    TempFolder folder;
+    const auto run = Drive(folder, "drive", R"({"at": "45s", "do": "shock", "x": 3000, "y": 1500, "z": 0, "duration": "400ms"},
+                                               {"at": "75s", "do": "tap", "x": 300, "y": 200},
+                                               {"at": "100s", "do": "end"})");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string events = folder / (std::string("drive/") + kTimeFolder + "/Event");
+    std::vector<std::string> filed;
+    for (const auto& entry : std::filesystem::directory_iterator(events)) filed.push_back(entry.path().string());
+    std::sort(filed.begin(), filed.end());
+    ASSERT_EQ(filed.size(), 2u) << "the files of 30 to 60 s and 60 to 90 s";
+    // The shock lasts two polls: its tail, judged in the fresh window after
+    // the first event, may make a second one a second later.
+    const auto shock = EventsOf(filed[0]);
+    ASSERT_GE(shock.size(), 1u);
+    ASSERT_LE(shock.size(), 2u);
+    for (const EvtTagRecord& e : shock) EXPECT_EQ(e.kind, kEvtKindShock);
+    EXPECT_NEAR(shock[0].videoFrame, 15 * 30, 2 * 30) << "about 15 s into the file";
+    EXPECT_GT(shock[0].x, 900.0f) << "the axes of the shock's sample";
+    EXPECT_EQ(shock[0].thresholdX, 900.0f);
+    const auto touch = EventsOf(filed[1]);
+    ASSERT_EQ(touch.size(), 1u);
+    EXPECT_EQ(touch[0].kind, kEvtKindManual);
+    for (const auto& entry : std::filesystem::directory_iterator(folder / (std::string("drive/") + kTimeFolder))) {
+        if (entry.path().extension() == ".avi") {
+            EXPECT_TRUE(EventsOf(entry.path().string()).empty()) << entry.path();
+        }
+    }
+}
+
+TEST(ShockDrive, InEventOnlyRecordingAShockMakesAClipAroundIt)
+{
+    TempFolder folder;
+    const auto run = Drive(folder, "events", R"({"at": 0, "do": "registry", "name": "EnableMovRecordAfterLaunch", "dword": 0},
+                                                {"at": 0, "do": "registry", "name": "EventTimeSec", "dword": 10},
+                                                {"at": "30s", "do": "shock", "x": 3000, "y": 1500, "z": 0, "duration": "400ms"},
+                                                {"at": "50s", "do": "end"})");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> clips;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / (std::string("events/") + kTimeFolder + "/Event"))) {
+        clips.push_back(entry.path().string());
+    }
+    // A second event from the shock's tail comes while the first clip is
+    // written: it is held and makes one more clip after it.
+    ASSERT_GE(clips.size(), 1u);
+    EXPECT_LE(clips.size(), 2u);
+    std::sort(clips.begin(), clips.end());
+    const auto first = testing_support::DecodeIndices(clips[0], folder.Path(), 320, 240);
+    ASSERT_FALSE(first.indices.empty());
+    ASSERT_TRUE(first.indices.front() && first.indices.back());
+    EXPECT_LT(*first.indices.front(), 30 * 30) << "the clip starts before the shock";
+    EXPECT_GT(*first.indices.back(), 30 * 30) << "and ends after it";
+}
+
+}  // namespace
