@@ -34,6 +34,8 @@ DeviceProfile Sentinel()
     p.languages.clear();
     p.gps = sim::GpsProfile{"X", {}, false, 99, -1e9, "left", "over"};
     p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}};
+    p.sounds = false;
+    p.phone = sim::PhoneProfile{"left over", false, true};
     return p;
 }
 
@@ -135,6 +137,10 @@ void CheckValid(const DeviceProfile& p)
     }
     FUZZ_CHECK(p.camera.openError <= 0);
     FUZZ_CHECK(p.camera.encoder.timeoutAtFrame >= -1 && p.camera.encoder.timeoutAtFrame <= INT32_MAX);
+    const std::string& number = p.phone.number;
+    const std::size_t digits = number.size() - (number.starts_with('+') ? 1 : 0);
+    FUZZ_CHECK(digits >= 3 && digits <= 20);
+    FUZZ_CHECK(number.find_first_not_of("0123456789", number.size() - digits) == std::string::npos);
 }
 
 std::string TimeText(const sim::LocalDateTime& t)
@@ -188,6 +194,8 @@ std::string Write(const DeviceProfile& p)
         camera["encoder"]["timeoutAtFrame"] = p.camera.encoder.timeoutAtFrame;
     }
     file["camera"] = camera;
+    file["sounds"] = p.sounds;
+    file["phone"] = {{"number", p.phone.number}, {"line", p.phone.line}, {"smsFails", p.phone.smsFails}};
     if (!p.gps) {
         file["gps"] = nullptr;
         return file.dump(2);

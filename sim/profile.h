@@ -90,6 +90,15 @@ struct CameraProfile {
     bool operator==(const CameraProfile&) const = default;
 };
 
+// The handset's network side: its cellular line and own number, and whether
+// the network takes text messages.
+struct PhoneProfile {
+    std::string number = "+821012345678";  // "+" and 3 to 20 digits, or the digits alone
+    bool line = true;       // a cellular line device; false: none, so no own number
+    bool smsFails = false;  // every text message is refused by the network
+    bool operator==(const PhoneProfile&) const = default;
+};
+
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
 constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
 
@@ -109,6 +118,8 @@ struct DeviceProfile {
     std::vector<std::string> languages = {"English", "Korean"};
     std::optional<GpsProfile> gps = GpsProfile{};  // none: the handset has no GPS receiver
     CameraProfile camera;
+    bool sounds = true;  // the system sounds in "\windows"; false: none of them
+    PhoneProfile phone;
     bool operator==(const DeviceProfile&) const = default;
 };
 
