@@ -10,6 +10,9 @@
 namespace os::sim {
 namespace {
 
+// What a WAVE file's 32-bit sizes can carry (some 74 hours at 8000 Hz).
+constexpr std::uint64_t kMaxSoundLogDataBytes = 0xFFFFFFFFull - 36;
+
 void PutLe(std::vector<unsigned char>* out, std::uint32_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
@@ -45,20 +48,39 @@ bool Refuse(std::string* error, std::string reason)
 
 bool WriteSoundLog(const std::string& hostPath, std::string* error)
 {
-    std::vector<std::int32_t> mix;
+    struct Placed {
+        std::uint64_t start;  // in log samples
+        std::vector<std::int16_t> samples;
+    };
+    std::vector<Placed> sounds;
+    std::uint64_t total = 0;
     {
         std::lock_guard lock(detail::SoundMutex());
         for (const detail::PlayedSound& played : detail::PlayedSounds()) {
-            const std::size_t start = static_cast<std::size_t>(played.play.deviceTimeUs * kSoundLogRate / 1000000);
-            if (mix.size() < start + played.samples.size()) mix.resize(start + played.samples.size());
-            for (std::size_t i = 0; i < played.samples.size(); ++i) mix[start + i] += played.samples[i];
+            const std::uint64_t start = static_cast<std::uint64_t>(played.play.deviceTimeUs) * kSoundLogRate / 1000000;
+            total = std::max<std::uint64_t>(total, start + played.samples.size());
+            sounds.push_back(Placed{start, played.samples});
         }
     }
-    std::vector<unsigned char> bytes = WaveHeader(static_cast<std::uint32_t>(mix.size() * 2));
-    for (const std::int32_t sample : mix) PutLe(&bytes, static_cast<std::uint16_t>(std::clamp(sample, -32768, 32767)), 2);
+    if (total * 2 > kMaxSoundLogDataBytes) return Refuse(error, "the sound log " + hostPath + " would be too long");
     std::FILE* file = std::fopen(hostPath.c_str(), "wb");
     if (file == nullptr) return Refuse(error, "cannot write the sound log " + hostPath + ": " + std::strerror(errno));
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    std::vector<unsigned char> bytes = WaveHeader(static_cast<std::uint32_t>(total * 2));
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // A second at a time, so that a long run with few sounds needs little memory.
+    std::vector<std::int32_t> mix;
+    for (std::uint64_t from = 0; written && from < total; from += kSoundLogRate) {
+        const std::uint64_t to = std::min<std::uint64_t>(total, from + kSoundLogRate);
+        mix.assign(to - from, 0);
+        for (const Placed& sound : sounds) {
+            const std::uint64_t begin = std::max(from, sound.start);
+            const std::uint64_t end = std::min(to, sound.start + sound.samples.size());
+            for (std::uint64_t i = begin; i < end; ++i) mix[i - from] += sound.samples[i - sound.start];
+        }
+        bytes.clear();
+        for (const std::int32_t sample : mix) PutLe(&bytes, static_cast<std::uint16_t>(std::clamp(sample, -32768, 32767)), 2);
+        written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
