@@ -13,6 +13,7 @@
 
 #include "platform/files/file.h"
 #include "platform/files/file_sim.h"
+#include "platform/base/trace.h"
 #include "platform/kernel/clock.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -130,6 +131,35 @@ TEST_F(SoundTest, SyncPlayTakesTheSoundsLengthAndAsyncReturnsAtOnce)
     EXPECT_FALSE(plays[3].sync);
     EXPECT_EQ(plays[3].deviceTimeUs, 450'000);
     EXPECT_EQ(plays[3].durationMs, 250u);
+
+    PlatformTest::TearDown();
+    PlatformTest::SetUp();
+    EXPECT_TRUE(os::sim::SoundPlays().empty()) << "a fresh start has played nothing";
+}
+
+TEST_F(SoundTest, EveryCallIsOnePlatformLogLineNamingItsFile)
+{
+    Wave plain;
+    plain.frames = 80;
+    Place("a.wav", plain.Bytes());
+    Place("b.wav", "RIFF");
+    os::TraceCapture capture;
+    os::sndPlaySoundW("\\a.wav", os::SND_SYNC);
+    os::sndPlaySoundW("\\a.wav", os::SND_ASYNC);
+    os::sndPlaySoundW("\\b.wav", os::SND_ASYNC);
+    os::sndPlaySoundW("\\c.wav", os::SND_SYNC);
+    os::sndPlaySoundW("", os::SND_SYNC);
+    const std::vector<std::string> lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 5u);
+    const char* const names[] = {"\\a.wav", "\\a.wav", "\\b.wav", "\\c.wav", nullptr};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].starts_with("[os] ")) << lines[i];
+        if (names[i] != nullptr) {
+            EXPECT_NE(lines[i].find(names[i]), std::string::npos) << lines[i];
+        }
+        EXPECT_NE(lines[i].find(i == 1 || i == 2 ? "async" : "sync"), std::string::npos) << lines[i];
+    }
+    EXPECT_EQ(lines[0].find("async"), std::string::npos) << lines[0];
 }
 
 TEST_F(SoundTest, NothingPlaysWithoutAWholePcmWaveFile)
