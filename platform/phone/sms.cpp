@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/base/host_problem.h"
 #include "platform/base/trace.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/internal/handle_table.h"
@@ -90,7 +91,7 @@ HRESULT SmsOpen(const char* protocol, DWORD mode, SMS_HANDLE* handle, HANDLE* me
     }
     if (handle == nullptr || mode != SMS_MODE_SEND || messageAvailableEvent != nullptr) {
         PlatformLog("sms open: only send mode with a handle and no event is served");
-        return SMS_E_INVALIDARG;
+        return E_INVALIDARG;
     }
     const std::uintptr_t value = detail::NewHandleValue(detail::HandleKind::Phone);
     {
@@ -118,12 +119,12 @@ HRESULT SmsSendMessage(SMS_HANDLE handle, const SMS_ADDRESS* smscAddress, const 
         std::memchr(destination->ptsAddress, '\0', sizeof destination->ptsAddress) == nullptr ||
         destination->ptsAddress[0] == '\0') {
         PlatformLog("sms send: refused, bad arguments");
-        return SMS_E_INVALIDARG;
+        return E_INVALIDARG;
     }
     std::memcpy(&provider, providerData, sizeof provider);
     if (provider.dwHeaderDataSize > SMS_HEADER_DATA_BYTES) {
         PlatformLog("sms send: refused, header data size %u", provider.dwHeaderDataSize);
-        return SMS_E_INVALIDARG;
+        return E_INVALIDARG;
     }
     const std::string to = destination->ptsAddress;
     const std::string text = FromUtf16(data, dataSize);
@@ -150,7 +151,8 @@ HRESULT SmsSendMessage(SMS_HANDLE handle, const SMS_ADDRESS* smscAddress, const 
                         &why)) {
             PlatformLog("sms send to %s: the outbox %s refused it: %s", to.c_str(), config.outboxPath.c_str(),
                         why.c_str());
-            return SMS_E_FAIL;
+            sim::ReportHostProblem("sms outbox", "cannot write the text message outbox " + config.outboxPath + ": " + why);
+            return E_FAIL;
         }
     }
     DWORD id = 0;

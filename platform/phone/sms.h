@@ -4,13 +4,15 @@
 // network takes every message at once: it is appended to the outbox the
 // simulator names (os::sim::ConfigurePhone) as one JSON line and logged as an
 // "[os] sms ..." trace line. A profile whose sending fails gets SMS_E_SEND
-// and nothing is written. Addresses are UTF-8 like every text of the
+// and nothing is written; an outbox the host refuses gives E_FAIL and
+// is a host problem of the run. Addresses are UTF-8 like every text of the
 // platform; the message body is the caller's bytes (UTF-16LE for the text
 // protocol), written to the outbox as UTF-8.
 #pragma once
 
 #include "platform/base/com.h"
 #include "platform/base/types.h"
+#include "platform/media/com_types.h"
 
 namespace os {
 
@@ -22,8 +24,8 @@ constexpr const char* SMS_MSGTYPE_TEXT = "Microsoft Text SMS Protocol";
 constexpr DWORD SMS_MODE_RECEIVE = 1;
 constexpr DWORD SMS_MODE_SEND = 2;
 
-constexpr HRESULT SMS_E_FAIL = static_cast<HRESULT>(0x80004005u);  // E_FAIL
-constexpr HRESULT SMS_E_INVALIDARG = static_cast<HRESULT>(0x80070057u);  // E_INVALIDARG
+// Besides E_INVALIDARG and E_FAIL, the service's own failures (values of this
+// platform, in the SMS facility):
 constexpr HRESULT SMS_E_INVALIDPROTOCOL = static_cast<HRESULT>(0x82000100u);
 constexpr HRESULT SMS_E_INVALIDHANDLE = static_cast<HRESULT>(0x82000101u);
 constexpr HRESULT SMS_E_SEND = static_cast<HRESULT>(0x82000102u);  // the network did not take it
@@ -79,13 +81,13 @@ struct TEXT_PROVIDER_SPECIFIC_DATA {
 static_assert(sizeof(TEXT_PROVIDER_SPECIFIC_DATA) == 688);
 
 // Only the text protocol and send mode are served. SMS_E_INVALIDPROTOCOL for
-// another protocol, SMS_E_INVALIDARG for another mode or a null handle
+// another protocol, E_INVALIDARG for another mode or a null handle
 // pointer. messageAvailableEvent belongs to the receive side and must be null.
 HRESULT SmsOpen(const char* protocol, DWORD mode, SMS_HANDLE* handle, HANDLE* messageAvailableEvent);
 // smscAddress and validity may be null (the network's defaults). The
 // provider data must be a TEXT_PROVIDER_SPECIFIC_DATA (providerDataSize 688)
 // whose header size is within its header bytes, the data an even number of
-// bytes; else SMS_E_INVALIDARG. *messageId (may be null) receives the
+// bytes; else E_INVALIDARG. *messageId (may be null) receives the
 // message's number, counted from 1 in the run.
 HRESULT SmsSendMessage(SMS_HANDLE handle, const SMS_ADDRESS* smscAddress, const SMS_ADDRESS* destination,
                        const void* validity, const BYTE* data, DWORD dataSize, const BYTE* providerData,

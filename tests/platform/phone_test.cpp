@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/host_problem.h"
 #include "platform/kernel/clock.h"
 #include "platform/phone/phone_sim.h"
 #include "platform/phone/sms.h"
@@ -83,7 +84,7 @@ TEST_F(PhoneTest, SentMessagesReachTheOutboxWithTheirFields)
     Configure(true, false);
     os::SMS_HANDLE sms = nullptr;
     EXPECT_EQ(os::SmsOpen("Microsoft Other Protocol", os::SMS_MODE_SEND, &sms, nullptr), os::SMS_E_INVALIDPROTOCOL);
-    EXPECT_EQ(os::SmsOpen(os::SMS_MSGTYPE_TEXT, os::SMS_MODE_RECEIVE, &sms, nullptr), os::SMS_E_INVALIDARG);
+    EXPECT_EQ(os::SmsOpen(os::SMS_MSGTYPE_TEXT, os::SMS_MODE_RECEIVE, &sms, nullptr), os::E_INVALIDARG);
     ASSERT_EQ(os::SmsOpen(os::SMS_MSGTYPE_TEXT, os::SMS_MODE_SEND, &sms, nullptr), os::S_OK);
     ASSERT_NE(sms, nullptr);
 
@@ -95,8 +96,8 @@ TEST_F(PhoneTest, SentMessagesReachTheOutboxWithTheirFields)
     os::Sleep(250);
     EXPECT_EQ(Send(sms, Message{"010-1234", u"second", false, ""}, &id), os::S_OK);
     EXPECT_EQ(id, 2u);
-    EXPECT_EQ(Send(sms, Message{"", u"nobody", false, ""}, &id), os::SMS_E_INVALIDARG);
-    EXPECT_EQ(Send(sms, accident, &id, 140), os::SMS_E_INVALIDARG) << "the provider data is the text protocol's";
+    EXPECT_EQ(Send(sms, Message{"", u"nobody", false, ""}, &id), os::E_INVALIDARG);
+    EXPECT_EQ(Send(sms, accident, &id, 140), os::E_INVALIDARG) << "the provider data is the text protocol's";
     EXPECT_EQ(os::SmsClose(sms), os::S_OK);
     EXPECT_EQ(Send(sms, accident, &id), os::SMS_E_INVALIDHANDLE) << "a closed handle sends nothing";
     EXPECT_EQ(os::SmsClose(sms), os::SMS_E_INVALIDHANDLE);
@@ -125,6 +126,19 @@ TEST_F(PhoneTest, ARefusingNetworkWritesNothing)
     EXPECT_EQ(id, 77u);
     EXPECT_EQ(os::SmsClose(sms), os::S_OK);
     EXPECT_FALSE(std::filesystem::exists(outbox_));
+
+    // A host that refuses the outbox: the message is not sent, and the run says so.
+    os::sim::PhoneConfig config = os::sim::CurrentPhone();
+    config.smsFails = false;
+    config.outboxPath = folder_.Path();
+    os::sim::ConfigurePhone(config);
+    os::sim::ClearHostProblems();
+    ASSERT_EQ(os::SmsOpen(os::SMS_MSGTYPE_TEXT, os::SMS_MODE_SEND, &sms, nullptr), os::S_OK);
+    EXPECT_EQ(Send(sms, Message{"+821055556666", u"help", true, "h"}, &id), os::E_FAIL);
+    EXPECT_EQ(os::SmsClose(sms), os::S_OK);
+    ASSERT_EQ(os::sim::HostProblems().size(), 1u);
+    EXPECT_NE(os::sim::HostProblems()[0].find(folder_.Path()), std::string::npos);
+    os::sim::ClearHostProblems();
 }
 
 // The handset's own number as the program finds it: the line named
