@@ -36,6 +36,8 @@ DeviceProfile Sentinel()
     p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}};
     p.accelerometer = sim::AccelerometerProfile{{1, 2, 3}, -1, 0, os::sim::AccelerometerFailure::Read, "left",
                                                 sim::AccelerometerUnits::G, "over"};
+    p.sounds = false;
+    p.phone = sim::PhoneProfile{"left over", false, true};
     return p;
 }
 
@@ -160,6 +162,10 @@ const char* FailText(os::sim::AccelerometerFailure failure)
     case os::sim::AccelerometerFailure::Read: return "read";
     }
     return "";
+    const std::string& number = p.phone.number;
+    const std::size_t digits = number.size() - (number.starts_with('+') ? 1 : 0);
+    FUZZ_CHECK(digits >= 3 && digits <= 20);
+    FUZZ_CHECK(number.find_first_not_of("0123456789", number.size() - digits) == std::string::npos);
 }
 
 std::string TimeText(const sim::LocalDateTime& t)
@@ -226,6 +232,8 @@ std::string Write(const DeviceProfile& p)
         accel["readLog"] = a.readLog;
     }
     file["accelerometer"] = accel;
+    file["sounds"] = p.sounds;
+    file["phone"] = {{"number", p.phone.number}, {"line", p.phone.line}, {"smsFails", p.phone.smsFails}};
     if (!p.gps) {
         file["gps"] = nullptr;
         return file.dump(2);

@@ -14,6 +14,8 @@
 #include "platform/devices/device.h"
 #include "platform/files/file_sim.h"
 #include "platform/ipc/ipc.h"
+#include "platform/phone/phone_sim.h"
+#include "platform/sound/sound.h"
 #include "platform/base/host_console.h"
 #include "platform/base/host_problem.h"
 #include "platform/base/platform.h"
@@ -126,6 +128,11 @@ bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, bool 
     os::sim::FileSystemConfig fs;
     fs.deviceRoot = root;
     fs.programHostFolder = ExecutableFolder();
+    // The system sounds made with the build; a program installed without
+    // them runs on a handset that has none.
+    const std::string sounds = ExecutableFolder() + "/sounds";
+    std::error_code missing;
+    if (profile.sounds && std::filesystem::is_directory(sounds, missing)) fs.windowsHostFolder = sounds;
     for (const Volume& v : profile.volumes) {
         if (!v.hostFolder.empty() && !MakeHostFolder("host folder of volume " + v.name, v.hostFolder, error)) {
             return false;
@@ -254,6 +261,10 @@ int RunPhone(const Options& options)
     os::sim::StopIpcListener();
     os::sim::CloseRegistry();
     os::CloseTraceFile();
+    if (!options.soundLogPath.empty() && !os::sim::WriteSoundLog(options.soundLogPath, &error)) {
+        std::fprintf(stderr, "kestrava: %s\n", error.c_str());
+        if (code == 0) code = kFailure;
+    }
     PrintSummary(root, options.clock, wall, endOfRun);
     os::sim::StopPlatform();
     // A run whose trace or settings the host refused did not do what was asked.
@@ -270,6 +281,12 @@ bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::st
     const bool handsOver = InstanceRunning();
     // The file system makes the device root; the registry file lives in it.
     if (!ConfigureFiles(profile, root, !handsOver, error)) return false;
+    os::sim::PhoneConfig phone;
+    phone.line = profile.phone.line;
+    phone.number = profile.phone.number;
+    phone.smsFails = profile.phone.smsFails;
+    phone.outboxPath = root + "/sms_outbox.jsonl";
+    os::sim::ConfigurePhone(phone);
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());

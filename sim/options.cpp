@@ -19,7 +19,8 @@ struct OptionRow {
 constexpr OptionRow kOptions[] = {
     {"--root", true, false},     {"--profile", true, true}, {"--scenario", true, true},
     {"--clock", true, true},     {"--for", true, true},     {"--trace", true, true},
-    {"--post", true, false},     {"--help", false, false},  {"--version", false, false},
+    {"--sound-log", true, true}, {"--post", true, false},   {"--help", false, false},
+    {"--version", false, false},
 };
 
 const OptionRow* FindOption(std::string_view name)
@@ -110,6 +111,8 @@ private:
             o.scenarioPath = value;
         } else if (name == "--trace") {
             o.tracePath = value;
+        } else if (name == "--sound-log") {
+            o.soundLogPath = value;
         } else if (name == "--clock") {
             return ApplyClock(value);
         } else if (name == "--for") {
@@ -231,6 +234,7 @@ std::string UsageText()
            "  --clock real|virtual   clock of the run (default real)\n"
            "  --for DURATION         stop after this much device time\n"
            "  --trace FILE           write the trace lines to FILE\n"
+           "  --sound-log FILE       write every sound played into one WAV file FILE\n"
            "  --post MSG [WPARAM [LPARAM]]\n"
            "                         post a message to the running instance and exit\n"
            "  --help                 show this help and exit\n"

@@ -37,6 +37,7 @@ struct Options {
     os::ClockMode clock = os::ClockMode::Real;
     std::optional<std::int64_t> runForMs;    // stop after this much device time
     std::string tracePath;                   // empty: no trace file
+    std::string soundLogPath;                // empty: the sounds played are not written out
     PostRequest post;                        // for Action::Post
     bool operator==(const Options&) const = default;
 };

@@ -517,6 +517,35 @@ bool ReadAccelerometer(const Value& value, const std::string& path, Acceleromete
     }
     *out = accel;
     return true;
+bool ReadPhoneNumber(const Value& value, const std::string& path, std::string* out, std::string* error)
+{
+    std::string number;
+    if (!json::ReadText(value, path, 21, &number, error)) return false;
+    const std::size_t digits = number.size() - (number.starts_with('+') ? 1 : 0);
+    const bool allDigits = std::all_of(number.begin() + static_cast<std::ptrdiff_t>(number.size() - digits),
+                                       number.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+    if (!allDigits || digits < 3 || digits > 20) {
+        return json::Fail(path, "not a phone number (\"+\" and 3 to 20 digits, or the digits alone)", error);
+    }
+    *out = number;
+    return true;
+}
+
+bool ReadPhone(const Value& value, const std::string& path, PhoneProfile* out, std::string* error)
+{
+    PhoneProfile phone;
+    using Path = const std::string&;
+    bool ok = json::ReadObject(
+        value, path,
+        {{"number", false, [&](const Value& v, Path p, std::string* e) { return ReadPhoneNumber(v, p, &phone.number, e); }},
+         {"line", false, [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &phone.line, e); }},
+         {"smsFails", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &phone.smsFails, e); }}},
+        error);
+    if (ok) {
+        *out = phone;
+    }
+    return ok;
 }
 
 // One row per top-level key; a new section of the profile is one more row.
@@ -565,6 +594,8 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
               [&p](const Value& v, Path path, std::string* e) {
                   return ReadAccelerometer(v, path, &p.accelerometer, e);
               }},
+        Field{"sounds", false, [&p](const Value& v, Path path, std::string* e) { return json::ReadBool(v, path, &p.sounds, e); }},
+        Field{"phone", false, [&p](const Value& v, Path path, std::string* e) { return ReadPhone(v, path, &p.phone, e); }},
     };
 }
 

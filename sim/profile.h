@@ -106,6 +106,13 @@ struct AccelerometerProfile {
     AccelerometerUnits units = AccelerometerUnits::Counts;
     std::string readLog;  // a host file taking a line for every read answered
     bool operator==(const AccelerometerProfile&) const = default;
+// The handset's network side: its cellular line and own number, and whether
+// the network takes text messages.
+struct PhoneProfile {
+    std::string number = "+821012345678";  // "+" and 3 to 20 digits, or the digits alone
+    bool line = true;       // a cellular line device; false: none, so no own number
+    bool smsFails = false;  // every text message is refused by the network
+    bool operator==(const PhoneProfile&) const = default;
 };
 
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
@@ -128,6 +135,8 @@ struct DeviceProfile {
     std::optional<GpsProfile> gps = GpsProfile{};  // none: the handset has no GPS receiver
     CameraProfile camera;
     AccelerometerProfile accelerometer;
+    bool sounds = true;  // the system sounds in "\windows"; false: none of them
+    PhoneProfile phone;
     bool operator==(const DeviceProfile&) const = default;
 };
 

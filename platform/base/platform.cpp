@@ -44,6 +44,8 @@ void ResetStandIns()
     detail::ResetCameraSdk();
     detail::ResetVideoCodec();
     detail::ResetPhysMem();
+    detail::ResetSound();
+    detail::ResetPhone();
     detail::ResetThreadIds();
     {
         std::lock_guard<std::mutex> lk(detail::Sched().mu);

@@ -149,6 +149,7 @@ void ResetFileSystem()
     state.programAt.clear();
     state.programHost.clear();
     state.programPath.clear();
+    state.windowsHost.clear();
     state.volumes.clear();
     state.written.clear();
 }

@@ -61,6 +61,7 @@ std::vector<Mount> Mounts(const State& state)
         if (volume->mounted) mounts.push_back(Mount{{volume->name}, volume->host, volume, false});
     }
     if (!state.programHost.empty()) mounts.push_back(Mount{state.programAt, state.programHost, nullptr, true});
+    if (!state.windowsHost.empty()) mounts.push_back(Mount{{kWindowsFolder}, state.windowsHost, nullptr, true});
     mounts.push_back(Mount{{}, state.fsHost, nullptr, false});
     return mounts;
 }

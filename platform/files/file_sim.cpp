@@ -81,8 +81,17 @@ bool Build(const sim::FileSystemConfig& config, State* out, std::string* why)
         for (std::size_t i = 0; i + 1 < program.size(); ++i) parent += "/" + program[i];
         if (!MakeFolders(parent, why)) return false;
     }
+    if (!config.windowsHostFolder.empty()) {
+        if (NamesEqual(program.front(), kWindowsFolder)) {
+            return Refuse(why, "the program path " + config.programDevicePath + " lies in the bound \\windows");
+        }
+        const std::string reason = NotAFolder(config.windowsHostFolder);
+        if (!reason.empty()) return Refuse(why, "windows folder " + config.windowsHostFolder + ": " + reason);
+        out->windowsHost = Absolute(config.windowsHostFolder);
+    }
     for (const sim::VolumeConfig& volume : config.volumes) {
         const bool clash = NamesEqual(volume.name, program.front()) ||
+                           (!out->windowsHost.empty() && NamesEqual(volume.name, kWindowsFolder)) ||
                            std::any_of(out->volumes.begin(), out->volumes.end(),
                                        [&](const VolumePtr& other) { return NamesEqual(other->name, volume.name); });
         if (!IsValidName(volume.name, false) || clash) return Refuse(why, "unusable volume name " + volume.name);
@@ -180,6 +189,7 @@ bool ConfigureFileSystem(const FileSystemConfig& config, std::string* error)
     state.programAt = std::move(built.programAt);
     state.programHost = std::move(built.programHost);
     state.programPath = std::move(built.programPath);
+    state.windowsHost = std::move(built.windowsHost);
     state.volumes = std::move(built.volumes);
     DropHandles(state, &dropped, &droppedFinds);
     state.written.clear();

@@ -9,7 +9,8 @@
 // A volume may instead be bound to any host folder. The folder of the
 // program's device path ("\Program Files\Kestrava") is bound to a host
 // folder too: the build folder with the executable and its res/ libraries,
-// which the program can read but not change.
+// which the program can read but not change; so can "\windows", bound to
+// the folder of the handset's system sounds.
 // A bound folder hides a host entry of the same name beneath it.
 //
 // The listing of a folder gives its host entries sorted by name, then the
@@ -56,6 +57,10 @@ struct FileSystemConfig {
     std::string deviceRoot;  // host folder; created if missing
     std::string programDevicePath = "\\Program Files\\Kestrava\\kestrava.exe";
     std::string programHostFolder;  // bound to the program's device folder; empty: none
+    // Bound to "\windows", read-only like the program's folder: the
+    // handset's system sounds. Empty: "\windows" is an ordinary folder of the
+    // device root (and holds none of them).
+    std::string windowsHostFolder;
     std::vector<VolumeConfig> volumes;
 };
 

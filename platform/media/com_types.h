@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/base/com.h"
 #include "platform/base/types.h"

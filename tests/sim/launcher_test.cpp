@@ -435,6 +435,7 @@ TEST(Launcher, HostErrorsCarryTheSystemsReason)
         {{"--root", folder / "device", "--trace", folder / "fifo"}, std::strerror(ENXIO)},
         {{"--root", folder / "device", "--profile", folder / "plain/p.json"}, notDir},
         {{"--root", folder / "device", "--scenario", folder / longName}, tooLong},
+        {{"--root", folder / "device", "--sound-log", folder / "plain/sounds.wav"}, notDir},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

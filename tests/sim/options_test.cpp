@@ -44,11 +44,12 @@ TEST(Options, EveryRunOptionInBothForms)
     expected.clock = os::ClockMode::Virtual;
     expected.runForMs = 600'000;
     expected.tracePath = "out.trace";
+    expected.soundLogPath = "run.wav";
     EXPECT_EQ(MustParse({"--root", "/tmp/dev", "--profile", "p.json", "--scenario", "s=1.json", "--clock", "virtual",
-                         "--for", "10m", "--trace", "out.trace"}),
+                         "--for", "10m", "--trace", "out.trace", "--sound-log", "run.wav"}),
               expected);
     EXPECT_EQ(MustParse({"--root=/tmp/dev", "--profile=p.json", "--scenario=s=1.json", "--clock=virtual", "--for=10m",
-                         "--trace=out.trace"}),
+                         "--trace=out.trace", "--sound-log=run.wav"}),
               expected);
     EXPECT_EQ(MustParse({"--clock", "real"}).clock, os::ClockMode::Real);
     EXPECT_EQ(MustParse({"--for", "90"}).runForMs, 90'000);
@@ -62,8 +63,8 @@ TEST(Options, HelpAndVersionWinOverTheRest)
     EXPECT_EQ(MustParse({"--version", "--help"}).action, sim::Action::Help);
     EXPECT_EQ(sim::VersionText(), "kestrava 1.1.0\n");
     std::string usage = sim::UsageText();
-    for (const char* option : {"--root", "--profile", "--scenario", "--clock", "--for", "--trace", "--post", "--help",
-                               "--version"}) {
+    for (const char* option : {"--root", "--profile", "--scenario", "--clock", "--for", "--trace", "--sound-log",
+                               "--post", "--help", "--version"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -151,7 +151,8 @@ TEST(DeviceProfile, ContentErrorsNameTheField)
         {"[]", "p.json: top level: expected an object"},
         {R"({"modle": "x"})",
          "p.json: modle: unknown key (expected one of: description, screen, rotation, autoOrientation, model, "
-         "manufacturer, totalMemory, freeMemory, volumes, startTime, languages, gps, camera, accelerometer)"},
+         "manufacturer, totalMemory, freeMemory, volumes, startTime, languages, gps, camera, accelerometer, sounds, "
+         "phone)"},
         {R"({"screen": {"width": 800, "hieght": 480}})",
          "p.json: screen.hieght: unknown key (expected one of: width, height)"},
         {R"({"screen": {"width": 800}})", "p.json: screen: missing key \"height\""},
@@ -426,6 +427,47 @@ TEST(DeviceProfile, VolumeFilesAreReadAndEveryBadOneIsRefusedAtItsPlace)
     }
     // Too many bytes for the card: the volume is named.
     EXPECT_NE(ParseError(filesFirst).find("\"Small\""), std::string::npos) << ParseError(filesFirst);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceProfilePhone, SoundsAndPhoneSectionsAreReadKeyByKey)
+{
+    const sim::DeviceProfile defaults = MustParse("{}");
+    EXPECT_TRUE(defaults.sounds);
+    EXPECT_EQ(defaults.phone, sim::PhoneProfile{});
+    EXPECT_TRUE(defaults.phone.line);
+    EXPECT_FALSE(defaults.phone.smsFails);
+
+    sim::DeviceProfile p = MustParse(R"({"sounds": false, "phone": {"number": "01099998888", "smsFails": true}})");
+    EXPECT_FALSE(p.sounds);
+    EXPECT_EQ(p.phone, (sim::PhoneProfile{"01099998888", true, true}));
+    p = MustParse(R"({"phone": {"line": false}})");
+    EXPECT_EQ(p.phone, (sim::PhoneProfile{"+821012345678", false, false}));
+}
+
+TEST(DeviceProfilePhone, ContentErrorsNameTheField)
+{
+    const std::string notANumber = "not a phone number (\"+\" and 3 to 20 digits, or the digits alone)";
+    const std::pair<const char*, std::string> cases[] = {
+        {R"({"sounds": "yes"})", "p.json: sounds: expected true or false"},
+        {R"({"phone": true})", "p.json: phone: expected an object"},
+        {R"({"phone": {"number": "+82 10 1234"}})", "p.json: phone.number: " + notANumber},
+        {R"({"phone": {"number": "+"}})", "p.json: phone.number: " + notANumber},
+        {R"({"phone": {"number": "12"}})", "p.json: phone.number: " + notANumber},
+        {R"({"phone": {"number": "1+2345"}})", "p.json: phone.number: " + notANumber},
+        {R"({"phone": {"number": "123456789012345678901"}})", "p.json: phone.number: " + notANumber},
+        {R"({"phone": {"number": "+1234567890123456789012"}})", "p.json: phone.number: longer than 21 characters"},
+        {R"({"phone": {"number": ""}})", "p.json: phone.number: must not be empty"},
+        {R"({"phone": {"line": 1}})", "p.json: phone.line: expected true or false"},
+        {R"({"phone": {"smsFail": true}})",
+         "p.json: phone.smsFail: unknown key (expected one of: number, line, smsFails)"},
+    };
+    for (const auto& [text, error] : cases) {
+        EXPECT_EQ(ParseError(text), error) << text;
+    }
 }
 
 }  // namespace

@@ -25,5 +25,7 @@ void ResetMediaSim();       // media/media_sim.cpp
 void ResetCameraSdk();      // media/smi_camera.cpp
 void ResetVideoCodec();     // media/video_codec.cpp
 void ResetPhysMem();        // media/phys_mem.cpp
+void ResetSound();          // sound/sound.cpp
+void ResetPhone();          // phone/phone_state.cpp
 
 }  // namespace os::detail

@@ -31,6 +31,9 @@ struct VolumeConfig;
 
 namespace os::detail::fs {
 
+// The system folder, which the simulator may bind to a host folder.
+constexpr const char* kWindowsFolder = "windows";
+
 struct Volume {
     std::string name;
     std::string host;
@@ -49,12 +52,12 @@ struct Volume {
 using VolumePtr = std::shared_ptr<Volume>;
 
 // A device folder served by a host folder: the root, a mounted volume or
-// the program's folder.
+// the program's folder or "\windows".
 struct Mount {
     std::vector<std::string> at;
     std::string host;
     VolumePtr volume;
-    bool readOnly = false;  // the program's folder: nothing in it changes
+    bool readOnly = false;  // the program's folder and "\windows": nothing in them changes
 };
 
 class HostFd;
@@ -125,6 +128,7 @@ struct State {
     std::vector<std::string> programAt;  // device folder of the program
     std::string programHost;
     std::string programPath;
+    std::string windowsHost;  // bound to "\windows"; empty: an ordinary folder of the root
     std::vector<VolumePtr> volumes;
     std::unordered_map<std::uintptr_t, OpenPtr> open;
     std::unordered_map<std::uintptr_t, std::shared_ptr<FindObject>> finds;

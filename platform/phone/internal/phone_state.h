@@ -1,0 +1,26 @@
+// Internal to the phone services: the configured phone and the live handles
+// (text message handles, line applications), under one mutex that is never
+// held across a platform call or host file write.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+
+#include "platform/base/types.h"
+
+#include "platform/phone/phone_sim.h"
+
+namespace os::detail {
+
+struct PhoneState {
+    std::mutex mutex;
+    sim::PhoneConfig config;
+    std::set<std::uintptr_t> smsHandles;
+    std::set<std::uintptr_t> lineApps;
+    DWORD sent = 0;  // messages taken by the network in this run
+};
+
+PhoneState& Phone();
+
+}  // namespace os::detail

@@ -1,0 +1,43 @@
+// The phone services' state and its simulator side.
+#include "platform/phone/internal/phone_state.h"
+
+#include "platform/base/internal/fresh_start.h"
+
+namespace os::detail {
+
+PhoneState& Phone()
+{
+    static PhoneState state;
+    return state;
+}
+
+// The handle values themselves are forgotten by the handle table's reset.
+void ResetPhone()
+{
+    PhoneState& phone = Phone();
+    std::lock_guard lock(phone.mutex);
+    phone.config = sim::PhoneConfig{};
+    phone.smsHandles.clear();
+    phone.lineApps.clear();
+    phone.sent = 0;
+}
+
+}  // namespace os::detail
+
+namespace os::sim {
+
+void ConfigurePhone(const PhoneConfig& config)
+{
+    detail::PhoneState& phone = detail::Phone();
+    std::lock_guard lock(phone.mutex);
+    phone.config = config;
+}
+
+PhoneConfig CurrentPhone()
+{
+    detail::PhoneState& phone = detail::Phone();
+    std::lock_guard lock(phone.mutex);
+    return phone.config;
+}
+
+}  // namespace os::sim
