@@ -142,6 +142,10 @@ void CheckValid(const DeviceProfile& p)
     const sim::AccelerometerProfile& a = p.accelerometer;
     FUZZ_CHECK(a.noise >= 0 && a.noise <= 32767 && a.countsPerG >= 1 && a.countsPerG <= 32767);
     FUZZ_CHECK(!a.replay.empty() || a.units == sim::AccelerometerUnits::Counts);
+    const std::string& number = p.phone.number;
+    const std::size_t digits = number.size() - (number.starts_with('+') ? 1 : 0);
+    FUZZ_CHECK(digits >= 3 && digits <= 20);
+    FUZZ_CHECK(number.find_first_not_of("0123456789", number.size() - digits) == std::string::npos);
 }
 
 const char* UnitsText(sim::AccelerometerUnits units)
@@ -162,10 +166,6 @@ const char* FailText(os::sim::AccelerometerFailure failure)
     case os::sim::AccelerometerFailure::Read: return "read";
     }
     return "";
-    const std::string& number = p.phone.number;
-    const std::size_t digits = number.size() - (number.starts_with('+') ? 1 : 0);
-    FUZZ_CHECK(digits >= 3 && digits <= 20);
-    FUZZ_CHECK(number.find_first_not_of("0123456789", number.size() - digits) == std::string::npos);
 }
 
 std::string TimeText(const sim::LocalDateTime& t)

@@ -517,6 +517,8 @@ bool ReadAccelerometer(const Value& value, const std::string& path, Acceleromete
     }
     *out = accel;
     return true;
+}
+
 bool ReadPhoneNumber(const Value& value, const std::string& path, std::string* out, std::string* error)
 {
     std::string number;

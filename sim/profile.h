@@ -106,6 +106,8 @@ struct AccelerometerProfile {
     AccelerometerUnits units = AccelerometerUnits::Counts;
     std::string readLog;  // a host file taking a line for every read answered
     bool operator==(const AccelerometerProfile&) const = default;
+};
+
 // The handset's network side: its cellular line and own number, and whether
 // the network takes text messages.
 struct PhoneProfile {
