@@ -36,15 +36,6 @@ constexpr os::UINT kVolumeTooSmall = 1280;
 constexpr os::UINT kQuotaUnmet = 1281;
 constexpr os::UINT kNoStorageCard = 26;
 
-uint64_t FileSize(const std::string& path)
-{
-    os::WIN32_FIND_DATAW data;
-    os::HANDLE find = os::FindFirstFileW(path.c_str(), &data);
-    if (find == os::INVALID_HANDLE_VALUE) return 0;
-    os::FindClose(find);
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // The free space of the recording volume now.
 uint64_t VolumeFreeBytes(EventRecorderApp* app)
 {
@@ -67,7 +58,7 @@ void ArmSplitTimer(os::HWND hwnd, uint32_t splitTimeSec)
 void FileOlderClip(os::HWND hwnd, const ClipEventBlock& older)
 {
     const std::string path = JoinPath(older.folder.View(), older.name.View());
-    const uint64_t size = FileSize(path);
+    const uint64_t size = FileBytesAt(path);
     if (!FileEventClip(hwnd, older.folder.View(), older.name.View())) return;
     ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
     CountClipAsProtected(hwnd, size);
@@ -191,7 +182,7 @@ void AccountClosedFile(os::HWND hwnd, const std::string& folder, const std::stri
         ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
         if (tagged) ++app->filedEvents;
     }
-    UpdateTarvoMemoryVar(hwnd, FileSize(JoinPath(folder, name)), filed);
+    UpdateTarvoMemoryVar(hwnd, FileBytesAt(JoinPath(folder, name)), filed);
     if (adjacent.older) FileOlderClip(hwnd, app->space.olderClip);
     RunQueuedEventMoves(hwnd);
 }

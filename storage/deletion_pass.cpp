@@ -1,6 +1,7 @@
 #include "storage/deletion_pass.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/app_state.h"
 #include "platform/base/trace.h"
@@ -13,6 +14,17 @@
 
 namespace {
 
+struct FolderEntry {
+    std::string path;
+    std::string name;
+};
+
+struct FileEntry {
+    std::uint64_t size = 0;
+    std::string path;
+    std::string name;
+};
+
 constexpr const char* kRecordingFolder = "Ardvane";
 constexpr std::size_t kDateDigits = 8;
 constexpr std::size_t kTimeDigits = 6;
@@ -24,16 +36,10 @@ bool IsDigits(const std::string& name, std::size_t count)
     return name.size() == count && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string EntryPath(const std::string& folder, const std::string& name)
-{
-    return !folder.empty() && folder.back() == '\\' ? FormatText("%s%s", folder.c_str(), name.c_str())
-                                                     : FormatText("%s\\%s", folder.c_str(), name.c_str());
-}
-
 template <typename Visit>
 void ForEachEntry(const std::string& folder, Visit visit)
 {
-    const std::string pattern = EntryPath(folder, "*.*");
+    const std::string pattern = JoinPath(folder, "*.*");
     os::WIN32_FIND_DATAW data;
     const os::HANDLE find = os::FindFirstFileW(pattern.c_str(), &data);
     if (find == os::INVALID_HANDLE_VALUE) return;
@@ -56,6 +62,29 @@ void SortFolders(std::vector<FolderEntry>* folders)
     std::stable_sort(folders->begin(), folders->end(), [](const FolderEntry& a, const FolderEntry& b) {
         return NumericName(a.name) < NumericName(b.name);
     });
+}
+
+// The subfolders of `folder` named with exactly `digits` digits, in listing order.
+std::vector<FolderEntry> ListDigitFolders(const std::string& folder, std::size_t digits)
+{
+    std::vector<FolderEntry> folders;
+    ForEachEntry(folder, [&](const os::WIN32_FIND_DATAW& data) {
+        if ((data.dwFileAttributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0 && IsDigits(data.cFileName, digits)) {
+            folders.push_back(FolderEntry{JoinPath(folder, data.cFileName), data.cFileName});
+        }
+    });
+    return folders;
+}
+
+// The ordinary clips directly in a time folder, in listing order.
+std::vector<FileEntry> ListRecordingFiles(const std::string& folder)
+{
+    std::vector<FileEntry> files;
+    ForEachEntry(folder, [&](const os::WIN32_FIND_DATAW& data) {
+        if ((data.dwFileAttributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsRecordingFileName(data.cFileName)) return;
+        files.push_back(FileEntry{FoundFileBytes(data), JoinPath(folder, data.cFileName), data.cFileName});
+    });
+    return files;
 }
 
 // Read-only and system attributes would refuse the deletion of an ordinary
@@ -120,28 +149,6 @@ DeletionPlace ReadDeletionPlace(SpaceState* space)
     DeletionPlace place{space->passRoot, space->passLevelBytes};
     os::LeaveCriticalSection(&space->moveLock);
     return place;
-}
-
-std::vector<FolderEntry> ListDigitFolders(const std::string& folder, std::size_t digits)
-{
-    std::vector<FolderEntry> folders;
-    ForEachEntry(folder, [&](const os::WIN32_FIND_DATAW& data) {
-        if ((data.dwFileAttributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0 && IsDigits(data.cFileName, digits)) {
-            folders.push_back(FolderEntry{EntryPath(folder, data.cFileName), data.cFileName});
-        }
-    });
-    return folders;
-}
-
-std::vector<FileEntry> ListRecordingFiles(const std::string& folder)
-{
-    std::vector<FileEntry> files;
-    ForEachEntry(folder, [&](const os::WIN32_FIND_DATAW& data) {
-        if ((data.dwFileAttributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsRecordingFileName(data.cFileName)) return;
-        const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        files.push_back(FileEntry{size, EntryPath(folder, data.cFileName), data.cFileName});
-    });
-    return files;
 }
 
 int DeleteOldRecordings(os::HWND hwnd)

@@ -10,25 +10,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/base/types.h"
-
-struct FolderEntry {
-    std::string path;
-    std::string name;
-};
-
-struct FileEntry {
-    std::uint64_t size = 0;
-    std::string path;
-    std::string name;
-};
-
-// The subfolders of `folder` named with exactly `digits` digits, in listing order.
-std::vector<FolderEntry> ListDigitFolders(const std::string& folder, std::size_t digits);
-// The ordinary clips directly in a time folder, in listing order.
-std::vector<FileEntry> ListRecordingFiles(const std::string& folder);
 
 struct SpaceState;
 struct DeletionPlace {

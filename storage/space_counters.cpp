@@ -14,11 +14,6 @@ constexpr const char* kRecordingFolder = "Ardvane";
 
 std::uint64_t Less(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; }
 
-std::uint64_t FileBytes(const os::WIN32_FIND_DATAW& data)
-{
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // An ordinary clip lies directly in a time folder with a recording name.
 bool IsOrdinaryClip(const std::string& folder, const std::string& name)
 {
@@ -55,7 +50,7 @@ void ScanRecordingTree(SpaceState* space, const std::string& folder)
             ScanRecordingTree(space, FormatText("%s\\%s", folder.c_str(), data.cFileName.c_str()));
             continue;
         }
-        const std::uint64_t size = FileBytes(data);
+        const std::uint64_t size = FoundFileBytes(data);
         space->scanAll += size;
         if (!IsOrdinaryClip(folder, data.cFileName)) space->scanProtected += size;
     } while (os::FindNextFileW(find, &data));
@@ -94,6 +89,20 @@ std::uint64_t ComputeMemoryVars(os::HWND hwnd, int commit, int which, const std:
         space.scanProtected = space.savedProtected;
     }
     return result;
+}
+
+std::uint64_t FoundFileBytes(const os::WIN32_FIND_DATAW& data)
+{
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::uint64_t FileBytesAt(const std::string& path)
+{
+    os::WIN32_FIND_DATAW data;
+    const os::HANDLE find = os::FindFirstFileW(path.c_str(), &data);
+    if (find == os::INVALID_HANDLE_VALUE) return 0;
+    os::FindClose(find);
+    return FoundFileBytes(data);
 }
 
 std::uint64_t VolumeTotalFree(const std::string& path)

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/base/types.h"
+#include "platform/files/file.h"
 
 struct SpaceState;
 
@@ -52,6 +53,11 @@ int UpdateTarvoMemoryVar(os::HWND hwnd, std::uint64_t size, int isEvent);
 int CountClipAsProtected(os::HWND hwnd, std::uint64_t size);
 // A deleted ordinary clip leaves AviTotal.
 int CountDeletedClip(os::HWND hwnd, std::uint64_t size);
+
+// A file's 64-bit size as a folder listing gives it, and the size of the
+// file at `path` (0 when there is none).
+std::uint64_t FoundFileBytes(const os::WIN32_FIND_DATAW& data);
+std::uint64_t FileBytesAt(const std::string& path);
 
 // The total free bytes of the volume holding `path`; 0 when they cannot be read.
 std::uint64_t VolumeTotalFree(const std::string& path);
