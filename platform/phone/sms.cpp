@@ -11,7 +11,6 @@
 #include "platform/base/host_problem.h"
 #include "platform/base/trace.h"
 #include "platform/kernel/clock.h"
-#include "platform/kernel/internal/handle_table.h"
 #include "platform/phone/internal/phone_state.h"
 
 namespace os {
@@ -60,9 +59,7 @@ std::string FromUtf16(const BYTE* data, DWORD size)
 
 bool IsOpenSms(SMS_HANDLE handle)
 {
-    detail::PhoneState& phone = detail::Phone();
-    std::lock_guard lock(phone.mutex);
-    return phone.smsHandles.count(reinterpret_cast<std::uintptr_t>(handle)) != 0;
+    return detail::IsPhoneHandle(&detail::PhoneState::smsHandles, reinterpret_cast<std::uintptr_t>(handle));
 }
 
 // One line appended to the outbox; false with the host's reason.
@@ -93,13 +90,7 @@ HRESULT SmsOpen(const char* protocol, DWORD mode, SMS_HANDLE* handle, HANDLE* me
         PlatformLog("sms open: only send mode with a handle and no event is served");
         return E_INVALIDARG;
     }
-    const std::uintptr_t value = detail::NewHandleValue(detail::HandleKind::Phone);
-    {
-        detail::PhoneState& phone = detail::Phone();
-        std::lock_guard lock(phone.mutex);
-        phone.smsHandles.insert(value);
-    }
-    *handle = reinterpret_cast<SMS_HANDLE>(value);
+    *handle = reinterpret_cast<SMS_HANDLE>(detail::OpenPhoneHandle(&detail::PhoneState::smsHandles));
     return S_OK;
 }
 
@@ -170,13 +161,7 @@ HRESULT SmsSendMessage(SMS_HANDLE handle, const SMS_ADDRESS* smscAddress, const 
 HRESULT SmsClose(SMS_HANDLE handle)
 {
     const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(handle);
-    {
-        detail::PhoneState& phone = detail::Phone();
-        std::lock_guard lock(phone.mutex);
-        if (phone.smsHandles.erase(value) == 0) return SMS_E_INVALIDHANDLE;
-    }
-    detail::ReleaseHandleValue(value, detail::HandleKind::Phone);
-    return S_OK;
+    return detail::ClosePhoneHandle(&detail::PhoneState::smsHandles, value) ? S_OK : SMS_E_INVALIDHANDLE;
 }
 
 }  // namespace os

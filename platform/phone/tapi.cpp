@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/base/trace.h"
-#include "platform/kernel/internal/handle_table.h"
 #include "platform/phone/internal/phone_state.h"
 #include "platform/phone/phone_sim.h"
 
@@ -19,9 +18,7 @@ constexpr DWORD kPermanentLineId = 0x00010000;
 
 bool IsLineApp(HLINEAPP lineApp)
 {
-    detail::PhoneState& phone = detail::Phone();
-    std::lock_guard lock(phone.mutex);
-    return phone.lineApps.count(reinterpret_cast<std::uintptr_t>(lineApp)) != 0;
+    return detail::IsPhoneHandle(&detail::PhoneState::lineApps, reinterpret_cast<std::uintptr_t>(lineApp));
 }
 
 // The checks every call on a device makes: a live application, a line that
@@ -76,14 +73,8 @@ LONG lineInitializeEx(HLINEAPP* lineApp, HINSTANCE instance, LINECALLBACK callba
     }
     if (params != nullptr && params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS)) return LINEERR_STRUCTURETOOSMALL;
     if (*apiVersion < TAPI_LOWEST_VERSION) return LINEERR_INCOMPATIBLEAPIVERSION;
-    const std::uintptr_t value = detail::NewHandleValue(detail::HandleKind::Phone);
-    bool line = false;
-    {
-        detail::PhoneState& phone = detail::Phone();
-        std::lock_guard lock(phone.mutex);
-        phone.lineApps.insert(value);
-        line = phone.config.line;
-    }
+    const std::uintptr_t value = detail::OpenPhoneHandle(&detail::PhoneState::lineApps);
+    const bool line = sim::CurrentPhone().line;
     if (params != nullptr) {
         params->dwNeededSize = sizeof(LINEINITIALIZEEXPARAMS);
         params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
@@ -155,13 +146,7 @@ LONG lineGetAddressCaps(HLINEAPP lineApp, DWORD deviceId, DWORD addressId, DWORD
 LONG lineShutdown(HLINEAPP lineApp)
 {
     const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(lineApp);
-    {
-        detail::PhoneState& phone = detail::Phone();
-        std::lock_guard lock(phone.mutex);
-        if (phone.lineApps.erase(value) == 0) return LINEERR_INVALAPPHANDLE;
-    }
-    detail::ReleaseHandleValue(value, detail::HandleKind::Phone);
-    return 0;
+    return detail::ClosePhoneHandle(&detail::PhoneState::lineApps, value) ? 0 : LINEERR_INVALAPPHANDLE;
 }
 
 }  // namespace os

@@ -23,4 +23,11 @@ struct PhoneState {
 
 PhoneState& Phone();
 
+// The live handles of one kind (smsHandles or lineApps): a new value, whether
+// a value is live, and its release (false when it was not live).
+using PhoneHandles = std::set<std::uintptr_t> PhoneState::*;
+std::uintptr_t OpenPhoneHandle(PhoneHandles kind);
+bool IsPhoneHandle(PhoneHandles kind, std::uintptr_t value);
+bool ClosePhoneHandle(PhoneHandles kind, std::uintptr_t value);
+
 }  // namespace os::detail
