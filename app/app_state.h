@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/accident_alert.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "platform/kernel/sync.h"
@@ -63,6 +64,7 @@ struct EventRecorderApp {
     int settingsSheetOpen = 0;
     int restartRecording = 0;    // the settings sheet asks for the next file to use new settings
     ScreenMessage message;
+    AccidentAlert accidentAlert;
     os::SHACTIVATEINFO activateInfo;
     int captureWidth = 0;
     int captureHeight = 0;

@@ -2,6 +2,7 @@
 // power thread asks for with WM_CLOSE lParam 1911.
 #include <string>
 
+#include "app/accident_alert.h"
 #include "app/event_link.h"
 #include "app/app_state.h"
 #include "app/display_state.h"
@@ -27,6 +28,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     EventRecorderApp* app = AppFromWindow(hwnd);
     if (app == nullptr) return 0;
     g_destroying = true;
+    EndAccidentAlert(hwnd);
     os::KillTimer(hwnd, 13);
     if (!powerLoss) os::Trace("Start OnDestroyProc");
     // The last file is filed and counted as a split would do it.

@@ -5,6 +5,7 @@
 #include "app/resource_text.h"
 #include "recorder/mov.h"
 #include "sensing/event_recorder_link.h"
+#include "sensing/sound_link.h"
 
 namespace {
 
@@ -40,14 +41,31 @@ void ShowMessage(os::HWND hwnd, unsigned id, int ms)
 
 constexpr EventRecorderLink kLink{Settings, CaptureState, TakeEvent, TakeDeferred, ShowMessage};
 
+RecorderSettings* SoundSettings(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    return app != nullptr ? &app->settings : nullptr;
+}
+
+// Only this thread starts and stops recordings: its own reads need no lock.
+int Recording(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    return app != nullptr && app->recorder.status.recording != 0 ? 1 : 0;
+}
+
+constexpr SoundLink kSoundLink{SoundSettings, Recording};
+
 }  // namespace
 
 void RegisterEventRecorderLink()
 {
     SetEventRecorderLink(&kLink);
+    SetSoundLink(&kSoundLink);
 }
 
 void UnregisterEventRecorderLink()
 {
+    SetSoundLink(nullptr);
     SetEventRecorderLink(nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/accident_alert.h"
 #include "app/app_state.h"
 #include "app/event_link.h"
 #include "recorder/mov.h"
@@ -249,6 +250,7 @@ os::LRESULT MainWindowProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::L
         os::UpdateWindow(hwnd);
         return 0;
     case WM_RECORDER_ACCIDENT_ALERT:
+        OnAccidentAlert(hwnd);
         return 0;
     case WM_RECORDER_SMS_POPUP:
         OnSmsPopup(wParam);

@@ -1,14 +1,30 @@
 #include "app/popups.h"
 
+#include "app/accident_alert.h"
 #include "app/app_state.h"
 #include "platform/shell/shell.h"
 #include "platform/windows/window.h"
 
 namespace {
 
+constexpr os::WPARAM kVkEscape = 0x1B;
+
+// A touch lifted on the cancel button, or Escape.
+bool IsSmsCancel(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    if (msg == os::WM_KEYDOWN) return wParam == kVkEscape;
+    if (msg != os::WM_LBUTTONUP) return false;
+    const os::POINT point{os::GET_X_LPARAM(lParam), os::GET_Y_LPARAM(lParam)};
+    return os::PtInRect(&kSmsCancelButton, point);
+}
+
 os::LRESULT PopupProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     if (msg == os::WM_ERASEBKGND) return 1;  // the background is never erased
+    if (hwnd == g_hAccSmsCancelWindow && IsSmsCancel(msg, wParam, lParam)) {
+        CancelAccidentAlert(g_hMainWindow);
+        return 0;
+    }
     return os::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

@@ -1,7 +1,7 @@
 // The two pop-up windows of the main window: "TarvoAlert", shown while the
 // handset is turned to portrait, and "TarvoAccSmsCancel", the accident-SMS
-// cancel pop-up. Created hidden at start-up; what they show comes with the
-// display-state and accident-alert modules.
+// cancel pop-up, whose cancel button and Escape end a pending alert. Created
+// hidden at start-up; what they show comes with the drawn screens.
 #pragma once
 
 #include "platform/base/types.h"

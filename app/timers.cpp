@@ -1,5 +1,6 @@
 #include "app/timers.h"
 
+#include "app/accident_alert.h"
 #include "app/app_state.h"
 #include "app/cmd_run.h"
 #include "app/messages.h"
@@ -34,6 +35,9 @@ void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
         break;
     case kIdleResetTimer:
         os::SystemIdleTimerReset();
+        break;
+    case kAccidentSmsTimer:
+        OnAccidentSmsTick(hwnd);
         break;
     default:
         break;

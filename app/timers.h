@@ -9,6 +9,7 @@ constexpr os::UINT_PTR kLcdOffTimer = 7;      // LcdOffTime after the backlight 
 constexpr os::UINT_PTR kMessageTimer = 9;     // ends the on-screen message
 constexpr os::UINT_PTR kEventPollTimer = 10;  // 200 ms while events are watched
 constexpr os::UINT_PTR kIdleResetTimer = 13;  // 1 s: keeps the device awake
+constexpr os::UINT_PTR kAccidentSmsTimer = 14;  // 1 s: the accident SMS countdown
 
 constexpr os::UINT kSettingsRestartDelayMs = 200;
 

@@ -114,16 +114,11 @@ int OpenClip(RecorderState* s)
     return opened;
 }
 
-// Writes and drops every buffered node up to the newest one at the start,
-// keeping those within EventTimeSec of it; newer nodes stay for the
-// post-event part.
-void WritePreEvent(RecorderState* s, const std::string& format, std::uint32_t clipStart)
+// Writes and drops every buffered node up to `newest`, the newest when the
+// clip began, keeping those within EventTimeSec of it; newer nodes stay for
+// the post-event part.
+void WritePreEvent(RecorderState* s, const std::string& format, std::uint32_t clipStart, std::uint32_t newest)
 {
-    os::EnterCriticalSection(&s->lock);
-    std::uint32_t newest = 0;
-    const bool any = PreEventBuffer_NewestTick(&s->preEvent, &newest) != 0;
-    os::LeaveCriticalSection(&s->lock);
-    if (!any) return;
     const std::uint32_t eventTimeSec = s->settings->EventTimeSec;
     for (;;) {
         os::EnterCriticalSection(&s->lock);
@@ -200,8 +195,14 @@ void RunEventClip(RecorderState* s)
     std::string format;
     os::LoadStringW(s->resources, kClipProgressText, &format, 64);
     const std::uint32_t clipStart = os::GetTickCount();
+    // The clip reaches back from the event, not from when its file is open:
+    // the start sound in between keeps this thread for its length.
+    std::uint32_t newest = 0;
+    os::EnterCriticalSection(&s->lock);
+    const bool buffered = PreEventBuffer_NewestTick(&s->preEvent, &newest) != 0;
+    os::LeaveCriticalSection(&s->lock);
     if (!OpenClip(s)) return;
-    WritePreEvent(s, format, clipStart);
+    if (buffered) WritePreEvent(s, format, clipStart, newest);
     s->postEvent.store(true);
     WritePostEvent(s, format, clipStart);
     s->postEvent.store(false);

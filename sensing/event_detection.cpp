@@ -4,10 +4,10 @@
 
 #include "platform/base/trace.h"
 #include "platform/windows/window.h"
-#include "sensing/alarm_sound.h"
 #include "sensing/event_recorder_link.h"
 #include "sensing/gsensor.h"
 #include "sensing/gsensor_options.h"
+#include "sensing/record_sound.h"
 #include "sensing/sensor_manager.h"
 
 namespace {
@@ -99,7 +99,7 @@ void EventPoll(os::HWND hwnd)
     link->showMessage(hwnd, kEventMessageId, kEventMessageMs);
     if (taken != kTaggedFile) return;
     if (WantsAccidentSms(*settings, tag)) os::PostMessageW(hwnd, kAccidentAlertMessage, 0, 0);
-    PlayAlarmSound(hwnd);
+    PlayAccidentSound(hwnd);
 }
 
 int RequestManualEvent(os::HWND hwnd)

@@ -71,9 +71,11 @@ int Unlock(GpsState* gps, int result)
 
 int GpsLogStart(os::HWND hwnd, const char* path, int playSound)
 {
+    // The start sound keeps this thread for its length: it plays before the
+    // lock, so the GPS reader is never held up by it.
+    if (playSound) PlayRecordSound(hwnd, 1);
     GpsState* gps = LockedGps(hwnd, "GpsLogStart");
     if (gps == nullptr) return 0;
-    if (playSound) PlayRecordSound(hwnd, 1);
     if (gps->logging) return Unlock(gps, 0);
     os::HANDLE file = os::CreateFileW(path, os::GENERIC_WRITE, 0, nullptr, os::CREATE_ALWAYS, 0, nullptr);
     if (file == os::INVALID_HANDLE_VALUE) {
@@ -126,8 +128,9 @@ int GpsLogStop(os::HWND hwnd, int playSound)
     gps->logDistanceKm = 0;
     os::GetLocalTime(&gps->logStopTime);
     gps->logging = 0;
+    Unlock(gps, 1);
     if (playSound) PlayRecordSound(hwnd, 0);
-    return Unlock(gps, 1);
+    return 1;
 }
 
 void GpsLogAppendFix(GpsState* gps)

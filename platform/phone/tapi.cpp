@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kLineName = "Cellular Line";
 constexpr const char* kProviderInfo = "Kestrava simulated cellular provider";
 constexpr DWORD kPermanentLineId = 0x00010000;
+constexpr DWORD kAddressCount = 2;
 
 bool IsLineApp(HLINEAPP lineApp)
 {
@@ -116,7 +117,7 @@ LONG lineGetDevCaps(HLINEAPP lineApp, DWORD deviceId, DWORD apiVersion, DWORD ex
     caps->dwPermanentLineID = kPermanentLineId;
     caps->dwStringFormat = STRINGFORMAT_ASCII;
     caps->dwAddressModes = LINEADDRESSMODE_ADDRESSID;
-    caps->dwNumAddresses = 1;
+    caps->dwNumAddresses = kAddressCount;
     const std::string provider = kProviderInfo;
     const std::string name = kLineName;
     PlaceTexts(caps, {Text{&provider, &caps->dwProviderInfoSize, &caps->dwProviderInfoOffset},
@@ -132,7 +133,7 @@ LONG lineGetAddressCaps(HLINEAPP lineApp, DWORD deviceId, DWORD addressId, DWORD
     sim::PhoneConfig config;
     const LONG checked = CheckDevice(lineApp, deviceId, apiVersion, &config);
     if (checked != 0) return checked;
-    if (addressId != 0) return LINEERR_INVALADDRESSID;
+    if (addressId >= kAddressCount) return LINEERR_INVALADDRESSID;
     if (caps->dwTotalSize < sizeof(LINEADDRESSCAPS)) return LINEERR_STRUCTURETOOSMALL;
     const DWORD total = caps->dwTotalSize;
     *caps = LINEADDRESSCAPS{};

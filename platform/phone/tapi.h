@@ -1,7 +1,8 @@
 // Telephony: enough of the line service to find the handset's own number.
 // The simulated phone has at most one line device, id 0, named "Cellular
-// Line", with one address (id 0) whose text is the phone's own number; a
-// profile without a cellular line has no line devices at all.
+// Line", with two addresses (ids 0 and 1, as a handset lists its voice and
+// data numbers) whose text is the phone's own number; a profile without a
+// cellular line has no line devices at all.
 //
 // Capability records follow the service's variable-size protocol: the caller
 // sets dwTotalSize to the bytes it gives (at least the fixed part); the call

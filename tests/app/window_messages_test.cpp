@@ -1,5 +1,10 @@
 // The main window's messages from the system, the shell and other processes,
 // and the back key.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "app/accident_alert.h"
 #include "app/cmd_run.h"
 #include "app/workers.h"
 #include "platform/windows/dialog.h"
@@ -128,13 +133,49 @@ TEST_F(WindowMessagesTest, TheSmsPopupIsShownAndHiddenAsAskedAndTheAlertStaysOnT
     EXPECT_EQ(os::GetForegroundWindow(), g_hAlertWindow);
 }
 
-TEST_F(WindowMessagesTest, HotKeyAndAccidentAlertOnlyTrace)
+TEST_F(WindowMessagesTest, HotKeyOnlyTraces)
 {
     EXPECT_EQ(os::SendMessageW(hwnd, os::WM_HOTKEY, 400, 0), 0);
     EXPECT_TRUE(Has("OnHotKeyProc : id=0x190"));
-    const auto before = Lines().size();
-    EXPECT_EQ(os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0), 0);
-    EXPECT_EQ(Lines().size(), before);
+}
+
+// The accident alert's countdown: alerts during it join it, expiry sends
+// once, and a cancel on the pop-up's button sends nothing.
+TEST_F(WindowMessagesTest, AnAccidentAlertSendsOnceAfterItsCountdownUnlessCancelledOrClosed)
+{
+    const std::string outbox = folder / "sms_outbox.jsonl";
+    auto sent = [&] {
+        std::ifstream in(outbox);
+        return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    };
+    RecorderSettings& settings = App()->settings;
+    settings.EvtTagSMSSend = 1;
+    settings.EvtTagSMSRecvNum.Assign("12a4");
+    os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0);
+    EXPECT_FALSE(os::IsWindowVisible(g_hAccSmsCancelWindow)) << "no alert for a recipient that is not a number";
+
+    settings.EvtTagSMSRecvNum.Assign("01099998888");
+    os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0);
+    EXPECT_TRUE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+    RunFor(4000);
+    os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0);
+    RunFor((kAccidentSmsCountdownSec - 4) * 1000 - 500);
+    EXPECT_EQ(sent(), 0) << "the countdown is not restarted, nor over yet";
+    RunFor(1000);
+    EXPECT_EQ(sent(), 1);
+    EXPECT_FALSE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+    RunFor(kAccidentSmsCountdownSec * 1000);
+    EXPECT_EQ(sent(), 1) << "the joined alert sends nothing more";
+
+    os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0);
+    const os::LPARAM outside = os::MAKELPARAM(kSmsCancelButton.left - 5, kSmsCancelButton.top + 5);
+    os::SendMessageW(g_hAccSmsCancelWindow, os::WM_LBUTTONUP, 0, outside);
+    EXPECT_TRUE(App()->accidentAlert.pending);
+    const os::LPARAM onButton = os::MAKELPARAM(kSmsCancelButton.left + 5, kSmsCancelButton.top + 5);
+    os::SendMessageW(g_hAccSmsCancelWindow, os::WM_LBUTTONUP, 0, onButton);
+    EXPECT_FALSE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+    RunFor(kAccidentSmsCountdownSec * 1000 + 1000);
+    EXPECT_EQ(sent(), 1);
 }
 
 }  // namespace

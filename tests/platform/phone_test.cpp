@@ -211,7 +211,7 @@ TEST_F(PhoneTest, OwnNumberComesFromTheCellularLineAfterGrowingEachRecord)
     EXPECT_EQ(small.dwUsedSize, sizeof small);
     EXPECT_GT(small.dwNeededSize, sizeof small);
     EXPECT_EQ(small.dwLineNameSize, 0u);
-    EXPECT_EQ(small.dwNumAddresses, 1u);
+    EXPECT_EQ(small.dwNumAddresses, 2u);
     struct {
         os::LINEDEVCAPS caps;
         char texts[200];
@@ -228,7 +228,7 @@ TEST_F(PhoneTest, OwnNumberComesFromTheCellularLineAfterGrowingEachRecord)
     tooSmall.dwTotalSize = sizeof tooSmall - 4;
     EXPECT_EQ(os::lineGetDevCaps(app, 0, version, 0, &tooSmall), os::LINEERR_STRUCTURETOOSMALL);
     os::LINEADDRESSCAPS address;
-    EXPECT_EQ(os::lineGetAddressCaps(app, 0, 1, version, 0, &address), os::LINEERR_INVALADDRESSID);
+    EXPECT_EQ(os::lineGetAddressCaps(app, 0, 2, version, 0, &address), os::LINEERR_INVALADDRESSID);
     EXPECT_EQ(os::lineGetDevCaps(app, 1, version, 0, &small), os::LINEERR_BADDEVICEID);
     EXPECT_EQ(os::lineGetDevCaps(app, 0, 0x00010003, 0, &small), os::LINEERR_INCOMPATIBLEAPIVERSION);
     os::DWORD api = 0;

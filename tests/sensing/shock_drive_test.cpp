@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/recorder/decoded_indices.h"
 #include "tests/support/program_runner.h"
 #include "tools/avi_reader.h"
@@ -38,17 +40,43 @@ testing_support::ProgramRun Drive(const TempFolder& folder, const std::string& n
     std::ofstream(folder / "profile.json") << profile;
     std::ofstream(folder / (name + ".json")) << "{\"events\": [" << events << "]}";
     return testing_support::RunProgram({"--root", folder / name, "--clock", "virtual", "--profile", folder / "profile.json",
-                                        "--scenario", folder / (name + ".json")},
+                                        "--scenario", folder / (name + ".json"), "--trace", folder / (name + ".trace")},
                                        folder, name);
 }
 
+std::vector<nlohmann::json> Outbox(const std::string& path)
+{
+    std::vector<nlohmann::json> messages;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) messages.push_back(nlohmann::json::parse(line));
+    return messages;
+}
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The shock asks for the accident SMS, which goes out when its countdown
+// ends; the touch asks again, and its alert is cancelled on the pop-up.
 TEST(ShockDrive, AShockAndATouchTagTheFilesTheyHappenInAndFileThem)
 {
     TempFolder folder;
-    const auto run = Drive(folder, "drive", R"({"at": "45s", "do": "shock", "x": 3000, "y": 1500, "z": 0, "duration": "400ms"},
+    const auto run = Drive(folder, "drive", R"({"at": 0, "do": "registry", "name": "EvtTagSMSSend", "dword": 1},
+                                               {"at": 0, "do": "registry", "name": "EvtTagSMSRecvNum", "string": "01099998888"},
+                                               {"at": 0, "do": "registry", "name": "EvtTagSMSMsgText", "string": "사고 발생 accident"},
+                                               {"at": "45s", "do": "shock", "x": 3000, "y": 1500, "z": 0, "duration": "400ms"},
                                                {"at": "75s", "do": "tap", "x": 300, "y": 200},
+                                               {"at": "78s", "do": "tap", "x": 400, "y": 339},
                                                {"at": "100s", "do": "end"})");
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto sent = Outbox(folder / "drive/sms_outbox.jsonl");
+    ASSERT_EQ(sent.size(), 1u) << "the shock's message only; the touch's was cancelled";
+    EXPECT_EQ(sent[0]["to"], "01099998888");
+    EXPECT_EQ(sent[0]["text"], "사고 발생 accident");
+    EXPECT_NEAR(sent[0]["time_ms"].get<double>(), 55000, 1500) << "ten seconds after the shock";
     const std::string events = folder / (std::string("drive/") + kTimeFolder + "/Event");
     std::vector<std::string> filed;
     for (const auto& entry : std::filesystem::directory_iterator(events)) filed.push_back(entry.path().string());
@@ -66,6 +94,8 @@ TEST(ShockDrive, AShockAndATouchTagTheFilesTheyHappenInAndFileThem)
     const auto touch = EventsOf(filed[1]);
     ASSERT_EQ(touch.size(), 1u);
     EXPECT_EQ(touch[0].kind, kEvtKindManual);
+    // Recording runs at every event: each plays the alarm.
+    EXPECT_EQ(Count(testing_support::ReadWholeFile(folder / "drive.trace"), "Alarm2.wav"), shock.size() + touch.size());
     for (const auto& entry : std::filesystem::directory_iterator(folder / (std::string("drive/") + kTimeFolder))) {
         if (entry.path().extension() == ".avi") {
             EXPECT_TRUE(EventsOf(entry.path().string()).empty()) << entry.path();
@@ -95,6 +125,8 @@ TEST(ShockDrive, InEventOnlyRecordingAShockMakesAClipAroundIt)
     ASSERT_TRUE(first.indices.front() && first.indices.back());
     EXPECT_LT(*first.indices.front(), 30 * 30) << "the clip starts before the shock";
     EXPECT_GT(*first.indices.back(), 30 * 30) << "and ends after it";
+    EXPECT_EQ(Count(testing_support::ReadWholeFile(folder / "events.trace"), "Alarm2.wav"), 0u)
+        << "no alarm while no recording runs";
 }
 
 }  // namespace
