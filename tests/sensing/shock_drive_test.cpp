@@ -13,6 +13,7 @@
 
 #include "tests/recorder/decoded_indices.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/shared_data.h"
 #include "tools/avi_reader.h"
 
 namespace {
@@ -127,6 +128,39 @@ TEST(ShockDrive, InEventOnlyRecordingAShockMakesAClipAroundIt)
     EXPECT_GT(*first.indices.back(), 30 * 30) << "and ends after it";
     EXPECT_EQ(Count(testing_support::ReadWholeFile(folder / "events.trace"), "Alarm2.wav"), 0u)
         << "no alarm while no recording runs";
+}
+
+// The recorded drive at the most sensitive levels: its one hard jolt, 3:21
+// into the drive, is the only event, and its record carries the counts the
+// detector judged.
+TEST(ShockDrive, TheRecordedRealDriveTagsItsOneHardJolt)
+{
+    SKIP_WITHOUT_SHARED_DATA("accel/quat-orient_accel.2020-10-15-21.csv");
+    TempFolder folder;
+    const std::string source = KESTRAVA_SOURCE_DIR;
+    const auto run = testing_support::RunProgram(
+        {"--root", folder / "real", "--clock", "virtual", "--for", "0:03:40", "--profile",
+         source + "/sim/profiles/real_drive_accel.json", "--scenario", source + "/sim/scenarios/real_drive_events.json",
+         "--trace", folder / "real.trace"},
+        folder, "real");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<EvtTagRecord> events;
+    std::string taggedFile;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "real/volumes")) {
+        if (entry.path().extension() != ".avi") continue;
+        for (const EvtTagRecord& e : EventsOf(entry.path().string())) {
+            events.push_back(e);
+            taggedFile = entry.path().string();
+        }
+    }
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_NE(taggedFile.find("/Event/"), std::string::npos) << taggedFile;
+    EXPECT_EQ(events[0].kind, kEvtKindShock);
+    EXPECT_EQ(events[0].thresholdX, 600.0f);
+    EXPECT_EQ(events[0].thresholdZ, 600.0f);
+    // The drive's second 201 lies 21 s into the file of 180 to 210 s.
+    EXPECT_NEAR(events[0].videoFrame, 21 * 30, 2 * 30);
+    EXPECT_EQ(Count(testing_support::ReadWholeFile(folder / "real.trace"), "Alarm2.wav"), 1u);
 }
 
 }  // namespace
