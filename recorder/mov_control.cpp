@@ -322,9 +322,11 @@ int MOV_SnapShot(os::HWND hwnd, const char* path)
     const RecorderSettings& settings = *s->settings;
     if (settings.EnableAutoFocus != 0) {
         if (settings.EnableCameraFlash != 0) CaptureGraph_Flash(s->graph, true);
+        PlayAutoFocusSound(hwnd, 0);
         CaptureGraph_AutoFocus(s->graph);
         if (settings.EnableCameraFlash != 0) CaptureGraph_Flash(s->graph, false);
     }
+    PlayShutterSound(hwnd);
     const bool taken = os::SUCCEEDED(CaptureGraph_TakeStill(s->graph, path));
     os::Trace(taken ? "MOV_SnapShot Success\r\n" : "MOV_SnapShot Error\r\n");
     return taken ? 1 : 0;

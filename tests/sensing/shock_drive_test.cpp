@@ -41,7 +41,8 @@ testing_support::ProgramRun Drive(const TempFolder& folder, const std::string& n
     std::ofstream(folder / "profile.json") << profile;
     std::ofstream(folder / (name + ".json")) << "{\"events\": [" << events << "]}";
     return testing_support::RunProgram({"--root", folder / name, "--clock", "virtual", "--profile", folder / "profile.json",
-                                        "--scenario", folder / (name + ".json"), "--trace", folder / (name + ".trace")},
+                                        "--scenario", folder / (name + ".json"), "--trace", folder / (name + ".trace"),
+                                        "--sound-log", folder / (name + ".wav")},
                                        folder, name);
 }
 
@@ -51,6 +52,26 @@ std::vector<nlohmann::json> Outbox(const std::string& path)
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) messages.push_back(nlohmann::json::parse(line));
     return messages;
+}
+
+// The sound log's samples (mono, 16-bit, 8000 Hz) from `from` to `to` seconds.
+std::vector<std::int16_t> LoggedSound(const std::string& path, double from, double to)
+{
+    const std::string bytes = testing_support::ReadWholeFile(path);
+    const std::size_t data = bytes.find("data");
+    if (data == std::string::npos) return {};
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = static_cast<std::size_t>(from * 8000); i < static_cast<std::size_t>(to * 8000); ++i) {
+        const std::size_t at = data + 8 + 2 * i;
+        if (at + 1 >= bytes.size()) break;
+        samples.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[at]) | (bytes[at + 1] << 8)));
+    }
+    return samples;
+}
+
+bool Silent(const std::vector<std::int16_t>& samples)
+{
+    return std::all_of(samples.begin(), samples.end(), [](std::int16_t v) { return v == 0; });
 }
 
 std::size_t Count(const std::string& text, const std::string& what)
@@ -97,6 +118,12 @@ TEST(ShockDrive, AShockAndATouchTagTheFilesTheyHappenInAndFileThem)
     EXPECT_EQ(touch[0].kind, kEvtKindManual);
     // Recording runs at every event: each plays the alarm.
     EXPECT_EQ(Count(testing_support::ReadWholeFile(folder / "drive.trace"), "Alarm2.wav"), shock.size() + touch.size());
+    // The run's sound log: silence while the car drives on, the alarm as the shock is felt.
+    const std::string soundLog = folder / "drive.wav";
+    EXPECT_TRUE(Silent(LoggedSound(soundLog, 40, 45)));
+    const auto alarm = LoggedSound(soundLog, 45, 46.5);
+    ASSERT_EQ(alarm.size(), 12000u);
+    EXPECT_FALSE(Silent(alarm));
     for (const auto& entry : std::filesystem::directory_iterator(folder / (std::string("drive/") + kTimeFolder))) {
         if (entry.path().extension() == ".avi") {
             EXPECT_TRUE(EventsOf(entry.path().string()).empty()) << entry.path();
