@@ -58,7 +58,7 @@ struct EventRecorderApp {
     uint32_t filedEvents = 0;
     int RecordMode = 0;          // 1 continuous, 2 event only; chosen when capture starts
     int previewOff = 0;          // the user switched the live preview off
-    int captureRunning = 0;
+    std::atomic<int> captureRunning{0};  // also set by the rotation watch
     int emergencyPressed = 0;    // a touch went down in the emergency area
     int hotKeyRegistered = 0;
     int settingsSheetOpen = 0;
@@ -79,6 +79,9 @@ struct EventRecorderApp {
     int storageMaintenanceEnabled = 0;
     int captureDeviceError = 0;
     int onCall = 0;
+    // The battery picture's cell, kept by the power thread: 0 on external
+    // power, else 1 (80 % and more) to 4 (below 15 %).
+    std::atomic<int> batteryLevel{0};
     int gpsScreenActive = 0;
     os::SYSTEMTIME startTime;
 
@@ -106,11 +109,14 @@ inline std::string g_deviceModel;                   // the OEM information strin
 inline os::DWORD g_savedOpticalMouseMode = 0;
 inline os::DWORD g_savedRotation = 0;
 inline os::DWORD g_savedAutoOrientation = 0;
+// The two above hold the user's settings from the first landscape turn.
+inline std::atomic<bool> g_orientationSaved{false};
 struct SerialReader;
 inline SerialReader* g_gpsSerialReader = nullptr;
 inline bool g_destroying = false;
 inline bool g_waitCursorShown = false;
-inline bool g_rotationAlert = false;     // the portrait alert is up: the toolbar is ignored
+// The portrait alert is up: the toolbar is ignored. Set by the rotation watch.
+inline std::atomic<bool> g_rotationAlert{false};
 inline bool g_touchEnabled = false;      // set by the first paint; touches before it are ignored
 inline bool g_recordingBlocked = false;  // the capture graph refuses new recordings
 inline int EventTaggedFlag = 0;          // the open recording holds an event: file it at the split

@@ -73,7 +73,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     os::Trace("SetWindowLong NULL");
     if (!ScreenIsPortrait()) {
         SetDisplayRotation(os::DMDO_0);
-        SetAutoOrientation(g_savedAutoOrientation, nullptr);
+        if (g_orientationSaved.exchange(false)) SetAutoOrientation(g_savedAutoOrientation, nullptr);
     }
     if (!powerLoss) os::Trace("End OnDestroyProc");
     return 1;

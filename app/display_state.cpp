@@ -48,9 +48,14 @@ bool ScreenIsPortrait()
 void ApplyLandscapeRule()
 {
     if (!ScreenIsPortrait()) return;
-    GetDisplayRotation(&g_savedRotation);
-    if (g_savedRotation != os::DMDO_270) SetDisplayRotation(os::DMDO_270);
-    SetAutoOrientation(1, &g_savedAutoOrientation);
+    // Only the first use saves: later ones find the program's own landscape
+    // and would have the user's settings forgotten at exit.
+    const bool first = !g_orientationSaved.exchange(true);
+    os::DWORD rotation = 0;
+    GetDisplayRotation(&rotation);
+    if (first) g_savedRotation = rotation;
+    if (rotation != os::DMDO_270) SetDisplayRotation(os::DMDO_270);
+    SetAutoOrientation(1, first ? &g_savedAutoOrientation : nullptr);
 }
 
 int IsOnCall(os::HWND, os::FILETIME* startTime)

@@ -5,6 +5,7 @@
 #include "app/accident_alert.h"
 #include "app/app_state.h"
 #include "app/event_link.h"
+#include "app/power_state.h"
 #include "recorder/mov.h"
 #include "app/cmd_run.h"
 #include "app/commands.h"
@@ -203,6 +204,7 @@ bool HandleWithState(os::HWND hwnd, EventRecorderApp* app, os::UINT msg, os::WPA
     case os::WM_LBUTTONUP: OnButtonUp(hwnd, os::GET_X_LPARAM(lParam), os::GET_Y_LPARAM(lParam)); return true;
     case os::WM_DEVICECHANGE: CheckRecordingVolume(hwnd); return true;
     case WM_RECORDER_PHONE_STATE: OnPhoneState(hwnd, app, lParam); return true;
+    case WM_RECORDER_BACKLIGHT: OnBacklightChange(hwnd, wParam == 1); return true;
     case WM_RECORDER_INIT: OnInitProc(hwnd); return true;
     case WM_RECORDER_SPACE_MESSAGE: ShowResourceMessage(hwnd, static_cast<os::UINT>(wParam)); return true;
     default: return false;

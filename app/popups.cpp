@@ -2,6 +2,7 @@
 
 #include "app/accident_alert.h"
 #include "app/app_state.h"
+#include "app/rotation_alert.h"
 #include "platform/shell/shell.h"
 #include "platform/windows/window.h"
 
@@ -18,21 +19,21 @@ bool IsSmsCancel(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
     return os::PtInRect(&kSmsCancelButton, point);
 }
 
-os::LRESULT PopupProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+os::LRESULT SmsCancelProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     if (msg == os::WM_ERASEBKGND) return 1;  // the background is never erased
-    if (hwnd == g_hAccSmsCancelWindow && IsSmsCancel(msg, wParam, lParam)) {
+    if (IsSmsCancel(msg, wParam, lParam)) {
         CancelAccidentAlert(g_hMainWindow);
         return 0;
     }
     return os::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-void RegisterPopupClass(const char* name, os::HINSTANCE resources)
+void RegisterPopupClass(const char* name, os::WNDPROC proc, os::HINSTANCE resources)
 {
     os::WNDCLASSW wc;
     wc.style = os::CS_HREDRAW | os::CS_VREDRAW;
-    wc.lpfnWndProc = PopupProc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = resources;
     wc.lpszClassName = name;
     os::RegisterClassW(&wc);
@@ -43,13 +44,13 @@ void RegisterPopupClass(const char* name, os::HINSTANCE resources)
 void CreatePopupWindows(os::HWND mainWindow, os::HINSTANCE resources)
 {
     // Both cover x 0 to 480, y 52 to 800, created visible and hidden at once.
-    RegisterPopupClass("TarvoAlert", resources);
+    RegisterPopupClass("TarvoAlert", RotationAlertProc, resources);
     g_hAlertWindow = os::CreateWindowExW(0, "TarvoAlert", "TarvoAlert", os::WS_POPUP | os::WS_VISIBLE, 0, 52, 480,
                                          748, mainWindow, nullptr, resources, nullptr);
     os::MoveWindow(g_hAlertWindow, 0, 52, 480, 748, os::FALSE);
     os::ShowWindow(g_hAlertWindow, os::SW_HIDE);
 
-    RegisterPopupClass("TarvoAccSmsCancel", resources);
+    RegisterPopupClass("TarvoAccSmsCancel", SmsCancelProc, resources);
     g_hAccSmsCancelWindow =
         os::CreateWindowExW(0, "TarvoAccSmsCancel", "TarvoAccSmsCancel", os::WS_POPUP | os::WS_SIZEBOX | os::WS_VISIBLE,
                             0, 52, 480, 748, mainWindow, nullptr, resources, nullptr);

@@ -1,7 +1,13 @@
 #include "app/workers.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "app/display_state.h"
+#include "app/power_state.h"
+#include "app/rotation_alert.h"
+#include "platform/devices/display.h"
 #include "platform/kernel/clock.h"
 #include "platform/devices/power.h"
 #include "platform/base/trace.h"
@@ -15,8 +21,19 @@ constexpr os::DWORD kPowerMessageSize = 536;  // a power broadcast record and a 
 
 os::DWORD RotationWatchThread(void*)
 {
-    // The display-state module will follow the rotation here every 10 ms.
-    while (!g_rotationWatch.stop) os::Sleep(10);
+    os::DWORD previous = 0;
+    while (!g_rotationWatch.stop) {
+        os::DWORD rotation = 0;
+        GetDisplayRotation(&rotation);
+        if (rotation != previous && rotation == os::DMDO_0) {
+            ShowRotationAlert(g_hMainWindow);
+            previous = rotation;
+        } else if (rotation != previous && rotation == os::DMDO_270) {
+            HideRotationAlert(g_hMainWindow);
+            previous = rotation;
+        }
+        os::Sleep(10);
+    }
     return 0;
 }
 
@@ -45,14 +62,17 @@ os::DWORD PowerNotificationThread(void* param)
         os::OutputDebugStringW(line);
         return 0;
     }
+    // The battery as the run found it, before its first change.
+    app->batteryLevel.store(ReadBatteryLevel(0));
     // The queue is closed by the destroy sequence: the wait then fails.
     while (os::WaitForSingleObject(queue, os::INFINITE) == os::WAIT_OBJECT_0) {
         os::BYTE buffer[kPowerMessageSize];
         os::DWORD size = 0;
         os::DWORD flags = 0;
         while (os::ReadMsgQueue(queue, buffer, sizeof buffer, &size, 0, &flags)) {
-            // The power and display-state module will act on each message here.
-            os::Trace("Power notification of %u bytes: handling not built yet", size);
+            os::POWER_BROADCAST message;
+            std::memcpy(&message, buffer, std::min<std::size_t>(size, sizeof message));
+            HandlePowerMessage(hwnd, message, size);
             os::Sleep(0);
         }
     }

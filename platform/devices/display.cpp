@@ -5,6 +5,7 @@
 
 #include "platform/base/internal/fresh_start.h"
 #include "platform/base/trace.h"
+#include "platform/registry/registry.h"
 
 namespace os {
 namespace {
@@ -28,6 +29,21 @@ bool Turned(DWORD orientation) { return orientation == DMDO_90 || orientation ==
 
 int CurrentWidth(const Display& d) { return Turned(d.orientation) ? d.naturalHeight : d.naturalWidth; }
 int CurrentHeight(const Display& d) { return Turned(d.orientation) ? d.naturalWidth : d.naturalHeight; }
+
+// The motion settings keep the display's turn in degrees, as the handset's
+// own settings and programs read it. Without an open registry there is
+// nowhere to keep it.
+void WriteRotationSetting(DWORD orientation)
+{
+    const DWORD degrees = orientation == DMDO_90 ? 90 : orientation == DMDO_180 ? 180 : orientation == DMDO_270 ? 270 : 0;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, "\\Software\\SAMSUNG\\MotionSettings", 0, nullptr, 0, 0, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetDword(key, "Rotation", degrees);
+    RegCloseKey(key);
+}
 
 }  // namespace
 
@@ -69,6 +85,7 @@ LONG ChangeDisplaySettingsEx(const char* /*deviceName*/, DEVMODEW* mode, HWND /*
     ++g_display.programChanges;
     lock.unlock();
     PlatformLog("ChangeDisplaySettingsEx orientation %u -> %u", previous, mode->dmDisplayOrientation);
+    WriteRotationSetting(mode->dmDisplayOrientation);
     return DISP_CHANGE_SUCCESSFUL;
 }
 
@@ -88,8 +105,11 @@ bool sim::RotateDisplay(DWORD orientation)
 {
     if (!ValidOrientation(orientation))
         return false;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_display.orientation = orientation;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_display.orientation = orientation;
+    }
+    WriteRotationSetting(orientation);
     return true;
 }
 

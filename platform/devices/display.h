@@ -47,7 +47,9 @@ struct DEVMODEW {
 // With CDS_TEST: fills the fields named in dmFields (orientation, width,
 // height) from the current mode. Without it: applies dmDisplayOrientation
 // when DM_DISPLAYORIENTATION is named; other fields cannot be changed. The
-// device name and the last two arguments are not used (null).
+// device name and the last two arguments are not used (null). A change, like
+// a turn of the handset, is kept in degrees as the DWORD "Rotation" of
+// HKEY_CURRENT_USER "\Software\SAMSUNG\MotionSettings" (0, 90, 180, 270).
 LONG ChangeDisplaySettingsEx(const char* deviceName, DEVMODEW* mode, HWND hwnd, DWORD flags, void* param);
 
 }  // namespace os
