@@ -723,6 +723,30 @@ void SkinMaker::Strips()
     Strip(kInfo, colour::kText, false, {});
 }
 
+// The text must be DejaVu Sans Bold: a font put in its place would change
+// every strip's look and size its characters differently.
+bool CheckFont(std::string* error)
+{
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("DejaVu Sans:bold"));
+    if (pattern == nullptr) {
+        *error = "fontconfig cannot be asked for DejaVu Sans";
+        return false;
+    }
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcChar8* family = nullptr;
+    int weight = 0;
+    const bool ok = match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch &&
+                    std::string(reinterpret_cast<const char*>(family)) == "DejaVu Sans" &&
+                    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch && weight >= FC_WEIGHT_BOLD;
+    if (!ok) *error = "the font DejaVu Sans Bold is not installed (Debian package fonts-dejavu-core)";
+    if (match != nullptr) FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+    return ok;
+}
+
 }  // namespace
 
 }  // namespace skin
@@ -732,6 +756,11 @@ int main(int argc, char** argv)
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <image folder>\n", argv[0]);
         return 2;
+    }
+    std::string fontError;
+    if (!skin::CheckFont(&fontError)) {
+        std::fprintf(stderr, "make_skin: %s\n", fontError.c_str());
+        return 1;
     }
     for (int i = 0; i < skin::kScreenSizeCount; ++i) {
         skin::SkinMaker maker(argv[1], i);
