@@ -2,7 +2,9 @@
 // every image of every screen size in its format and within its screen, the
 // toolbar's looks fitting the main screen's layout, the button looks and
 // toggle looks telling their states apart, and the character strips and
-// multi-cell icons laid out as the tables the screens index them by say.
+// multi-cell icons laid out as the tables the screens index them by say;
+// and the generator, run again, making the same bytes, or naming the folder
+// it cannot make.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -299,6 +301,16 @@ TEST_F(SkinImagesTest, EverySizeHoldsEveryImageInItsFormatWithinItsScreen)
             EXPECT_TRUE(a == b) << name << "/" << file << " differs when made again";
         }
     }
+
+    // A folder it cannot make stops the generator with its name, and
+    // without the folder it asks for one.
+    testing_support::TempFolder blocked;
+    std::ofstream(blocked / "800x480") << "a file where the folder would go";
+    const testing_support::HostToolResult refused =
+        RunHostTool(std::string("'") + KESTRAVA_BINARY_DIR + "/skin/make_skin' '" + blocked.Path() + "'");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.output.find(blocked / "800x480"), std::string::npos) << refused.output;
+    EXPECT_EQ(RunHostTool(std::string("'") + KESTRAVA_BINARY_DIR + "/skin/make_skin'").exitCode, 2);
 }
 
 TEST_F(SkinImagesTest, LooksStripsAndCellsTellTheirStatesAndCharactersApart)
