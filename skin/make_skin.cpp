@@ -1,8 +1,9 @@
 // Makes the program's skin: every image the screens are drawn from, for each
 // screen size the skin is made for, into "<folder>/<W>x<H>/<subfolder>/"
 // below the folder given as the only argument. Run at build time; the same
-// build always makes the same bytes. Exits 1 naming the first image that
-// could not be written.
+// build always makes the same bytes. Exits 1 naming the first folder or
+// image that could not be written, or when DejaVu Sans Bold is missing; 2
+// without the folder argument.
 //
 // 800 x 480 is the layout the toolbar's places are fixed for; every other
 // size is drawn from the same design scaled: lengths across by width / 800,
