@@ -1,0 +1,184 @@
+// The phone's power and display states as the program follows them: the
+// backlight's idle timer, the unattended state around calls, resume and the
+// battery, the portrait alert of the rotation watch, and the user's
+// orientation settings given back at exit.
+#include <vector>
+
+#include "app/display_state.h"
+#include "app/rotation_alert.h"
+#include "app/workers.h"
+#include "platform/devices/display.h"
+#include "platform/devices/power.h"
+#include "platform/kernel/clock.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace {
+
+using testing_support::MainWindowTest;
+
+constexpr os::DWORD kFullyOn = 0x12010000;
+constexpr os::DWORD kUnattended = 0x00400000;
+
+class PowerDisplayTest : public MainWindowTest {
+protected:
+    void SetCallStart(bool onCall)
+    {
+        std::vector<os::BYTE> data(8, onCall ? 1 : 0);
+        os::HKEY key = nullptr;
+        ASSERT_EQ(os::RegCreateKeyExW(os::HKEY_LOCAL_MACHINE, "System\\State\\Phone", 0, nullptr, 0, 0, nullptr, &key,
+                                      nullptr),
+                  os::ERROR_SUCCESS);
+        os::RegSetBinary(key, "Call Start Time", data);
+        os::RegCloseKey(key);
+    }
+    // Lets the power thread and the rotation watch act without handling the
+    // main window's messages (a posted WM_CLOSE stays queued).
+    static void LetOthersRun() { os::Sleep(100); }
+
+    static std::size_t IdleRequests()
+    {
+        std::size_t n = 0;
+        for (const auto& r : os::sim::PowerStateRequests()) n += r.state == os::POWER_STATE_IDLE ? 1 : 0;
+        return n;
+    }
+
+    static os::DWORD AutoOrientation()
+    {
+        os::HKEY key = nullptr;
+        os::DWORD value = 99;
+        if (os::RegOpenKeyExW(os::HKEY_CURRENT_USER, "\\ControlPanel\\MotionSensor", 0, 0, &key) == os::ERROR_SUCCESS) {
+            os::RegQueryDword(key, "AutoOrientation", &value);
+            os::RegCloseKey(key);
+        }
+        return value;
+    }
+};
+
+TEST_F(PowerDisplayTest, TheBacklightArmsTheIdleStateUnlessItComesBackOrNoDelayIsSet)
+{
+    Start();
+    App()->settings.LcdOffTime = 5;
+    os::sim::PowerTransition(0, "backlightoff");
+    RunFor(4800);
+    EXPECT_EQ(IdleRequests(), 0u);
+    RunFor(400);
+    EXPECT_EQ(IdleRequests(), 1u) << "five seconds after the backlight went off";
+
+    os::sim::PowerTransition(0, "BacklightOff");
+    RunFor(2000);
+    os::sim::PowerTransition(kFullyOn, "on");
+    RunFor(6000);
+    EXPECT_EQ(IdleRequests(), 1u) << "the backlight came back first";
+
+    App()->settings.LcdOffTime = 0;
+    os::sim::PowerTransition(0, "backlightoff");
+    RunFor(20000);
+    EXPECT_EQ(IdleRequests(), 1u);
+}
+
+TEST_F(PowerDisplayTest, UnattendedOutsideACallDropsSamplesUntilFullPowerEndsTheRun)
+{
+    Start();
+    std::atomic<int>& unattended = App()->recorder.unattended;
+    SetCallStart(true);
+    os::sim::PowerTransition(kUnattended, "unattended");
+    LetOthersRun();
+    EXPECT_EQ(unattended.load(), 0) << "a call keeps recording attended";
+
+    SetCallStart(false);
+    os::sim::PowerTransition(kUnattended, "unattended");
+    LetOthersRun();
+    EXPECT_EQ(unattended.load(), 1);
+    SetCallStart(true);
+    os::sim::PowerTransition(kFullyOn, "on");
+    LetOthersRun();
+    EXPECT_EQ(unattended.load(), 0) << "fully on during a call: samples are written again";
+    EXPECT_EQ(ClosePosted(), -1);
+
+    SetCallStart(false);
+    os::sim::PowerTransition(kUnattended, "unattended");
+    os::sim::PowerTransition(kFullyOn, "on");
+    LetOthersRun();
+    EXPECT_EQ(ClosePosted(), kClosePowerLoss);
+}
+
+TEST_F(PowerDisplayTest, TheBatteryFollowsItsBandsAndAResumeEndsTheRun)
+{
+    Start();
+    const struct {
+        bool ac;
+        int percent;
+        int level;
+    } changes[] = {{false, 80, 1}, {false, 79, 2}, {false, 40, 2}, {false, 39, 3},
+                   {false, 15, 3}, {false, 14, 4}, {true, 14, 0},  {false, 100, 1}};
+    for (const auto& c : changes) {
+        ASSERT_TRUE(os::sim::SetPowerInfo(c.ac, c.percent));
+        LetOthersRun();
+        EXPECT_EQ(App()->batteryLevel.load(), c.level) << c.percent << (c.ac ? " on AC" : "");
+    }
+    EXPECT_EQ(ClosePosted(), -1);
+    os::sim::PowerResume();
+    LetOthersRun();
+    EXPECT_EQ(ClosePosted(), kClosePowerLoss);
+}
+
+TEST_F(PowerDisplayTest, PortraitStopsCaptureBehindTheAlertAndLandscapeOrATouchBringsItBack)
+{
+    Start();
+    App()->captureRunning = 1;
+    StartRotationWatchThread();
+    LetOthersRun();
+    os::sim::RotateDisplay(os::DMDO_0);
+    LetOthersRun();
+    EXPECT_TRUE(os::IsWindowVisible(g_hAlertWindow));
+    EXPECT_TRUE(g_rotationAlert.load());
+    EXPECT_EQ(App()->captureRunning.load(), 0);
+    EXPECT_STREQ(RotationAlertImage(), "IdleBg.png");
+    // 90 and 180 degrees change nothing; the alert's picture follows the turn.
+    const struct {
+        os::DWORD orientation;
+        const char* image;
+    } ignored[] = {{os::DMDO_90, "IdleBg_Lands.png"}, {os::DMDO_180, "IdleBg.png"}};
+    for (const auto& turn : ignored) {
+        os::sim::RotateDisplay(turn.orientation);
+        LetOthersRun();
+        EXPECT_TRUE(os::IsWindowVisible(g_hAlertWindow)) << turn.orientation;
+        EXPECT_STREQ(RotationAlertImage(), turn.image);
+    }
+    os::sim::RotateDisplay(os::DMDO_270);
+    LetOthersRun();
+    EXPECT_FALSE(os::IsWindowVisible(g_hAlertWindow));
+    EXPECT_FALSE(g_rotationAlert.load());
+    EXPECT_EQ(App()->captureRunning.load(), 1);
+
+    os::sim::RotateDisplay(os::DMDO_0);
+    LetOthersRun();
+    ASSERT_TRUE(os::IsWindowVisible(g_hAlertWindow));
+    os::SendMessageW(g_hAlertWindow, os::WM_LBUTTONUP, 0, os::MAKELPARAM(100, 100));
+    EXPECT_FALSE(os::IsWindowVisible(g_hAlertWindow));
+    EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_270) << "the touch turns the display back";
+    EXPECT_EQ(AutoOrientation(), 0u);
+    EXPECT_EQ(App()->captureRunning.load(), 1);
+    LetOthersRun();
+    EXPECT_FALSE(os::IsWindowVisible(g_hAlertWindow)) << "the watch sees the turn it did not make as no portrait";
+    EXPECT_TRUE(StopRotationWatchThread());
+}
+
+TEST_F(PowerDisplayTest, AHandsetStartedInPortraitGetsItsOwnOrientationSettingsBackAtExit)
+{
+    profile.rotation = 0;
+    profile.autoOrientation = 1;
+    Start();
+    EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_270);
+    EXPECT_EQ(AutoOrientation(), 0u) << "the motion sensor may not turn the recording screen";
+    // The landscape rule again, as activation and the alert window use it:
+    // it must not take the program's own settings for the user's.
+    os::sim::RotateDisplay(os::DMDO_0);
+    os::SendMessageW(hwnd, WM_RECORDER_ACTIVATE, 0, 0);
+    EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_270);
+    os::SendMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
+    EXPECT_EQ(AutoOrientation(), 1u);
+    EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_0);
+}
+
+}  // namespace
