@@ -234,6 +234,7 @@ std::string Write(const DeviceProfile& p)
     file["accelerometer"] = accel;
     file["sounds"] = p.sounds;
     file["phone"] = {{"number", p.phone.number}, {"line", p.phone.line}, {"smsFails", p.phone.smsFails}};
+    file["battery"] = {{"ac", p.battery.ac}, {"percent", p.battery.percent}};
     if (!p.gps) {
         file["gps"] = nullptr;
         return file.dump(2);

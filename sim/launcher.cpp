@@ -14,6 +14,7 @@
 #include "platform/devices/device.h"
 #include "platform/files/file_sim.h"
 #include "platform/ipc/ipc.h"
+#include "platform/devices/power.h"
 #include "platform/phone/phone_sim.h"
 #include "platform/sound/sound.h"
 #include "platform/base/host_console.h"
@@ -287,6 +288,8 @@ bool PreparePhone(const DeviceProfile& profile, const std::string& root, std::st
     phone.smsFails = profile.phone.smsFails;
     phone.outboxPath = root + "/sms_outbox.jsonl";
     os::sim::ConfigurePhone(phone);
+    // Before the program listens: the change only sets the status it reads.
+    os::sim::SetPowerInfo(profile.battery.ac, profile.battery.percent);
     const auto registry = os::sim::OpenRegistry(root, error);
     if (registry == os::sim::RegistryOpenResult::Failed) return false;
     if (registry == os::sim::RegistryOpenResult::Recovered) std::fprintf(stderr, "kestrava: %s\n", error->c_str());

@@ -550,6 +550,23 @@ bool ReadPhone(const Value& value, const std::string& path, PhoneProfile* out, s
     return ok;
 }
 
+bool ReadBattery(const Value& value, const std::string& path, BatteryProfile* out, std::string* error)
+{
+    BatteryProfile battery;
+    std::int64_t percent = battery.percent;
+    using Path = const std::string&;
+    const bool ok = json::ReadObject(
+        value, path,
+        {{"ac", false, [&](const Value& v, Path p, std::string* e) { return json::ReadBool(v, p, &battery.ac, e); }},
+         {"percent", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadInteger(v, p, 0, 100, &percent, e); }}},
+        error);
+    if (!ok) return false;
+    battery.percent = static_cast<int>(percent);
+    *out = battery;
+    return true;
+}
+
 // One row per top-level key; a new section of the profile is one more row.
 std::vector<json::Field> ProfileFields(DeviceProfile& p)
 {
@@ -598,6 +615,8 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
               }},
         Field{"sounds", false, [&p](const Value& v, Path path, std::string* e) { return json::ReadBool(v, path, &p.sounds, e); }},
         Field{"phone", false, [&p](const Value& v, Path path, std::string* e) { return ReadPhone(v, path, &p.phone, e); }},
+        Field{"battery", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadBattery(v, path, &p.battery, e); }},
     };
 }
 

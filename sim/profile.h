@@ -117,6 +117,13 @@ struct PhoneProfile {
     bool operator==(const PhoneProfile&) const = default;
 };
 
+// The power source and charge the handset starts with.
+struct BatteryProfile {
+    bool ac = true;    // on external power
+    int percent = 100;  // 0 to 100
+    bool operator==(const BatteryProfile&) const = default;
+};
+
 constexpr std::uint64_t kMegabyte = 1024ull * 1024;
 constexpr std::uint64_t kGigabyte = 1024ull * kMegabyte;
 
@@ -139,6 +146,7 @@ struct DeviceProfile {
     AccelerometerProfile accelerometer;
     bool sounds = true;  // the system sounds in "\windows"; false: none of them
     PhoneProfile phone;
+    BatteryProfile battery;
     bool operator==(const DeviceProfile&) const = default;
 };
 

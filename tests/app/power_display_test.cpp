@@ -104,7 +104,10 @@ TEST_F(PowerDisplayTest, UnattendedOutsideACallDropsSamplesUntilFullPowerEndsThe
 
 TEST_F(PowerDisplayTest, TheBatteryFollowsItsBandsAndAResumeEndsTheRun)
 {
+    profile.battery = sim::BatteryProfile{false, 30};
     Start();
+    LetOthersRun();
+    EXPECT_EQ(App()->batteryLevel.load(), 3) << "the charge the handset started with";
     const struct {
         bool ac;
         int percent;

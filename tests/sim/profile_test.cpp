@@ -152,7 +152,7 @@ TEST(DeviceProfile, ContentErrorsNameTheField)
         {R"({"modle": "x"})",
          "p.json: modle: unknown key (expected one of: description, screen, rotation, autoOrientation, model, "
          "manufacturer, totalMemory, freeMemory, volumes, startTime, languages, gps, camera, accelerometer, sounds, "
-         "phone)"},
+         "phone, battery)"},
         {R"({"screen": {"width": 800, "hieght": 480}})",
          "p.json: screen.hieght: unknown key (expected one of: width, height)"},
         {R"({"screen": {"width": 800}})", "p.json: screen: missing key \"height\""},
@@ -446,6 +446,9 @@ TEST(DeviceProfilePhone, SoundsAndPhoneSectionsAreReadKeyByKey)
     EXPECT_EQ(p.phone, (sim::PhoneProfile{"01099998888", true, true}));
     p = MustParse(R"({"phone": {"line": false}})");
     EXPECT_EQ(p.phone, (sim::PhoneProfile{"+821012345678", false, false}));
+    EXPECT_EQ(p.battery, (sim::BatteryProfile{true, 100}));
+    p = MustParse(R"({"battery": {"ac": false, "percent": 0}})");
+    EXPECT_EQ(p.battery, (sim::BatteryProfile{false, 0}));
 }
 
 TEST(DeviceProfilePhone, ContentErrorsNameTheField)
@@ -464,6 +467,7 @@ TEST(DeviceProfilePhone, ContentErrorsNameTheField)
         {R"({"phone": {"line": 1}})", "p.json: phone.line: expected true or false"},
         {R"({"phone": {"smsFail": true}})",
          "p.json: phone.smsFail: unknown key (expected one of: number, line, smsFails)"},
+        {R"({"battery": {"percent": 101}})", "p.json: battery.percent: out of range: must be from 0 to 100"},
     };
     for (const auto& [text, error] : cases) {
         EXPECT_EQ(ParseError(text), error) << text;
