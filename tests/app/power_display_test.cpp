@@ -2,7 +2,14 @@
 // backlight's idle timer, the unattended state around calls, resume and the
 // battery, the portrait alert of the rotation watch, and the user's
 // orientation settings given back at exit.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "app/display_state.h"
 #include "app/rotation_alert.h"
@@ -11,6 +18,7 @@
 #include "platform/devices/power.h"
 #include "platform/kernel/clock.h"
 #include "tests/app/main_window_fixture.h"
+#include "tests/support/program_runner.h"
 
 namespace {
 
@@ -182,6 +190,70 @@ TEST_F(PowerDisplayTest, AHandsetStartedInPortraitGetsItsOwnOrientationSettingsB
     os::SendMessageW(hwnd, os::WM_CLOSE, 0, kCloseOrderly);
     EXPECT_EQ(AutoOrientation(), 1u);
     EXPECT_EQ(os::sim::CurrentOrientation(), os::DMDO_0);
+}
+
+// The sound of a recording as ffmpeg decodes it: mono 16-bit at 8000 Hz.
+std::vector<std::int16_t> DecodedSound(const std::string& path)
+{
+    const std::string command = "ffmpeg -nostdin -v error -i '" + path + "' -map 0:a -f s16le -ac 1 -ar 8000 -";
+    std::vector<std::int16_t> samples;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return samples;
+    std::int16_t buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, sizeof buffer[0], 4096, pipe)) > 0;) {
+        samples.insert(samples.end(), buffer, buffer + n);
+    }
+    ::pclose(pipe);
+    return samples;
+}
+
+bool SilentSecond(const std::vector<std::int16_t>& sound, int second)
+{
+    for (std::size_t i = static_cast<std::size_t>(second) * 8000; i < static_cast<std::size_t>(second + 1) * 8000; ++i) {
+        if (i >= sound.size() || sound[i] != 0) return false;
+    }
+    return true;
+}
+
+// A handset started in portrait records through a call, lets its backlight
+// go off, goes unattended and comes fully on again: the whole program, then
+// the files, the power requests and the settings left behind.
+TEST(PowerDisplayRun, CallsBacklightAndPowerStatesThroughTheWholeProgram)
+{
+    testing_support::TempFolder folder;
+    nlohmann::json profile =
+        nlohmann::json::parse(testing_support::ReadWholeFile(std::string(KESTRAVA_SOURCE_DIR) + "/sim/profiles/default.json"));
+    profile["rotation"] = 0;
+    profile["autoOrientation"] = 1;
+    profile["startTime"] = "2009-03-03T08:59:30";
+    std::ofstream(folder / "profile.json") << profile.dump();
+    std::ofstream(folder / "scenario.json") << R"({"events": [
+        {"at": 0, "do": "registry", "name": "LcdOffTime", "dword": 5},
+        {"at": "35s", "do": "call_start"}, {"at": "45s", "do": "call_end"},
+        {"at": "50s", "do": "power_transition", "flags": 0, "state": "backlightoff"},
+        {"at": "62s", "do": "power_transition", "flags": 4194304, "state": "unattended"},
+        {"at": "70s", "do": "power_transition", "flags": 302055424, "state": "on"},
+        {"at": "100s", "do": "end"}]})";
+    const auto run = testing_support::RunProgram({"--root", folder / "dev", "--clock", "virtual", "--profile",
+                                                  folder / "profile.json", "--scenario", folder / "scenario.json",
+                                                  "--trace", folder / "trace"},
+                                                 folder, "run");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("ended by itself at 00:01:10"), std::string::npos) << "fully on after unattended: " << run.out;
+
+    // The call is silence in the file of 30 to 60 s, from its 5th to its 15th second.
+    const auto sound = DecodedSound(folder / "dev/volumes/Storage Card/Ardvane/20090303/085930/090000_20090303.avi");
+    ASSERT_GE(sound.size(), 29u * 8000);
+    for (int second : {1, 3, 16, 20, 28}) EXPECT_FALSE(SilentSecond(sound, second)) << second;
+    for (int second = 6; second < 14; ++second) EXPECT_TRUE(SilentSecond(sound, second)) << second;
+
+    const std::string trace = testing_support::ReadWholeFile(folder / "trace");
+    EXPECT_NE(trace.find("00:00:55.000 [os] SetSystemPowerState name=\"\" state=0x100000"), std::string::npos)
+        << "the idle state five seconds after the backlight went off";
+    EXPECT_EQ(trace.find("Start OnDestroyProc"), std::string::npos) << "the power-loss sequence, not the orderly one";
+    const auto registry = nlohmann::json::parse(testing_support::ReadWholeFile(folder / "dev/registry.json"));
+    EXPECT_EQ(registry["HKEY_CURRENT_USER\\ControlPanel\\MotionSensor"]["AutoOrientation"]["dword"], 1)
+        << "the user's auto-orientation, switched off while recording, is back";
 }
 
 }  // namespace
