@@ -277,6 +277,7 @@ constexpr UINT DT_END_ELLIPSIS = 0x8000;
 // Ink is clipped to the rectangle unless DT_NOCLIP; in OPAQUE mode each
 // line's box is filled with the background colour first. DT_CALCRECT draws
 // nothing and sets the right and bottom edges to the laid-out text's.
+// Unless DT_NOPREFIX, "&x" draws as x (no underline) and "&&" as "&".
 // Returns the text's height (with DT_VCENTER or DT_BOTTOM: from the top of
 // the rectangle to the bottom of the text), 0 on failure.
 int DrawTextW(HDC hdc, const char* text, int count, RECT* rect, UINT format);

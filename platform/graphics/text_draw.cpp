@@ -46,6 +46,17 @@ std::u32string Decode(const char* text, int count)
     return out;
 }
 
+// "&x" marks a mnemonic (drawn as x, the underline left out) and "&&" is one "&".
+std::u32string WithoutPrefixes(const std::u32string& s)
+{
+    std::u32string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == U'&' && i + 1 < s.size()) ++i;
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
 int Width(RenderFont* font, const std::u32string& s)
 {
     int w = 0;
@@ -189,11 +200,12 @@ int DrawTextW(HDC hdc, const char* text, int count, RECT* rect, UINT format)
     }
     RenderFont* font = FontOf(*dc);
     if (font == nullptr) return 0;
+    const std::u32string shown = (format & DT_NOPREFIX) ? decoded : WithoutPrefixes(decoded);
     const int lineHeight = detail::MetricsOf(font).height;
     const std::int64_t roomW = static_cast<std::int64_t>(rect->right) - rect->left;
     const std::int64_t roomH = static_cast<std::int64_t>(rect->bottom) - rect->top;
     const int room = static_cast<int>(std::clamp<std::int64_t>(roomW, 0, kMaxBlitSide));
-    const auto lines = LayOut(font, decoded, format, room);
+    const auto lines = LayOut(font, shown, format, room);
     int widest = 0;
     std::vector<int> widths;
     for (const auto& line : lines) {

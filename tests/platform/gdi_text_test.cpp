@@ -180,6 +180,21 @@ TEST_F(GdiTextTest, CalcRectMeasuresWhatDrawingCovers)
     os::GetTextExtentPoint32W(dc, "Version 1.1.0", -1, &bold);
     EXPECT_GT(bold.cx, regular.cx);
 
+    // Mnemonic prefixes: "&x" measures as x and "&&" as "&", unless DT_NOPREFIX.
+    const auto calcWidth = [&](const char* text, os::UINT flags) {
+        os::RECT r{0, 0, 0, 0};
+        os::DrawTextW(dc, text, -1, &r, os::DT_CALCRECT | os::DT_SINGLELINE | flags);
+        return r.right;
+    };
+    const auto extentWidth = [&](const char* text) {
+        os::SIZE size;
+        os::GetTextExtentPoint32W(dc, text, -1, &size);
+        return size.cx;
+    };
+    EXPECT_EQ(calcWidth("&Exit", 0), extentWidth("Exit"));
+    EXPECT_EQ(calcWidth("R&&D", 0), extentWidth("R&D"));
+    EXPECT_EQ(calcWidth("&Exit", os::DT_NOPREFIX), extentWidth("&Exit"));
+
     // Word breaks: the notice wraps into several lines inside its width.
     UseFont(-16, false);
     const char* notice = "* Do not operate \"Ardvane\" while you are driving or moving.\r\n\r\n"
