@@ -37,6 +37,7 @@ void ResetStandIns()
     CloseRegistry();
     ResetShell();
     detail::ResetIcons();
+    detail::ResetGraphics();
     detail::ResetLibraries();
     SetIpcRoot("");
     detail::ResetCom();

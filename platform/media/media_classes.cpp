@@ -1,5 +1,8 @@
 #include "platform/media/internal/media_classes.h"
 
+#include "platform/graphics/imaging.h"
+#include "platform/graphics/internal/imaging_classes.h"
+
 namespace os::detail {
 
 CUnknown* CreatePlatformObject(REFCLSID clsid, HRESULT* hr)
@@ -12,6 +15,7 @@ CUnknown* CreatePlatformObject(REFCLSID clsid, HRESULT* hr)
     if (clsid == CLSID_AudioCapture) return NewAudioCaptureFilter(hr);
     if (clsid == CLSID_ImageEncoder) return NewImageEncoder(hr);
     if (clsid == CLSID_IMGSinkFilter) return NewImageSink(hr);
+    if (clsid == CLSID_ImagingFactory) return NewImagingFactory(hr);
     *hr = REGDB_E_CLASSNOTREG;
     return nullptr;
 }

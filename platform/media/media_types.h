@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/graphics/bitmap_info.h"
 #include "platform/media/com_types.h"
 
 namespace os {
@@ -26,25 +27,9 @@ constexpr GUID MEDIASUBTYPE_RGB24{0xE436EB7D, 0x524F, 0x11CE, {0x9F, 0x53, 0x00,
 constexpr GUID FORMAT_VideoInfo{0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 constexpr GUID FORMAT_WaveFormatEx{0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 
-constexpr DWORD BI_RGB = 0;
-constexpr DWORD BI_BITFIELDS = 3;
 constexpr WORD WAVE_FORMAT_PCM = 1;
 
 #pragma pack(push, 1)
-struct BITMAPINFOHEADER {
-    DWORD biSize = sizeof(BITMAPINFOHEADER);
-    LONG biWidth = 0;
-    LONG biHeight = 0;  // negative: the rows run top-down
-    WORD biPlanes = 1;
-    WORD biBitCount = 0;
-    DWORD biCompression = 0;
-    DWORD biSizeImage = 0;
-    LONG biXPelsPerMeter = 0;
-    LONG biYPelsPerMeter = 0;
-    DWORD biClrUsed = 0;
-    DWORD biClrImportant = 0;
-};
-
 struct VIDEOINFOHEADER {
     RECT rcSource;
     RECT rcTarget;

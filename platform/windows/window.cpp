@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/devices/display.h"
+#include "platform/graphics/internal/gdi_state.h"
 #include "platform/windows/internal/window_manager.h"
 
 namespace os {
@@ -80,8 +81,21 @@ void RaiseInZOrder(std::uint32_t id)
     }
 }
 
-void MarkForPaint(WindowRec* w)
+RECT ClientOf(const WindowRec* w) { return RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top}; }
+
+// Adds `rect` (null: the whole client area) to the window's invalid
+// rectangle: the smallest rectangle holding both.
+void MarkForPaint(WindowRec* w, const RECT* rect = nullptr)
 {
+    const RECT client = ClientOf(w);
+    const RECT add = rect ? detail::Intersect(*rect, client) : client;
+    if (rect != nullptr && detail::IsEmpty(add)) return;
+    if (!w->needsPaint || detail::IsEmpty(w->invalid)) {
+        w->invalid = add;
+    } else {
+        w->invalid = RECT{std::min(w->invalid.left, add.left), std::min(w->invalid.top, add.top),
+                          std::max(w->invalid.right, add.right), std::max(w->invalid.bottom, add.bottom)};
+    }
     w->needsPaint = true;
     Sched().Wake(w->thread);
 }
@@ -173,7 +187,10 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* title, DW
         }
         w->rect = r;
         w->visible = (style & WS_VISIBLE) != 0;
-        w->needsPaint = w->visible;
+        if (w->visible) {
+            w->needsPaint = true;
+            w->invalid = ClientOf(w.get());
+        }
         hwnd = detail::WindowHandle(w->id);
         WM().zorder.push_back(w->id);
         if (w->visible) RaiseInZOrder(w->id);
@@ -229,8 +246,9 @@ BOOL DestroyWindow(HWND hwnd)
     }
     for (HWND child : owned) DestroyWindow(child);
     CallWindowProcW(proc, hwnd, WM_DESTROY, 0, 0);
-    std::lock_guard<std::mutex> lk(Sched().mu);
     const std::uint32_t id = detail::WindowId(hwnd);
+    detail::DropWindowSurface(id);
+    std::lock_guard<std::mutex> lk(Sched().mu);
     auto& wm = WM();
     auto it = wm.windows.find(id);
     if (it == wm.windows.end()) return TRUE;
@@ -455,7 +473,7 @@ HWND WindowFromPoint(POINT pt)
     return nullptr;
 }
 
-BOOL InvalidateRect(HWND hwnd, const RECT*, BOOL)
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
     if (hwnd == nullptr) {
@@ -464,16 +482,23 @@ BOOL InvalidateRect(HWND hwnd, const RECT*, BOOL)
     }
     WindowRec* w = detail::FindWindowRec(hwnd);
     if (w == nullptr) return FALSE;
-    MarkForPaint(w);
+    MarkForPaint(w, rect);
     return TRUE;
 }
 
-BOOL ValidateRect(HWND hwnd, const RECT*)
+// The invalid area is one rectangle: a rectangle that covers it validates
+// the window, one that covers only part of it leaves it as it was.
+BOOL ValidateRect(HWND hwnd, const RECT* rect)
 {
     std::lock_guard<std::mutex> lk(Sched().mu);
     WindowRec* w = detail::FindWindowRec(hwnd);
     if (w == nullptr) return FALSE;
-    w->needsPaint = false;
+    const RECT& inv = w->invalid;
+    if (rect == nullptr || (rect->left <= inv.left && rect->top <= inv.top && rect->right >= inv.right &&
+                            rect->bottom >= inv.bottom)) {
+        w->needsPaint = false;
+        w->invalid = RECT{};
+    }
     return TRUE;
 }
 
@@ -492,19 +517,25 @@ BOOL UpdateWindow(HWND hwnd)
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
 {
-    std::lock_guard<std::mutex> lk(Sched().mu);
-    WindowRec* w = detail::FindWindowRec(hwnd);
-    if (w == nullptr || ps == nullptr) return nullptr;
-    w->needsPaint = false;
-    // A window's device context is named by the window itself.
-    ps->hdc = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(w->id));
+    if (ps == nullptr) return nullptr;
+    RECT paint;
+    {
+        std::lock_guard<std::mutex> lk(Sched().mu);
+        WindowRec* w = detail::FindWindowRec(hwnd);
+        if (w == nullptr) return nullptr;
+        paint = w->needsPaint ? w->invalid : RECT{};
+        w->needsPaint = false;
+        w->invalid = RECT{};
+    }
+    ps->hdc = detail::OpenPaintDc(hwnd, paint);
     ps->fErase = FALSE;
-    ps->rcPaint = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    ps->rcPaint = paint;
     return ps->hdc;
 }
 
-BOOL EndPaint(HWND hwnd, const PAINTSTRUCT*)
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps)
 {
+    if (ps != nullptr) detail::ClosePaintDc(ps->hdc);
     return IsWindow(hwnd);
 }
 

@@ -19,6 +19,7 @@ void ResetDeviceHandles();  // devices/device_table.cpp
 void ResetAccelerometer();  // devices/accelerometer.cpp
 void ResetFileSystem();     // files/file_handles.cpp
 void ResetIcons();          // shell/icon.cpp
+void ResetGraphics();       // graphics/gdi_objects.cpp
 void ResetLibraries();      // shell/resource_library.cpp
 void ResetCom();            // base/com.cpp
 void ResetMediaSim();       // media/media_sim.cpp

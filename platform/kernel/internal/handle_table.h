@@ -3,7 +3,7 @@
 // Every kind of handle the platform hands out (kernel objects, files and
 // devices, searches, serial ports, driver instances, power notifications, resource libraries,
 // icons, accelerator tables, registry keys and notifications, text message handles and line
-// applications) draws its value here, so a value
+// applications, graphics objects and device contexts) draws its value here, so a value
 // names at most one live handle, of one kind. What stands behind a handle
 // stays with the module of its kind, which checks the kind here before it
 // trusts a value. Values are multiples of 4 from kFirstHandleValue up to
@@ -31,6 +31,7 @@ enum class HandleKind : unsigned char {
     Accelerator,
     Registry,     // registry keys and change notifications
     Phone,        // text message handles and telephony line applications
+    Gdi,          // bitmaps, brushes, pens, fonts and device contexts
 };
 
 constexpr std::uintptr_t kFirstHandleValue = 0x100;

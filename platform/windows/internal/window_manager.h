@@ -47,6 +47,7 @@ struct WindowRec {
     RECT rect;
     bool visible = false;
     bool needsPaint = false;
+    RECT invalid;  // client coordinates; meaningful while needsPaint
     LONG_PTR userData = 0;
     HINSTANCE instance = nullptr;
     bool modalEnded = false;
