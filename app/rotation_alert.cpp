@@ -1,5 +1,8 @@
 #include "app/rotation_alert.h"
 
+#include <string>
+#include <string_view>
+
 #include "app/app_state.h"
 #include "app/display_state.h"
 #include "app/recording_control.h"
@@ -8,11 +11,76 @@
 #include "platform/shell/shell.h"
 #include "platform/windows/window.h"
 #include "recorder/mov.h"
+#include "ui/draw_prims.h"
+#include "ui/skin_images.h"
 
 namespace {
 
 constexpr os::UINT kSettingsMode = 6;
 constexpr int kFullScreenHideMenu = 8;
+constexpr int kAlertWidth = 480;
+constexpr int kAlertHeight = 748;
+
+// The two idle backgrounds, each made to the window's size when it is created.
+struct AlertImages {
+    os::HBITMAP portrait = nullptr;
+    os::HBITMAP landscape = nullptr;
+};
+
+os::HBITMAP LoadAlertImage(const char* name)
+{
+    const std::string path = SkinFile(IdleSkinFolder(), "01_common", name);
+    os::HBITMAP picture = LoadOpaqueImage(path.c_str());
+    int width = 0;
+    int height = 0;
+    if (!BitmapSize(picture, &width, &height)) return nullptr;
+    os::HDC screen = os::GetDC(nullptr);
+    os::HDC target = os::CreateCompatibleDC(screen);
+    os::HBITMAP image = os::CreateCompatibleBitmap(screen, kAlertWidth, kAlertHeight);
+    os::HGDIOBJ oldTarget = os::SelectObject(target, image);
+    os::HDC source = os::CreateCompatibleDC(screen);
+    os::HGDIOBJ oldSource = os::SelectObject(source, picture);
+    os::StretchBlt(target, 0, 0, kAlertWidth, kAlertHeight, source, 0, 0, width, height, os::SRCCOPY);
+    os::SelectObject(source, oldSource);
+    os::SelectObject(target, oldTarget);
+    os::DeleteDC(source);
+    os::DeleteDC(target);
+    os::ReleaseDC(nullptr, screen);
+    os::DeleteObject(picture);
+    return image;
+}
+
+AlertImages* ImagesOf(os::HWND hwnd)
+{
+    return reinterpret_cast<AlertImages*>(os::GetWindowLongW(hwnd, os::GWL_USERDATA));
+}
+
+void OnCreate(os::HWND hwnd)
+{
+    auto* images = new AlertImages{LoadAlertImage("IdleBg.png"), LoadAlertImage("IdleBg_Lands.png")};
+    os::SetWindowLongW(hwnd, os::GWL_USERDATA, reinterpret_cast<os::LONG_PTR>(images));
+}
+
+void OnPaint(os::HWND hwnd)
+{
+    os::PAINTSTRUCT ps;
+    os::HDC dc = os::BeginPaint(hwnd, &ps);
+    if (const AlertImages* images = ImagesOf(hwnd)) {
+        const bool landscape = std::string_view(RotationAlertImage()) == "IdleBg_Lands.png";
+        BlitBitmap(dc, landscape ? images->landscape : images->portrait, 0, 0, kAlertWidth, kAlertHeight);
+    }
+    os::EndPaint(hwnd, &ps);
+}
+
+void OnDestroy(os::HWND hwnd)
+{
+    AlertImages* images = ImagesOf(hwnd);
+    if (images == nullptr) return;
+    if (images->portrait != nullptr) os::DeleteObject(images->portrait);
+    if (images->landscape != nullptr) os::DeleteObject(images->landscape);
+    delete images;
+    os::SetWindowLongW(hwnd, os::GWL_USERDATA, 0);
+}
 
 // Back to landscape without the motion sensor turning it again.
 void TurnToLandscape()
@@ -64,6 +132,15 @@ const char* RotationAlertImage()
 os::LRESULT RotationAlertProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     switch (msg) {
+    case os::WM_CREATE:
+        OnCreate(hwnd);
+        return 0;
+    case os::WM_PAINT:
+        OnPaint(hwnd);
+        return 0;
+    case os::WM_DESTROY:
+        OnDestroy(hwnd);
+        return 0;
     case os::WM_ERASEBKGND:
         return 1;
     case os::WM_ACTIVATE:

@@ -2,7 +2,9 @@
 // turned to portrait. The rotation watch shows it (stopping capture) when
 // the display turns to portrait and hides it (running capture again) when it
 // turns back to 270 degrees; a touch on it hides it and turns the display
-// back. The watch's side runs on its own thread and only shows, hides and
+// back. It shows one of the two idle backgrounds of the skin, the
+// landscape one while the "Rotation" setting says 90 or 270 degrees, each
+// made to the window's size when the window is created. The watch's side runs on its own thread and only shows, hides and
 // invalidates windows, which never waits for the main window's thread.
 #pragma once
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -16,6 +17,7 @@
 #include "app/workers.h"
 #include "platform/devices/display.h"
 #include "platform/devices/power.h"
+#include "platform/graphics/graphics_sim.h"
 #include "platform/kernel/clock.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/support/program_runner.h"
@@ -48,6 +50,16 @@ protected:
         std::size_t n = 0;
         for (const auto& r : os::sim::PowerStateRequests()) n += r.state == os::POWER_STATE_IDLE ? 1 : 0;
         return n;
+    }
+
+    // A few points of the screen where the alert lies.
+    static std::vector<std::uint32_t> Sample()
+    {
+        std::vector<std::uint32_t> points;
+        for (int y = 80; y < 780; y += 70) {
+            for (int x = 20; x < 480; x += 90) points.push_back(os::sim::ScreenPixel(x, y));
+        }
+        return points;
     }
 
     static os::DWORD AutoOrientation()
@@ -145,6 +157,10 @@ TEST_F(PowerDisplayTest, PortraitStopsCaptureBehindTheAlertAndLandscapeOrATouchB
     EXPECT_TRUE(g_rotationAlert.load());
     EXPECT_EQ(App()->captureRunning.load(), 0);
     EXPECT_STREQ(RotationAlertImage(), "IdleBg.png");
+    // The alert paints its idle background over the screen below it.
+    RunFor(50);
+    const auto portraitLook = Sample();
+    EXPECT_NE(portraitLook, std::vector<std::uint32_t>(portraitLook.size(), 0)) << "something is drawn";
     // 90 and 180 degrees change nothing; the alert's picture follows the turn.
     const struct {
         os::DWORD orientation;
@@ -155,6 +171,9 @@ TEST_F(PowerDisplayTest, PortraitStopsCaptureBehindTheAlertAndLandscapeOrATouchB
         LetOthersRun();
         EXPECT_TRUE(os::IsWindowVisible(g_hAlertWindow)) << turn.orientation;
         EXPECT_STREQ(RotationAlertImage(), turn.image);
+        os::InvalidateRect(g_hAlertWindow, nullptr, os::FALSE);
+        RunFor(50);
+        EXPECT_EQ(Sample() == portraitLook, std::string_view(turn.image) == "IdleBg.png") << turn.image;
     }
     os::sim::RotateDisplay(os::DMDO_270);
     LetOthersRun();
