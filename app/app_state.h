@@ -19,6 +19,7 @@
 #include "settings/recorder_settings.h"
 #include "storage/space_state.h"
 #include "storage/storage_state.h"
+#include "ui/main_screen_images.h"
 #include "ui/screen_table.h"
 
 // A long-running worker with the start and stop protocol of the program's
@@ -45,6 +46,7 @@ struct EventRecorderApp {
     uint32_t cmdMode = 0;  // the current screen mode; stays the first field
     uint32_t previousMode = 0;
     ScreenTable screens;
+    MainScreenImages mainScreen;  // the skin's pictures, from CMD_Init to CMD_Deinit
     RecorderSettings settings;
     // The recording-related settings as they were when a settings page opened.
     RecorderSettings savedSettings;

@@ -35,6 +35,8 @@ void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
         break;
     case kIdleResetTimer:
         os::SystemIdleTimerReset();
+        // The dashboard's clock, speed and gauges move on every second.
+        if (EventRecorderApp* app = AppFromWindow(hwnd); app != nullptr && app->cmdMode == 4) RequestRepaint(hwnd);
         break;
     case kAccidentSmsTimer:
         OnAccidentSmsTick(hwnd);

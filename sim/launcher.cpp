@@ -247,6 +247,7 @@ int RunPhone(const Options& options)
     const double wallStart = os::sim::WallSeconds();
     int code = kFailure;
     std::string endOfRun = "the scenario did not start";
+    SetScreenshotFolder(root + "/screenshots");
     if (StartScenarioRunner(scenario, options.runForMs)) {
         // Only a person at a terminal reads a line rewritten in place.
         StatusLine* status = os::sim::StdoutIsTerminal() ? StartStatusLine() : nullptr;

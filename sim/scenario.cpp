@@ -1,6 +1,7 @@
 #include "sim/scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_set>
 
 #include "platform/registry/registry.h"
@@ -315,6 +316,30 @@ std::vector<Field> FillFields(Draft& d)
             Field{"bytes", true, [bytes](const Value& v, Path path, std::string* e) { return json::ReadSize(v, path, bytes, e); }}};
 }
 
+// A plain file name for the screenshot folder: letters, digits, '-', '_'
+// and '.', not starting with '.', ending in ".png".
+bool ReadScreenshotName(const Value& v, Path path, std::string* out, std::string* e)
+{
+    std::string name;
+    if (!json::ReadText(v, path, 64, &name, e)) return false;
+    const bool plain = std::all_of(name.begin(), name.end(), [](unsigned char c) {
+        return std::isalnum(c) != 0 || c == '-' || c == '_' || c == '.';
+    });
+    if (!plain || name.front() == '.' || name.size() < 5 || !name.ends_with(".png")) {
+        return json::Fail(path, "not a file name ending in \".png\" (letters, digits, '-', '_' and '.')", e);
+    }
+    *out = name;
+    return true;
+}
+
+std::vector<Field> ScreenshotFields(Draft& d)
+{
+    std::string* text = &d.event.text;
+    return {Field{"file", true, [text](const Value& v, Path path, std::string* e) {
+                      return ReadScreenshotName(v, path, text, e);
+                  }}};
+}
+
 // The exit button's command.
 void SetEndMessage(ScenarioEvent* e)
 {
@@ -363,6 +388,7 @@ constexpr EventKindRow kKinds[] = {
     {"mic_stall", EventKind::MicStall, StallFields, false},
     {"encoder_timeout", EventKind::EncoderTimeout, NoFields, false},
     {"shock", EventKind::Shock, ShockFields, false},
+    {"screenshot", EventKind::Screenshot, ScreenshotFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
     {"end", EventKind::End, EndFields, false},

@@ -50,6 +50,7 @@ enum class EventKind {
     Shock,             // the accelerometer jolts: peak counts x, y, z over `durationMs`, a half-sine
     Registry,          // the settings key's value `valueName` becomes `dword` (REG_DWORD) or `text` (REG_SZ)
     Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
+    Screenshot,        // the screen as a PNG file named `text` in the run's screenshot folder
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 

@@ -10,11 +10,19 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/base/types.h"
 #include "sim/scenario.h"
 
 namespace sim {
+
+// Where screenshot events write their files (a host folder, made when the
+// first is written); empty: screenshots are refused.
+void SetScreenshotFolder(const std::string& hostFolder);
+// The screenshots written in the run, in order (host paths).
+std::vector<std::string> ScreenshotsWritten();
 
 // Starts the runner; `endAtMs` adds an end of the run at that device time.
 // False when the thread cannot be made.

@@ -2,33 +2,30 @@
 
 #include "app/app_state.h"
 #include "platform/base/trace.h"
+#include "ui/main_screen_images.h"
 #include "ui/screen_table.h"
+#include "ui/skin_images.h"
 
 int CMD_Init(os::HWND hwnd)
 {
     EventRecorderApp* app = AppFromWindow(hwnd);
     if (app == nullptr) return 0;
     LayoutToolbar(&app->screens);
-    // The skin's images will give the buttons their looks and sizes here.
-    os::Trace("CMD_Init: skin not built yet");
-    return 1;
+    return SetupMainScreen(hwnd);
 }
 
-int CMD_Deinit(os::HWND)
+int CMD_Deinit(os::HWND hwnd)
 {
-    // Will free the skin and the screens.
-    os::Trace("CMD_Deinit: screens not built yet");
-    return 0;
+    ReleaseMainScreen(hwnd);
+    return 1;
 }
 
 void* CreateImagingFactory()
 {
-    // Will create the image decoder the skin uses.
-    os::Trace("CreateImagingFactory: skin not built yet");
-    return nullptr;
+    return CreateSkinImagingFactory();
 }
 
-void ReleaseImagingFactory(void*)
+void ReleaseImagingFactory(void* factory)
 {
-    os::Trace("ReleaseImagingFactory: skin not built yet");
+    ReleaseSkinImagingFactory(static_cast<os::IImagingFactory*>(factory));
 }

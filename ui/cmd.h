@@ -1,5 +1,6 @@
 // The screens and buttons module and the skin's imaging factory. CMD_Init
-// lays out the toolbar; the skin (images, looks) is still to be built.
+// lays out the toolbar and loads the main screen from the skin; CMD_Deinit
+// releases it.
 #pragma once
 
 #include "platform/base/types.h"

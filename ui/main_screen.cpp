@@ -1,21 +1,278 @@
 #include "ui/main_screen.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/app_state.h"
 #include "platform/base/trace.h"
+#include "platform/kernel/clock.h"
+#include "platform/registry/registry.h"
 #include "platform/windows/window.h"
+#include "skin/image_cells.h"
+#include "storage/time_ops.h"
+#include "ui/char_strip.h"
+#include "ui/draw_prims.h"
+#include "ui/indicators.h"
+#include "ui/popup_layout.h"
+#include "ui/skin_images.h"
+
+namespace {
+
+constexpr os::COLORREF kBlack = 0x000000;
+constexpr os::COLORREF kWhite = 0xFFFFFF;
+constexpr const char* kVersionText = "Version 1.1.0";
+constexpr const char* kNoticeEnglish =
+    "* Do not operate \"Ardvane\" while you are driving or moving. \n\n"
+    "* The data provided by \"Ardvane\" is intended to be only as reference. Do not rely on the data from "
+    "\"Ardvane\". ";
+constexpr const char* kNoticeKorean =
+    "* Ardvane를 이동 중 조작하지 마십시오. 안전한 상태에서 조작해야 사고로 인한 피해를 방지할 수 있습니다.  \n\n"
+    "* Ardvane에서 주행 중 제공되는 데이터는 참고용으로만 사용할 수 있습니다.";
+
+// Places are given on the 800 x 480 layout and scaled to the screen's size.
+struct Scale {
+    double across;
+    double down;
+};
+constexpr Scale kScales[skin::kScreenSizeCount] = {{1, 1}, {0.4, 0.667}, {0.5, 0.5}, {0.8, 1}, {0.6, 0.6}};
+
+struct Painter {
+    os::HDC dc;
+    const MainScreenImages& images;
+    Scale scale;
+    int X(int x) const { return static_cast<int>(x * scale.across); }
+    int Y(int y) const { return static_cast<int>(y * scale.down); }
+    void Copy(os::HBITMAP picture, int x, int y) const
+    {
+        int w = 0;
+        int h = 0;
+        if (BitmapSize(picture, &w, &h)) BlitBitmap(dc, picture, X(x), Y(y), X(x) + w, Y(y) + h);
+    }
+    void Blend(os::HBITMAP picture, int x, int y) const
+    {
+        int w = 0;
+        int h = 0;
+        if (BitmapSize(picture, &w, &h)) DrawAlphaImage(dc, picture, X(x), Y(y), X(x) + w, Y(y) + h, nullptr, 255, os::AC_SRC_ALPHA);
+    }
+    // One cell (sx, sy, w, h) of a picture with alpha.
+    void BlendCell(os::HBITMAP picture, int x, int y, os::RECT cell) const
+    {
+        if (picture == nullptr) return;
+        DrawAlphaImage(dc, picture, X(x), Y(y), X(x) + cell.right - cell.left, Y(y) + cell.bottom - cell.top, &cell,
+                       255, os::AC_SRC_ALPHA);
+    }
+};
+
+bool LanguageIsEnglish()
+{
+    os::HKEY key = nullptr;
+    std::string language;
+    if (os::RegOpenKeyExW(os::HKEY_CURRENT_USER, "\\Software\\Holmbrek\\Ardvane", 0, 0, &key) == os::ERROR_SUCCESS) {
+        os::RegQueryString(key, "Langauge", &language);
+        os::RegCloseKey(key);
+    }
+    return language == "English";
+}
+
+void DrawStartScreen(os::HDC dc, const os::RECT& client, MainScreenImages& images, void* factory)
+{
+    // The start screen shows before the screen's pictures are set up: its logo comes on its own.
+    if (images.logo == nullptr && factory != nullptr) {
+        images.logo = LoadAlphaImage(static_cast<os::IImagingFactory*>(factory),
+                                     SkinFile(IdleSkinFolder(), "01_common", "ardvane3.png").c_str());
+    }
+    FillRectColor(dc, client, kBlack);
+    int w = 0;
+    int h = 0;
+    const int width = client.right - client.left;
+    int logoBottom = 0;
+    if (BitmapSize(images.logo, &w, &h)) {
+        const int left = (width - w) / 2;
+        DrawAlphaImage(dc, images.logo, left, 0, left + w, h, nullptr, 255, os::AC_SRC_ALPHA);
+        logoBottom = h;
+    }
+    const int oldMode = os::SetBkMode(dc, os::TRANSPARENT);
+    const os::COLORREF oldColor = os::SetTextColor(dc, kWhite);
+    os::HFONT notice = CreateUiFont(client.bottom > 320 ? 22 : 14, false, false);
+    os::HGDIOBJ oldFont = os::SelectObject(dc, notice);
+    os::RECT text{width / 10, logoBottom + 10, width - width / 10, client.bottom - 40};
+    os::DrawTextW(dc, LanguageIsEnglish() ? kNoticeEnglish : kNoticeKorean, -1, &text, os::DT_WORDBREAK);
+    os::HFONT version = CreateUiFont(18, true, false);
+    os::SelectObject(dc, version);
+    os::RECT versionRect{0, client.bottom - 36, width, client.bottom - 8};
+    os::DrawTextW(dc, kVersionText, -1, &versionRect, os::DT_CENTER | os::DT_SINGLELINE);
+    os::SelectObject(dc, oldFont);
+    os::DeleteObject(notice);
+    os::DeleteObject(version);
+    os::SetTextColor(dc, oldColor);
+    os::SetBkMode(dc, oldMode);
+}
+
+int GpsIconState(EventRecorderApp* app)
+{
+    if (!app->gps.locksMade.load() || app->gps.serial == nullptr) return 1;
+    os::EnterCriticalSection(&app->gps.lock);
+    const GpsFixBody body = app->gps.fix.body;
+    os::LeaveCriticalSection(&app->gps.lock);
+    if (body.rmcStatus != 'A') return 2;
+    return body.gsaFixType == 3 ? 4 : 3;
+}
+
+void DrawStatusBar(const Painter& p, EventRecorderApp* app)
+{
+    const skin::ImageCells& cells = skin::kImageCells[p.images.sizeIndex];
+    p.Blend(p.images.top, 0, 0);
+    int w = 0;
+    int h = 0;
+    if (BitmapSize(p.images.gps, &w, &h)) {
+        const int left = GpsCellLeft(w, cells.gps.width, GpsIconState(app));
+        p.BlendCell(p.images.gps, 8, 7, os::RECT{left, 0, left + cells.gps.width, h});
+    }
+    if (BitmapSize(p.images.memory, &w, &h)) {
+        const int left = MemoryIconHalf(app->settings.SelectDisk.View()) * cells.memory.width;
+        p.BlendCell(p.images.memory, 72, 7, os::RECT{left, 0, left + cells.memory.width, h});
+    }
+    const MemoryGauge gauge = ComputeMemoryGauge(app->UsableTotal, app->EvtTotal, app->EvtFree,
+                                                 app->settings.MinFreeSpaceMB);
+    const int length = MemoryGaugeLength(gauge, cells.gaugeLength);
+    const int row = gauge.continuous ? MemoryGaugeLevel(gauge.percent) : 1;
+    p.BlendCell(p.images.gauge, 128, 18, os::RECT{0, 0, cells.gaugeLength, cells.gaugeRowHeight});
+    if (length > 0) {
+        p.BlendCell(p.images.gauge, 128, 18,
+                    os::RECT{0, row * cells.gaugeRowHeight, length, (row + 1) * cells.gaugeRowHeight});
+    }
+    char free[32];
+    std::snprintf(free, sizeof free, "%.1fGB", static_cast<double>(app->EvtFree) / (1024.0 * 1024 * 1024));
+    DrawStripText(p.dc, p.images.memoryFont, skin::kMemory, skin::kMemory.cell[p.images.sizeIndex], free, p.X(292),
+                  p.Y(15), true);
+    if (BitmapSize(p.images.onAir, &w, &h)) {
+        const int left = OnAirCellLeft(app->recordingFileStatus, skin::kOnAirCellWidth);
+        p.BlendCell(p.images.onAir, 520, 11, os::RECT{left, 0, left + skin::kOnAirCellWidth, h});
+    }
+    p.Copy(p.images.brandMark, 566, 7);
+    if (BitmapSize(p.images.battery, &w, &h)) {
+        const int left = app->batteryLevel.load() * cells.battery.width;
+        p.BlendCell(p.images.battery, 736, 7, os::RECT{left, 0, left + cells.battery.width, h});
+    }
+}
+
+void DrawPanels(const Painter& p, EventRecorderApp* app)
+{
+    const int size = p.images.sizeIndex;
+    p.Blend(p.images.contents, 534, 55);
+    p.Blend(p.images.speedBox, 544, 65);
+    char speed[8] = "---";
+    if (GpsIconState(app) >= 3) {
+        std::snprintf(speed, sizeof speed, "%3d", static_cast<int>(app->gps.displayedSpeedKmh + 0.5f) % 1000);
+    }
+    DrawStripText(p.dc, p.images.speed, skin::kSpeed, skin::kSpeed.cell[size], speed, p.X(583), p.Y(87), true);
+    char events[16];
+    std::snprintf(events, sizeof events, "%u", app->filedEvents);
+    DrawStripText(p.dc, p.images.contentsFont, skin::kContents, skin::kContents.cell[size], events, p.X(594),
+                  p.Y(318), true);
+    p.Copy(p.images.levelRail, 487, 356);
+    const char level[2] = {static_cast<char>('0' + app->settings.EventTagDetectLevelX % 10), '\0'};
+    DrawStripText(p.dc, p.images.sensitivity, skin::kEventSensitivity, skin::kEventSensitivity.cell[size], level,
+                  p.X(621), p.Y(361), true);
+}
+
+void DrawRecordingBar(const Painter& p, EventRecorderApp* app)
+{
+    const bool recording = app->recorder.status.recording != 0;
+    p.Copy(recording ? p.images.barRecording : p.images.barIdle, 0, 427);
+    if (!recording) return;
+    os::SYSTEMTIME now;
+    os::GetLocalTime(&now);
+    os::SYSTEMTIME start = app->recorder.status.startTime;
+    os::SYSTEMTIME elapsed{};
+    if (!TimeDifference(&start, &now, &elapsed)) return;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", elapsed.wHour % 100u, elapsed.wMinute % 60u,
+                  elapsed.wSecond % 60u);
+    DrawStripText(p.dc, p.images.elapsed, skin::kElapsedTime, skin::kElapsedTime.cell[p.images.sizeIndex], text,
+                  p.X(176), p.Y(434), true);
+}
+
+void DrawToolbar(os::HDC dc, EventRecorderApp* app)
+{
+    for (int i = 1; i < kScreenCount; ++i) {
+        const ScreenEntry& entry = app->screens[i];
+        if (!entry.visible) continue;
+        const int look = entry.disabled ? kLookDisabled : (entry.pressed || entry.keyPressed) ? kLookPressed : kLookNormal;
+        DrawButtonLook(dc, app->mainScreen.buttons[i], look);
+    }
+}
+
+void DrawPopup(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
+{
+    const ScreenMessage& message = app->message;
+    if (!message.shown || app->cmdMode == 6 || app->cmdMode == 8) return;
+    const MainScreenImages& images = app->mainScreen;
+    const os::RECT box = PopupBox(client);
+    const bool buttons = PopupHasButtons(message.kind);
+    os::HBITMAP picture = images.popupBoxes[buttons ? 2 : 0];
+    DrawAlphaImage(dc, picture, box.left, box.top, box.right, box.bottom, nullptr, 255, os::AC_SRC_ALPHA);
+    os::HFONT font = CreateUiFont(22, true, false);
+    os::HGDIOBJ oldFont = os::SelectObject(dc, font);
+    const int oldMode = os::SetBkMode(dc, os::TRANSPARENT);
+    const os::COLORREF oldColor = os::SetTextColor(dc, kWhite);
+    os::RECT text{box.left + 96, box.top + 16, box.right - 16, buttons ? box.top + 116 : box.bottom - 16};
+    os::DrawTextW(dc, message.text.c_str(), -1, &text, os::DT_WORDBREAK);
+    os::SetTextColor(dc, oldColor);
+    os::SetBkMode(dc, oldMode);
+    os::SelectObject(dc, oldFont);
+    os::DeleteObject(font);
+    if (!buttons) return;
+    // OK and Cancel for kind 1, Yes and No for kind 4.
+    const int first = message.kind == 1 ? 0 : 2;
+    for (int b = 0; b < 2; ++b) {
+        ButtonStrip look = images.popupButtons[first + b];
+        look.rect = PopupButton(client, b);
+        DrawButtonLook(dc, look, message.pressedButton == b ? kLookPressed : kLookNormal);
+    }
+}
+
+void DrawRecordingScreen(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
+{
+    const MainScreenImages& images = app->mainScreen;
+    const Painter p{dc, images, kScales[images.sizeIndex]};
+    FillRectColor(dc, client, kBlack);
+    p.Copy(images.background, 0, 0);
+    p.Copy(images.pictureBox, 126, 55);
+    DrawStatusBar(p, app);
+    DrawPanels(p, app);
+    DrawRecordingBar(p, app);
+    const RecorderSettings& s = app->settings;
+    ActivateMainScreenButtons(&app->screens, s.EnablePlaySound != 0, s.DisableRecordAudio != 0);
+    DrawToolbar(dc, app);
+    if (EventTaggedFlag != 0) p.Blend(images.eventSaved, 180, 196);
+    DrawPopup(dc, client, app);
+}
+
+}  // namespace
 
 void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
 {
     EventRecorderApp* app = AppFromWindow(hwnd);
     os::PAINTSTRUCT ps;
-    if (hdc == nullptr) os::BeginPaint(hwnd, &ps);
-    if (app != nullptr) {
+    os::HDC target = hdc != nullptr ? hdc : os::BeginPaint(hwnd, &ps);
+    if (app != nullptr && target != nullptr) {
         os::EnterCriticalSection(&app->screenLock);
+        os::RECT client{};
+        os::GetClientRect(hwnd, &client);
+        // Drawn off screen and shown in one piece.
+        os::HDC buffer = os::CreateCompatibleDC(target);
+        os::HBITMAP frame = os::CreateCompatibleBitmap(target, client.right, client.bottom);
+        os::HGDIOBJ old = os::SelectObject(buffer, frame);
         if (app->cmdMode == 4) {
-            const RecorderSettings& s = app->settings;
-            ActivateMainScreenButtons(&app->screens, s.EnablePlaySound != 0, s.DisableRecordAudio != 0);
+            DrawRecordingScreen(buffer, client, app);
+        } else {
+            DrawStartScreen(buffer, client, app->mainScreen, app->imagingFactory);
         }
-        os::Trace("PaintMainWindow: drawing not built yet");
+        os::BitBlt(target, 0, 0, client.right, client.bottom, buffer, 0, 0, os::SRCCOPY);
+        os::SelectObject(buffer, old);
+        os::DeleteObject(frame);
+        os::DeleteDC(buffer);
         os::LeaveCriticalSection(&app->screenLock);
         g_touchEnabled = true;
     }
@@ -33,8 +290,10 @@ void PrepareSensitivityScreen(os::HWND)
     os::Trace("PrepareSensitivityScreen: screens not built yet");
 }
 
-void ClearPreviewArea(os::HWND, int width, int height)
+void ClearPreviewArea(os::HWND hwnd, int width, int height)
 {
-    // Will fill the preview area with black on the screen.
-    os::Trace("ClearPreviewArea %dx%d: drawing not built yet", width, height);
+    os::HDC dc = os::GetDC(hwnd);
+    if (dc == nullptr) return;
+    FillRectColor(dc, 0, 0, width, height, kBlack);
+    os::ReleaseDC(hwnd, dc);
 }

@@ -224,8 +224,12 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "s.json: events[1].do: unknown event \"explode\" (expected one of: post, send, command, tap, touch_down, "
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
          "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, camera_stall, "
-         "mic_stall, encoder_timeout, shock, registry, fill, end)"},
+         "mic_stall, encoder_timeout, shock, screenshot, registry, fill, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
+        {WithEvent(R"({"at": 1, "do": "screenshot", "file": "../up.png"})"),
+         "s.json: events[1].file: not a file name ending in \".png\" (letters, digits, '-', '_' and '.')"},
+        {WithEvent(R"({"at": 1, "do": "screenshot", "file": "shot.jpg"})"),
+         "s.json: events[1].file: not a file name ending in \".png\" (letters, digits, '-', '_' and '.')"},
         {WithEvent(R"({"at": "1.5s", "do": "end"})"),
          "s.json: events[1].at: bad duration \"1.5s\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
         {WithEvent(R"({"at": -1, "do": "end"})"), "s.json: events[1].at: out of range: must be from 0 to 9223372036854"},

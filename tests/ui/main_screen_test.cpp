@@ -1,0 +1,98 @@
+// The recording screen as the user sees it: the composed screen's pixels
+// where the toolbar's buttons lie, through presses, a disabled button and a
+// toggled setting, the start screen, and the drawing objects over many paints.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/graphics/graphics_sim.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace {
+
+using testing_support::MainWindowTest;
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb At(int x, int y)
+{
+    const std::uint32_t p = os::sim::ScreenPixel(x, y);
+    return Rgb{static_cast<int>(p >> 16), static_cast<int>((p >> 8) & 0xFF), static_cast<int>(p & 0xFF)};
+}
+
+int Brightness(Rgb c) { return c.r + c.g + c.b; }
+bool Grey(Rgb c) { return std::abs(c.r - c.g) < 12 && std::abs(c.g - c.b) < 12; }
+
+class MainScreenTest : public MainWindowTest {
+protected:
+    void Repaint()
+    {
+        os::InvalidateRect(hwnd, nullptr, os::FALSE);
+        RunFor(20);
+    }
+    // The tile colour of a toolbar button: a point inside its frame, off its symbol.
+    static Rgb Tile(int top) { return At(14, top + 12); }
+};
+
+TEST_F(MainScreenTest, ToolbarButtonsShowTheirLookForEachState)
+{
+    Start();
+    Repaint();
+    const Rgb exitNormal = Tile(55);
+    const Rgb settingsNormal = Tile(331);
+    EXPECT_LT(Brightness(exitNormal), 300) << "a dark tile";
+
+    os::SendMessageW(hwnd, os::WM_LBUTTONDOWN, 0, os::MAKELPARAM(60, 100));
+    Repaint();
+    const Rgb exitPressed = Tile(55);
+    EXPECT_GT(Brightness(exitPressed), Brightness(exitNormal) + 150) << "the pressed look is the bright one";
+    EXPECT_EQ(Brightness(Tile(331)), Brightness(settingsNormal)) << "only the touched button changes";
+    os::SendMessageW(hwnd, os::WM_LBUTTONUP, 0, os::MAKELPARAM(400, 300));  // lifted elsewhere: no command
+    Repaint();
+    EXPECT_EQ(Brightness(Tile(55)), Brightness(exitNormal));
+
+    App()->screens[6].disabled = 1;
+    Repaint();
+    EXPECT_TRUE(Grey(Tile(331)));
+    EXPECT_NE(Brightness(Tile(331)), Brightness(settingsNormal)) << "the disabled look";
+    App()->screens[6].disabled = 0;
+
+    // The speaker pair: sound off shows the struck-through symbol's look.
+    const auto speaker = [] {
+        std::vector<std::uint32_t> pixels;
+        for (int y = 160; y < 235; y += 3) {
+            for (int x = 10; x < 116; x += 3) pixels.push_back(os::sim::ScreenPixel(x, y));
+        }
+        return pixels;
+    };
+    const auto soundOn = speaker();
+    App()->settings.EnablePlaySound = 0;
+    Repaint();
+    EXPECT_TRUE(App()->screens[11].visible && !App()->screens[10].visible);
+    EXPECT_NE(speaker(), soundOn);
+    App()->settings.EnablePlaySound = 1;
+    Repaint();
+    EXPECT_EQ(speaker(), soundOn);
+}
+
+TEST_F(MainScreenTest, PaintingLeavesNoDrawingObjectsBehindAndTheScreenshotIsAPicture)
+{
+    Start();
+    Repaint();
+    const int objects = os::sim::GdiObjectCount();
+    for (int i = 0; i < 50; ++i) Repaint();
+    EXPECT_EQ(os::sim::GdiObjectCount(), objects);
+    const std::string png = folder / "screen.png";
+    std::string error;
+    ASSERT_TRUE(os::sim::SaveScreenPng(png, &error)) << error;
+    FILE* pipe = ::popen(("identify -format '%w %h' '" + png + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char size[32] = {};
+    const std::size_t n = std::fread(size, 1, sizeof size - 1, pipe);
+    ::pclose(pipe);
+    EXPECT_EQ(std::string(size, n), "800 480");
+}
+
+}  // namespace
