@@ -275,4 +275,44 @@ TEST(PowerDisplayRun, CallsBacklightAndPowerStatesThroughTheWholeProgram)
         << "the user's auto-orientation, switched off while recording, is back";
 }
 
+// One pixel and the size of a PNG, as ImageMagick reads it: "srgb(r,g,b) w h".
+std::string PngPixel(const std::string& png, int x, int y)
+{
+    const std::string command = "convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + "," +
+                                std::to_string(y) + "}] %w %h' info:";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return "";
+    char text[96] = {};
+    const std::size_t n = std::fread(text, 1, sizeof text - 1, pipe);
+    ::pclose(pipe);
+    return std::string(text, n);
+}
+
+// Turned to portrait, the handset shows the alert over everything, its
+// record mark in the middle; turned back, the recording screen returns.
+TEST(PowerDisplayRun, APortraitTurnShowsTheAlertAndTheTurnBackTheRecordingScreen)
+{
+    testing_support::TempFolder folder;
+    std::ofstream(folder / "turn.json") << R"({"events": [
+        {"at": "5s", "do": "rotation", "value": 0}, {"at": "6s", "do": "screenshot", "file": "alert.png"},
+        {"at": "10s", "do": "rotation", "value": 4}, {"at": "12s", "do": "screenshot", "file": "back.png"},
+        {"at": "15s", "do": "end"}]})";
+    const auto run = testing_support::RunProgram(
+        {"--root", folder / "dev", "--clock", "virtual", "--scenario", folder / "turn.json"}, folder, "turn");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string mark = PngPixel(folder / "dev/screenshots/alert.png", 240, 366);
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(std::sscanf(mark.c_str(), "srgb(%d,%d,%d) %d %d", &r, &g, &b, &width, &height), 5) << mark;
+    EXPECT_EQ(width, 480);
+    EXPECT_EQ(height, 800);
+    EXPECT_TRUE(r > 200 && g < 120 && b < 120) << "the red record mark: " << mark;
+    const std::string back = PngPixel(folder / "dev/screenshots/back.png", 14, 67);
+    EXPECT_EQ(back.substr(back.find(' ')), " 800 480");
+    EXPECT_NE(back, PngPixel(folder / "dev/screenshots/alert.png", 14, 67)) << "the toolbar is back";
+}
+
 }  // namespace
