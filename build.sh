@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ pkg-config clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
-          libjpeg62-turbo-dev libimage-exiftool-perl imagemagick
+          libjpeg62-turbo-dev libimage-exiftool-perl exiv2 imagemagick
           libcairo2-dev libfontconfig-dev libgif-dev fonts-dejavu-core
           nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev gpsd-clients mediainfo gpsbabel libxml2-utils)
 
