@@ -111,7 +111,8 @@ TEST_F(PhotoFinishTest, UntrustworthyHeadsAreSavedWithoutExif)
         head.resize(4 + length, '\0');
         return head + body;
     };
-    std::string exifSecond = jpeg.substr(0, app0) + std::string("\xFF\xE1\x00\x10" "Exif\0\0II*\0\x08\0\0\0", 20) + body;
+    const std::string exifSecond =
+        jpeg.substr(0, app0) + std::string("\xFF\xE1\x00\x10" "Exif\0\0II*\0\x08\0\0\0", 20) + body;
     const struct {
         const char* what;
         std::string still;
