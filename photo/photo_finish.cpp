@@ -93,23 +93,20 @@ int FinishPhoto(PhotoState* photo, GpsState* gps, const char* tempPath, os::HWND
         os::LeaveCriticalSection(&photo->lock);
         return 0;
     }
-    int saved = 0;
-    {
-        const char* source = tempPath;
-        if (position.valid) {
-            RefreshExifIdentity(&photo->identity);
-            os::SYSTEMTIME now;
-            os::GetLocalTime(&now);
-            if (PreparePhotoTemp() && WriteExif(photo->identity, now, tempPath, kPhotoExifTempFile, position.latitude,
-                                                position.longitude, position.altitude))
-                source = kPhotoExifTempFile;
-        }
-        saved = MoveFileByCopy(source, &target);
-        if (source != tempPath) {
-            // The EXIF copy was only a step: the captured file is what stays when it could not be moved.
-            if (saved) os::DeleteFileW(tempPath);
-            else os::DeleteFileW(kPhotoExifTempFile);
-        }
+    const char* source = tempPath;
+    if (position.valid) {
+        RefreshExifIdentity(&photo->identity);
+        os::SYSTEMTIME now;
+        os::GetLocalTime(&now);
+        if (PreparePhotoTemp() && WriteExif(photo->identity, now, tempPath, kPhotoExifTempFile, position.latitude,
+                                            position.longitude, position.altitude))
+            source = kPhotoExifTempFile;
+    }
+    const int saved = MoveFileByCopy(source, &target);
+    if (source != tempPath) {
+        // The EXIF copy was only a step: the captured file is what stays when it could not be moved.
+        if (saved) os::DeleteFileW(tempPath);
+        else os::DeleteFileW(kPhotoExifTempFile);
     }
     photo->saved = saved ? target : std::string();
     photo->message = saved ? PhotoSaveMessage(position, target)
