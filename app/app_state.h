@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/accident_alert.h"
+#include "photo/photo_state.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "platform/kernel/sync.h"
@@ -93,6 +94,7 @@ struct EventRecorderApp {
     WorkerThread storageThread;
     void* imagingFactory = nullptr;
     GpsState gps;
+    PhotoState photo;
     RecorderState recorder;  // attached to the main window for its whole life
 };
 

@@ -66,6 +66,7 @@ int OnDestroyProc(os::HWND hwnd, bool powerLoss)
     } else {
         os::DeleteCriticalSection(&app->screenLock);
         os::DeleteCriticalSection(&app->storageLock);
+        PhotoDeinit(&app->photo);
         DeleteSpaceState(&app->space);
         delete app;
     }

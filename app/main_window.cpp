@@ -15,6 +15,7 @@
 #include "app/timers.h"
 #include "app/display_state.h"
 #include "app/messages.h"
+#include "photo/photo_finish.h"
 #include "platform/devices/display.h"
 #include "platform/shell/resource.h"
 #include "platform/shell/shell.h"
@@ -120,6 +121,27 @@ int CreateMainWindow(os::HINSTANCE resources, int showCommand)
     return 1;
 }
 
+namespace {
+
+// The capture graph's event thread hands a written still over here.
+void FinishStill(const char* path, os::HWND owner)
+{
+    EventRecorderApp* app = AppFromWindow(owner);
+    if (app != nullptr) FinishPhoto(&app->photo, &app->gps, path, owner);
+}
+
+// The finisher's message, shown on the main window's own thread.
+void ShowPhotoMessage(os::HWND hwnd, EventRecorderApp* app)
+{
+    if (!app->photo.lockMade) return;
+    os::EnterCriticalSection(&app->photo.lock);
+    const std::string text = app->photo.message;
+    os::LeaveCriticalSection(&app->photo.lock);
+    ShowScreenMessage(hwnd, text.c_str(), kPhotoMessageMs, 0, 0);
+}
+
+}  // namespace
+
 int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
 {
     auto* app = static_cast<EventRecorderApp*>(cs->lpCreateParams);
@@ -132,6 +154,8 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     app->recorder.storage = &app->storage;
     app->recorder.gps = &app->gps;
     app->recorder.screenLayout = app->resolutionClass;
+    PhotoInit(&app->photo);
+    app->recorder.stillWritten = FinishStill;
     MOV_Attach(hwnd, &app->recorder);
     RegisterEventRecorderLink();
     os::InitializeCriticalSection(&app->storageLock);
@@ -207,6 +231,7 @@ bool HandleWithState(os::HWND hwnd, EventRecorderApp* app, os::UINT msg, os::WPA
     case WM_RECORDER_BACKLIGHT: OnBacklightChange(hwnd, wParam == 1); return true;
     case WM_RECORDER_INIT: OnInitProc(hwnd); return true;
     case WM_RECORDER_SPACE_MESSAGE: ShowResourceMessage(hwnd, static_cast<os::UINT>(wParam)); return true;
+    case WM_RECORDER_PHOTO_MESSAGE: ShowPhotoMessage(hwnd, app); return true;
     default: return false;
     }
 }
