@@ -112,7 +112,7 @@ TEST_F(PhotoFinishTest, UntrustworthyHeadsAreSavedWithoutExif)
         return head + body;
     };
     const std::string exifSecond =
-        jpeg.substr(0, app0) + std::string("\xFF\xE1\x00\x10" "Exif\0\0II*\0\x08\0\0\0", 20) + body;
+        jpeg.substr(0, app0) + std::string("\xFF\xE1\x00\x10" "Exif\0\0II*\0\x08\0\0\0", 18) + body;
     const struct {
         const char* what;
         std::string still;
