@@ -99,10 +99,6 @@ BOOL LineTo(HDC hdc, int x, int y)
         return FALSE;
     }
     std::int64_t x0 = dc->position.x, y0 = dc->position.y;
-    dc->position = POINT{x, y};
-    COLORREF color = 0;
-    int width = 0;
-    if (!PenOf(*dc, &color, &width)) return TRUE;
     // Bresenham from the current position, the end point left out. Lines
     // longer than any surface could show are refused rather than walked.
     const std::int64_t dx = std::llabs(x - x0), dy = -std::llabs(y - y0);
@@ -110,6 +106,10 @@ BOOL LineTo(HDC hdc, int x, int y)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    dc->position = POINT{x, y};
+    COLORREF color = 0;
+    int width = 0;
+    if (!PenOf(*dc, &color, &width)) return TRUE;
     const std::int64_t stepX = x0 < x ? 1 : -1, stepY = y0 < y ? 1 : -1;
     std::int64_t err = dx + dy;
     while (x0 != x || y0 != y) {

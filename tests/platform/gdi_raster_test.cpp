@@ -163,6 +163,22 @@ TEST_F(GdiRasterTest, BlitsCopyExactlyTheClippedOverlapAndNothingElse)
     EXPECT_TRUE(os::BitBlt(dst.dc, 0, 0, 8, 8, src.dc, INT_MIN + 1, INT_MAX - 3, os::SRCCOPY));
     EXPECT_TRUE(os::StretchBlt(dst.dc, INT_MIN, 0, 65536, 8, src.dc, 0, 0, 65536, 8, os::SRCCOPY));
     EXPECT_EQ(dst.Snapshot(), original);
+
+    // A copy within one bitmap reads the source as it was before the copy began.
+    for (int dx : {-3, 3}) {
+        Dib same(12, 9, 16);
+        same.Randomise(rng);
+        const auto before = same.Snapshot();
+        ASSERT_TRUE(os::BitBlt(same.dc, dx, 2, 12, 9, same.dc, 0, 0, os::SRCCOPY));
+        for (int py = 0; py < 9; ++py) {
+            for (int px = 0; px < 12; ++px) {
+                const int sx = px - dx, sy = py - 2;
+                const bool copied = sx >= 0 && sx < 12 && sy >= 0;
+                ASSERT_EQ(same.Raw(px, py), before[static_cast<std::size_t>(copied ? sy : py) * 12 + (copied ? sx : px)])
+                    << dx << ": " << px << "," << py;
+            }
+        }
+    }
 }
 
 TEST_F(GdiRasterTest, FillsAndRasterFillsStayInsideTheirRectangle)
@@ -201,6 +217,11 @@ TEST_F(GdiRasterTest, FillsAndRasterFillsStayInsideTheirRectangle)
     EXPECT_EQ(dst.Raw(0, 11), 0x00FF00u);
     EXPECT_EQ(dst.Raw(3, 11), 0x00FF00u);
     EXPECT_EQ(dst.Raw(4, 11), 0xFF0000u);
+    // A line no surface could show is refused, and draws nothing.
+    const auto beforeLine = dst.Snapshot();
+    EXPECT_TRUE(os::MoveToEx(dst.dc, 0, 0, nullptr));
+    EXPECT_FALSE(os::LineTo(dst.dc, INT_MAX, 1));
+    EXPECT_EQ(dst.Snapshot(), beforeLine);
     os::SelectObject(dst.dc, oldPen);
     os::SelectObject(dst.dc, os::GetStockObject(os::WHITE_BRUSH));
     EXPECT_TRUE(os::DeleteObject(green));
