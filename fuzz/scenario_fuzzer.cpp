@@ -104,6 +104,9 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
         m.volume = e.volume;
         m.fillBytes = e.fillBytes;
         break;
+    case EventKind::Screenshot:
+        m.text = e.text;
+        break;
     case EventKind::EncoderTimeout:
     case EventKind::CallStart:
     case EventKind::CallEnd:
@@ -185,6 +188,11 @@ void CheckKindRanges(const ScenarioEvent& e)
     case EventKind::Fill:
         FUZZ_CHECK(!e.volume.empty() && sim::json::CountChars(e.volume) <= 64);
         FUZZ_CHECK(e.fillBytes <= static_cast<std::uint64_t>(INT64_MAX));
+        break;
+    case EventKind::Screenshot:
+        // A plain name inside the screenshot folder, never a path out of it.
+        FUZZ_CHECK(e.text.size() >= 5 && e.text.size() <= 64 && e.text.ends_with(".png") && e.text.front() != '.');
+        FUZZ_CHECK(e.text.find('/') == std::string::npos && e.text.find('\\') == std::string::npos);
         break;
     case EventKind::EncoderTimeout:
     case EventKind::CallStart:

@@ -7,6 +7,7 @@
 #include "app/accident_alert.h"
 #include "app/cmd_run.h"
 #include "app/workers.h"
+#include "photo/photo_state.h"
 #include "platform/windows/dialog.h"
 #include "platform/devices/power.h"
 #include "recorder/mov.h"
@@ -201,6 +202,7 @@ TEST_F(WindowMessagesTest, AWorkerLeftRunningByTheDestroyStillHasTheLocksItMayTa
     for (os::CRITICAL_SECTION* lock : {&app->screenLock, &app->storageLock, &app->space.moveLock}) {
         os::DeleteCriticalSection(lock);
     }
+    PhotoDeinit(&app->photo);
     delete app;
 }
 
