@@ -49,7 +49,7 @@ TEST_F(MainScreenTest, ToolbarButtonsShowTheirLookForEachState)
     const Rgb exitPressed = Tile(55);
     EXPECT_GT(Brightness(exitPressed), Brightness(exitNormal) + 150) << "the pressed look is the bright one";
     EXPECT_EQ(Brightness(Tile(331)), Brightness(settingsNormal)) << "only the touched button changes";
-    os::SendMessageW(hwnd, os::WM_LBUTTONUP, 0, os::MAKELPARAM(400, 300));  // lifted elsewhere: no command
+    os::SendMessageW(hwnd, os::WM_LBUTTONUP, 0, os::MAKELPARAM(700, 100));  // lifted off every button: no command
     Repaint();
     EXPECT_EQ(Brightness(Tile(55)), Brightness(exitNormal));
 
@@ -60,10 +60,13 @@ TEST_F(MainScreenTest, ToolbarButtonsShowTheirLookForEachState)
     App()->screens[6].disabled = 0;
 
     // The speaker pair: sound off shows the struck-through symbol's look.
+    // One composition of the screen per look: a pixel at a time would compose it for each.
     const auto speaker = [] {
-        std::vector<std::uint32_t> pixels;
+        const os::sim::ScreenImage screen = os::sim::CaptureScreen();
+        std::vector<std::uint8_t> pixels;
         for (int y = 160; y < 235; y += 3) {
-            for (int x = 10; x < 116; x += 3) pixels.push_back(os::sim::ScreenPixel(x, y));
+            const auto row = screen.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * screen.width + 10) * 3;
+            pixels.insert(pixels.end(), row, row + 106 * 3);
         }
         return pixels;
     };
