@@ -108,11 +108,13 @@ void DrawStartScreen(os::HDC dc, const os::RECT& client, MainScreenImages& image
     os::SetBkMode(dc, oldMode);
 }
 
-int GpsIconState(EventRecorderApp* app)
+// The GPS icon's state and the speed shown, read together under the GPS lock.
+int GpsIconState(EventRecorderApp* app, float* speedKmh = nullptr)
 {
     if (!app->gps.locksMade.load() || app->gps.serial == nullptr) return 1;
     os::EnterCriticalSection(&app->gps.lock);
     const GpsFixBody body = app->gps.fix.body;
+    if (speedKmh != nullptr) *speedKmh = app->gps.displayedSpeedKmh;
     os::LeaveCriticalSection(&app->gps.lock);
     if (body.rmcStatus != 'A') return 2;
     return body.gsaFixType == 3 ? 4 : 3;
@@ -162,9 +164,8 @@ void DrawPanels(const Painter& p, EventRecorderApp* app)
     p.Blend(p.images.contents, 534, 55);
     p.Blend(p.images.speedBox, 544, 65);
     char speed[8] = "---";
-    if (GpsIconState(app) >= 3) {
-        std::snprintf(speed, sizeof speed, "%3d", static_cast<int>(app->gps.displayedSpeedKmh + 0.5f) % 1000);
-    }
+    float kmh = 0;
+    if (GpsIconState(app, &kmh) >= 3) std::snprintf(speed, sizeof speed, "%3d", static_cast<int>(kmh + 0.5f) % 1000);
     DrawStripText(p.dc, p.images.speed, skin::kSpeed, skin::kSpeed.cell[size], speed, p.X(583), p.Y(87), true);
     char events[16];
     std::snprintf(events, sizeof events, "%u", app->filedEvents);
