@@ -4,10 +4,9 @@
 
 namespace {
 
-// Copies the picture at `path` into row `row` of the strip's context.
-void CopyLook(os::HDC strip, const char* path, int row, int height)
+// Copies a look into row `row` of the strip's context and frees it.
+void CopyLook(os::HDC strip, os::HBITMAP look, int row, int height)
 {
-    os::HBITMAP look = LoadOpaqueImage(path);
     if (look == nullptr) return;
     int width = 0;
     int lookHeight = 0;
@@ -30,15 +29,20 @@ int BuildButtonStrip(os::HDC screen, const char* const paths[3], int left, int t
     int width = static_cast<int>(fallback.cx);
     int height = static_cast<int>(fallback.cy);
     if (normal != nullptr) BitmapSize(normal, &width, &height);
-    if (normal != nullptr) os::DeleteObject(normal);
     button->width = width;
     button->height = height;
     button->rect = os::RECT{left, top, left + width, top + height};
-    if (normal == nullptr || width <= 0 || height <= 0) return 0;
+    if (normal == nullptr || width <= 0 || height <= 0) {
+        if (normal != nullptr) os::DeleteObject(normal);
+        return 0;
+    }
     button->dc = os::CreateCompatibleDC(screen);
     button->strip = os::CreateCompatibleBitmap(screen, width, 3 * height);
     button->previous = os::SelectObject(button->dc, button->strip);
-    for (int row = 0; row < 3; ++row) CopyLook(button->dc, paths[row], row, height);
+    // The normal look is already loaded for its size; the other two are loaded here.
+    CopyLook(button->dc, normal, kLookNormal, height);
+    CopyLook(button->dc, LoadOpaqueImage(paths[kLookPressed]), kLookPressed, height);
+    CopyLook(button->dc, LoadOpaqueImage(paths[kLookDisabled]), kLookDisabled, height);
     return 1;
 }
 
