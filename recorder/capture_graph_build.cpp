@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr os::REFERENCE_TIME kNever = os::MAXLONGLONG;
+constexpr os::REFERENCE_TIME kNeverStart = os::MAXLONGLONG;
 
 os::HRESULT Step(int step, os::HRESULT hr)
 {
@@ -323,11 +323,11 @@ os::HRESULT BuildGraph(CaptureGraphManager* m)
     // 10. Nothing reaches the recording sink until a recording starts.
     if (os::SUCCEEDED(hr)) {
         hr = Step(10, m->builder->ControlStream(&os::PIN_CATEGORY_CAPTURE, &os::MEDIATYPE_Video, m->videoCapture,
-                                                &kNever, nullptr, 0, 0));
+                                                &kNeverStart, nullptr, 0, 0));
     }
     if (os::SUCCEEDED(hr)) {
         hr = Step(10, m->builder->ControlStream(&os::PIN_CATEGORY_CAPTURE, &os::MEDIATYPE_Audio, m->audioCapture,
-                                                &kNever, nullptr, 0, 0));
+                                                &kNeverStart, nullptr, 0, 0));
     }
     // 11. Stopped, with its media events at hand.
     if (os::SUCCEEDED(hr)) hr = Step(11, ControlGraph(m, GraphState::Stop));

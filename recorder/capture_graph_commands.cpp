@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr os::REFERENCE_TIME kNever = os::MAXLONGLONG;
+constexpr os::REFERENCE_TIME kNeverTime = os::MAXLONGLONG;
 
 // Sets start and stop on the capture pins the stream mode names: both
 // streams with no media type named, else the picture or the sound only.
@@ -47,17 +47,17 @@ os::HRESULT StartRecordingStreams(CaptureGraphManager* m)
         m->applyBitrate(m->videoKbps, m->owner);
         m->bitrateChanged = false;
     }
-    return ControlRecording(m, nullptr, &kNever);
+    return ControlRecording(m, nullptr, &kNeverTime);
 }
 
 os::HRESULT StopRecordingStreams(CaptureGraphManager* m)
 {
-    return ControlRecording(m, &kNever, nullptr);
+    return ControlRecording(m, &kNeverTime, nullptr);
 }
 
 os::HRESULT ResumeRecordingStreams(CaptureGraphManager* m)
 {
-    return ControlRecording(m, nullptr, &kNever);
+    return ControlRecording(m, nullptr, &kNeverTime);
 }
 
 os::HRESULT TriggerStill(CaptureGraphManager* m)

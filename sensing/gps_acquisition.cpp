@@ -21,7 +21,7 @@ namespace {
 constexpr os::UINT kGpsUnavailableText = 25;
 constexpr uint32_t kReceiverBaud = 4800;
 constexpr os::DWORD kUpdatePeriodMs = 1000;
-constexpr os::DWORD kWorkerStopTimeoutMs = 5000;
+constexpr os::DWORD kUpdateWorkerStopTimeoutMs = 5000;
 
 // Wakes once a second of device time and updates the live record, until
 // its stop event is set.
@@ -59,7 +59,7 @@ bool StopUpdateWorker(GpsState* gps)
 {
     if (gps->updateThread == nullptr) return true;
     os::SetEvent(gps->updateStop);
-    const bool ended = os::WaitForSingleObject(gps->updateThread, kWorkerStopTimeoutMs) == os::WAIT_OBJECT_0;
+    const bool ended = os::WaitForSingleObject(gps->updateThread, kUpdateWorkerStopTimeoutMs) == os::WAIT_OBJECT_0;
     if (!ended) {
         os::Trace("GpsDeinit: the GPS update worker did not end; it is left running");
         os::TerminateThread(gps->updateThread, 0);

@@ -12,7 +12,7 @@ namespace {
 constexpr os::DWORD kQueueBytes = 2048;
 constexpr os::DWORD kReadChunk = 2048;
 constexpr os::DWORD kWriteTimeoutMs = 1000;
-constexpr os::DWORD kWorkerStopTimeoutMs = 5000;
+constexpr os::DWORD kReaderStopTimeoutMs = 5000;
 
 bool ConfigurePort(os::HANDLE port, uint32_t baudRate)
 {
@@ -123,7 +123,7 @@ int SerialShutdown(SerialReader* reader)
         delete reader;
         return 1;
     }
-    if (os::WaitForSingleObject(reader->thread, kWorkerStopTimeoutMs) != os::WAIT_OBJECT_0) {
+    if (os::WaitForSingleObject(reader->thread, kReaderStopTimeoutMs) != os::WAIT_OBJECT_0) {
         os::Trace("SerialClose: the serial worker did not end; it is left running");
         os::TerminateThread(reader->thread, 0);
         return 0;

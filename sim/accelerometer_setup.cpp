@@ -8,7 +8,6 @@ namespace sim {
 namespace {
 
 // A day of readings at 50 a second is some 150 MB.
-constexpr std::size_t kMaxReplayBytes = 256u << 20;
 
 }  // namespace
 

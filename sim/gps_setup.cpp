@@ -14,7 +14,6 @@ namespace sim {
 namespace {
 
 // A day of a receiver's sentences at once a second is some 50 MB.
-constexpr std::size_t kMaxReplayBytes = 256u << 20;
 
 std::mutex g_mutex;
 std::string g_port;  // where a line is plugged in; empty: none

@@ -275,6 +275,13 @@ bool ReadText(const Value& value, const std::string& path, std::size_t maxChars,
     return true;
 }
 
+bool ReadDescription(const Value& value, const std::string& path, std::string* error)
+{
+    constexpr std::size_t kMaxDescriptionChars = 4096;
+    std::string ignored;
+    return ReadText(value, path, kMaxDescriptionChars, &ignored, error);
+}
+
 std::size_t CountChars(const std::string& text)
 {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {

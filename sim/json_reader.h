@@ -53,6 +53,9 @@ bool ReadBool(const Value& value, const std::string& path, bool* out, std::strin
 // A non-empty string of at most maxChars characters (code points).
 bool ReadText(const Value& value, const std::string& path, std::size_t maxChars, std::string* out,
               std::string* error);
+// A file's free-text "description": a text of at most 4096 characters, read
+// only to be checked.
+bool ReadDescription(const Value& value, const std::string& path, std::string* error);
 // Bytes as a whole number, or digits with a binary unit: 4096, "4096",
 // "512KB", "512MB", "2GB"; at most INT64_MAX.
 bool ReadSize(const Value& value, const std::string& path, std::uint64_t* out, std::string* error);

@@ -39,7 +39,7 @@ bool Fail(const std::string& what, std::string* error)
     return false;
 }
 
-std::string Quoted(std::string_view text)
+std::string SingleQuoted(std::string_view text)
 {
     std::string quoted(1, '\'');
     quoted.append(text);
@@ -74,19 +74,19 @@ private:
     bool ParseOne(const std::string& arg)
     {
         if (!arg.starts_with("--")) {
-            return Fail("unexpected argument " + Quoted(arg), error_);
+            return Fail("unexpected argument " + SingleQuoted(arg), error_);
         }
         std::size_t equals = arg.find('=');
         std::string name = arg.substr(0, equals);
         const OptionRow* row = FindOption(name);
         if (row == nullptr) {
-            return Fail("unknown option " + Quoted(name), error_);
+            return Fail("unknown option " + SingleQuoted(name), error_);
         }
         if (!seen_.insert(name).second) {
-            return Fail("option " + Quoted(name) + " given twice", error_);
+            return Fail("option " + SingleQuoted(name) + " given twice", error_);
         }
         if (!row->takesValue) {
-            return equals == std::string::npos || Fail("option " + Quoted(name) + " takes no value", error_);
+            return equals == std::string::npos || Fail("option " + SingleQuoted(name) + " takes no value", error_);
         }
         std::string value;
         if (equals != std::string::npos) {
@@ -95,7 +95,7 @@ private:
             value = args_[next_++];
         }
         if (value.empty()) {
-            return Fail("option " + Quoted(name) + " needs a value", error_);
+            return Fail("option " + SingleQuoted(name) + " needs a value", error_);
         }
         return Apply(name, value);
     }
@@ -126,7 +126,7 @@ private:
     bool ApplyClock(const std::string& value)
     {
         if (value != "real" && value != "virtual") {
-            return Fail("bad value " + Quoted(value) + " for '--clock' (expected real or virtual)", error_);
+            return Fail("bad value " + SingleQuoted(value) + " for '--clock' (expected real or virtual)", error_);
         }
         options_->clock = value == "real" ? os::ClockMode::Real : os::ClockMode::Virtual;
         return true;
@@ -187,7 +187,7 @@ private:
         } else if (seen_.contains("--post")) {
             for (const OptionRow& row : kOptions) {
                 if (row.runOnly && seen_.contains(std::string(row.name))) {
-                    return Fail("option '--post' cannot be combined with " + Quoted(row.name), error_);
+                    return Fail("option '--post' cannot be combined with " + SingleQuoted(row.name), error_);
                 }
             }
             o.action = Action::Post;

@@ -15,7 +15,6 @@ namespace {
 
 using json::Value;
 
-constexpr std::size_t kMaxDescriptionChars = 4096;
 constexpr std::size_t kMaxModelChars = 255;
 constexpr std::size_t kMaxVolumeNameChars = 64;
 constexpr std::size_t kMaxLanguageChars = 31;
@@ -574,10 +573,7 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
     using Path = const std::string&;
     return {
         Field{"description", false,
-              [](const Value& v, Path path, std::string* e) {
-                  std::string ignored;
-                  return json::ReadText(v, path, kMaxDescriptionChars, &ignored, e);
-              }},
+              [](const Value& v, Path path, std::string* e) { return json::ReadDescription(v, path, e); }},
         Field{"screen", false, [&p](const Value& v, Path path, std::string* e) { return ReadScreen(v, path, &p.screen, e); }},
         Field{"rotation", false,
               [&p](const Value& v, Path path, std::string* e) { return ReadRotation(v, path, &p.rotation, e); }},

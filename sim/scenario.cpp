@@ -24,7 +24,6 @@ constexpr std::size_t kMaxNameChars = 64;
 // Power state names are short ASCII words ("on", "backlightoff"), so that any
 // power broadcast record can carry them.
 constexpr std::size_t kMaxPowerStateChars = 64;
-constexpr std::size_t kMaxDescriptionChars = 4096;
 constexpr std::int64_t kMaxCoordinate = 32767;
 constexpr int kDefaultGarbageBytes = 64;
 constexpr std::int64_t kMaxGarbageBytes = 4096;
@@ -460,10 +459,7 @@ bool ReadScenario(const Value& document, std::vector<ScenarioEvent>* out, std::s
             return ReadEvent(item, itemPath, index++, out, err);
         }, e);
     };
-    auto readDescription = [](const Value& v, Path path, std::string* e) {
-        std::string ignored;
-        return json::ReadText(v, path, kMaxDescriptionChars, &ignored, e);
-    };
+    auto readDescription = [](const Value& v, Path path, std::string* e) { return json::ReadDescription(v, path, e); };
     return json::ReadObject(document, "", {Field{"description", false, readDescription}, Field{"events", true, readEvents}},
                             error);
 }

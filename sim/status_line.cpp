@@ -21,7 +21,7 @@ constexpr os::DWORD kWakeMs = 1000;
 // due "a second" later is shown when most of one has passed.
 constexpr double kMinWallGap = 0.9;
 constexpr os::DWORD kStopWaitMs = 5000;
-constexpr std::uint64_t kBytesPerMb = 1024 * 1024;
+constexpr std::uint64_t kBytesPerMiB = 1024 * 1024;
 
 const char* ActivityText(RecorderActivity activity)
 {
@@ -123,7 +123,7 @@ std::string StatusLineText(const StatusSample& sample)
     const std::string time = os::FormatDeviceTime(sample.deviceTimeUs);
     std::string space = "free space unknown";
     if (sample.freeSpaceKnown) {
-        space = std::to_string(sample.freeBytes / kBytesPerMb) + " MB free";
+        space = std::to_string(sample.freeBytes / kBytesPerMiB) + " MB free";
     }
     std::string gps = "GPS off";
     switch (sample.gps) {

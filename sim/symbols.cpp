@@ -90,7 +90,7 @@ bool ParseTerm(std::string_view term, std::int64_t* out)
 
 // The text in double quotes, built by appending (GCC 12 at -O3 warns
 // falsely about prepending a literal to a string).
-std::string Quoted(std::string_view text)
+std::string DoubleQuoted(std::string_view text)
 {
     std::string quoted(1, '"');
     quoted.append(text);
@@ -119,7 +119,7 @@ bool ParseValueText(std::string_view text, std::int64_t min, std::int64_t max, s
         std::size_t bar = rest.find('|');
         std::int64_t term = 0;
         if (!ParseTerm(rest.substr(0, bar), &term)) {
-            *error = Quoted(text) + " is not a number or a known name";
+            *error = DoubleQuoted(text) + " is not a number or a known name";
             return false;
         }
         value |= term;
@@ -129,7 +129,7 @@ bool ParseValueText(std::string_view text, std::int64_t min, std::int64_t max, s
         rest.remove_prefix(bar + 1);
     }
     if (value < min || value > max) {
-        *error = Quoted(text) + " is out of range: must be from " + std::to_string(min) +
+        *error = DoubleQuoted(text) + " is out of range: must be from " + std::to_string(min) +
                  " to " + std::to_string(max);
         return false;
     }

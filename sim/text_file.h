@@ -10,6 +10,8 @@ namespace sim {
 
 // Profiles and scenarios are a few kilobytes; far more is a wrong file.
 constexpr std::size_t kMaxInputFileBytes = 64u << 20;
+// A recorded drive replayed by a sensor: hours of rows, but never more.
+constexpr std::size_t kMaxReplayBytes = 256u << 20;
 
 // Fills *text with the file's bytes; false with *error set (the reason,
 // with the system's words, without the file name) when it cannot be opened

@@ -7,6 +7,7 @@
 #include "platform/base/trace.h"
 #include "platform/files/file.h"
 #include "storage/event_filing.h"
+#include "storage/folder_layout.h"
 #include "storage/path_text.h"
 #include "storage/recording_names.h"
 #include "storage/space_counters.h"
@@ -25,7 +26,6 @@ struct FileEntry {
     std::string name;
 };
 
-constexpr const char* kRecordingFolder = "Ardvane";
 constexpr std::size_t kDateDigits = 8;
 constexpr std::size_t kTimeDigits = 6;
 constexpr std::uint64_t kTargetSlack = 4096;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr const char* kRecordingFolder = "Ardvane";
 // Seconds tried after the current one when a name is taken.
 constexpr int kNameAttempts = 60;
 

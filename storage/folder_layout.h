@@ -12,6 +12,9 @@
 #include "platform/base/types.h"
 #include "storage/storage_state.h"
 
+// The folder below the storage root that holds every recording.
+constexpr const char* kRecordingFolder = "Ardvane";
+
 // Recording kinds, and the subfolder of the time folder each goes to.
 constexpr int kRecordingGps = 1;    // "GPS"
 constexpr int kRecordingVideo = 4;  // none, or "Event" with the event flag

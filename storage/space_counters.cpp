@@ -4,13 +4,13 @@
 #include "platform/base/trace.h"
 #include "platform/files/file.h"
 #include "platform/kernel/sync.h"
+#include "storage/folder_layout.h"
 #include "storage/path_text.h"
 #include "storage/recording_names.h"
 #include "storage/space_state.h"
 
 namespace {
 
-constexpr const char* kRecordingFolder = "Ardvane";
 
 std::uint64_t Less(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; }
 

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr os::COLORREF kWhite = 0xFFFFFF;
-constexpr os::COLORREF kBlack = 0x000000;
 constexpr os::BYTE kPitchAndFamily = 0x30;
 
 os::RECT Moved(const os::RECT& r, int dx, int dy)

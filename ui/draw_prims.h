@@ -6,6 +6,9 @@
 
 #include "platform/graphics/graphics.h"
 
+constexpr os::COLORREF kWhite = 0xFFFFFF;
+constexpr os::COLORREF kBlack = 0x000000;
+
 // The system font at `height` pixels, bold (700) or not (400).
 os::HFONT CreateUiFont(int height, bool bold, bool italic);
 // Black text with a one-pixel white halo.

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr os::COLORREF kBlack = 0x000000;
-constexpr os::COLORREF kWhite = 0xFFFFFF;
 constexpr const char* kVersionText = "Version 1.1.0";
 constexpr const char* kNoticeEnglish =
     "* Do not operate \"Ardvane\" while you are driving or moving. \n\n"

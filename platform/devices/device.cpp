@@ -9,7 +9,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_deviceMutex;
 sim::DeviceProfile g_profile;
 
 std::size_t CountCharacters(const std::string& text)
@@ -32,7 +32,7 @@ BOOL SystemParametersInfoW(UINT action, UINT maxChars, std::string* out, UINT /*
     }
     std::string text;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_deviceMutex);
         switch (action) {
         case SPI_GETOEMINFO:
             text = g_profile.oemInfo;
@@ -60,7 +60,7 @@ void GlobalMemoryStatus(MEMORYSTATUS* status)
 {
     if (status == nullptr)
         return;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
     const DWORD total = g_profile.totalPhysicalMemory;
     const DWORD available = g_profile.availablePhysicalMemory;
     *status = MEMORYSTATUS{};
@@ -78,14 +78,14 @@ bool sim::ConfigureDevice(const DeviceProfile& profile)
         return false;
     if (!ConfigureDisplay(profile.screenWidth, profile.screenHeight, profile.orientation))
         return false;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
     g_profile = profile;
     return true;
 }
 
 sim::DeviceProfile sim::CurrentDeviceProfile()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
     DeviceProfile profile = g_profile;
     profile.orientation = CurrentOrientation();
     return profile;
@@ -93,7 +93,7 @@ sim::DeviceProfile sim::CurrentDeviceProfile()
 
 bool sim::SetAvailablePhysicalMemory(DWORD bytes)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
     if (bytes > g_profile.totalPhysicalMemory)
         return false;
     g_profile.availablePhysicalMemory = bytes;
@@ -102,7 +102,7 @@ bool sim::SetAvailablePhysicalMemory(DWORD bytes)
 
 void detail::ResetDevice()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
     g_profile = sim::DeviceProfile{};
 }
 

@@ -24,12 +24,12 @@ constexpr NamedDriver kDrivers[] = {
     {IsAccelerometerName, OpenAccelerometer},
 };
 
-std::mutex g_mutex;
+std::mutex g_deviceTableMutex;
 std::map<HANDLE, std::shared_ptr<DeviceInstance>> g_instances;
 
 std::shared_ptr<DeviceInstance> FindInstance(HANDLE handle)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceTableMutex);
     const auto it = g_instances.find(handle);
     return it != g_instances.end() ? it->second : nullptr;
 }
@@ -49,7 +49,7 @@ bool OpenNamedDevice(const std::string& name, DWORD access, HANDLE* handle)
 
 HANDLE AddDeviceHandle(std::shared_ptr<DeviceInstance> instance)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_deviceTableMutex);
     HANDLE handle = reinterpret_cast<HANDLE>(NewHandleValue(HandleKind::Device));
     g_instances.emplace(handle, std::move(instance));
     return handle;
@@ -59,7 +59,7 @@ bool CloseDeviceHandle(HANDLE handle)
 {
     std::shared_ptr<DeviceInstance> instance;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_deviceTableMutex);
         const auto it = g_instances.find(handle);
         if (it == g_instances.end()) return false;
         instance = std::move(it->second);
@@ -75,7 +75,7 @@ void ResetDeviceHandles()
 {
     std::map<HANDLE, std::shared_ptr<DeviceInstance>> instances;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_deviceTableMutex);
         instances.swap(g_instances);
         for (const auto& entry : instances)
             ReleaseHandleValue(reinterpret_cast<std::uintptr_t>(entry.first), HandleKind::Device);

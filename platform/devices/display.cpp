@@ -17,7 +17,7 @@ struct Display {
     int programChanges = 0;
 };
 
-std::mutex g_mutex;
+std::mutex g_displayMutex;
 Display g_display;
 
 bool ValidOrientation(DWORD orientation)
@@ -49,7 +49,7 @@ void WriteRotationSetting(DWORD orientation)
 
 int GetSystemMetrics(int index)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_displayMutex);
     switch (index) {
     case SM_CXSCREEN:
         return CurrentWidth(g_display);
@@ -66,7 +66,7 @@ LONG ChangeDisplaySettingsEx(const char* /*deviceName*/, DEVMODEW* mode, HWND /*
         return DISP_CHANGE_BADPARAM;
     if ((flags & ~(CDS_TEST | CDS_RESET)) != 0)
         return DISP_CHANGE_BADFLAGS;
-    std::unique_lock<std::mutex> lock(g_mutex);
+    std::unique_lock<std::mutex> lock(g_displayMutex);
     if ((flags & CDS_TEST) != 0) {
         if ((mode->dmFields & DM_DISPLAYORIENTATION) != 0)
             mode->dmDisplayOrientation = g_display.orientation;
@@ -93,7 +93,7 @@ bool sim::ConfigureDisplay(int naturalWidth, int naturalHeight, DWORD orientatio
 {
     if (naturalWidth < 1 || naturalHeight < 1 || !ValidOrientation(orientation))
         return false;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_displayMutex);
     g_display.naturalWidth = naturalWidth;
     g_display.naturalHeight = naturalHeight;
     g_display.orientation = orientation;
@@ -106,7 +106,7 @@ bool sim::RotateDisplay(DWORD orientation)
     if (!ValidOrientation(orientation))
         return false;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_displayMutex);
         g_display.orientation = orientation;
     }
     WriteRotationSetting(orientation);
@@ -115,19 +115,19 @@ bool sim::RotateDisplay(DWORD orientation)
 
 DWORD sim::CurrentOrientation()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_displayMutex);
     return g_display.orientation;
 }
 
 int sim::OrientationChangeCount()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_displayMutex);
     return g_display.programChanges;
 }
 
 void detail::ResetDisplay()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_displayMutex);
     g_display = Display{};
 }
 

@@ -8,7 +8,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_gpsDriverMutex;
 sim::GpsDeviceConfig g_device;
 
 bool Fits(const std::string& text, int capacity)
@@ -56,20 +56,20 @@ bool sim::ConfigureGpsDevice(const GpsDeviceConfig& config)
     if (!Fits(config.driverPrefix, GPS_MAX_PREFIX_NAME) || !Fits(config.multiplexPort, GPS_MAX_PREFIX_NAME) ||
         !Fits(config.friendlyName, GPS_MAX_FRIENDLY_NAME))
         return false;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_gpsDriverMutex);
     g_device = config;
     return true;
 }
 
 sim::GpsDeviceConfig sim::CurrentGpsDevice()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_gpsDriverMutex);
     return g_device;
 }
 
 void detail::ResetGpsDriver()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_gpsDriverMutex);
     g_device = sim::GpsDeviceConfig{};
 }
 

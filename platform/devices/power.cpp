@@ -49,7 +49,7 @@ PowerManager FreshManager()
     return manager;
 }
 
-std::mutex g_mutex;
+std::mutex g_powerMutex;
 PowerManager g_manager = FreshManager();
 
 // Writes the first 12 + Length bytes of the record to every queue that asked
@@ -59,7 +59,7 @@ void Broadcast(const POWER_BROADCAST& record)
     const DWORD size = POWER_BROADCAST_HEADER_BYTES + record.Length;
     int dropped = 0;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_powerMutex);
         for (const auto& [handle, subscription] : g_manager.subscriptions) {
             if ((subscription.mask & record.Message) == 0)
                 continue;
@@ -85,7 +85,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask)
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::PowerNotification);
     g_manager.subscriptions[handle] = Subscription{target, mask};
     return reinterpret_cast<HANDLE>(handle);
@@ -93,7 +93,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask)
 
 BOOL StopPowerNotifications(HANDLE notification)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     const auto value = reinterpret_cast<std::uintptr_t>(notification);
     if (g_manager.subscriptions.erase(value) == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -109,7 +109,7 @@ DWORD SetSystemPowerState(const char* stateName, DWORD state, DWORD options)
     if (name.empty() && state == 0)
         return static_cast<DWORD>(ERROR_INVALID_PARAMETER);
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_powerMutex);
         g_manager.requests.push_back(sim::PowerStateRequest{name, state, options});
     }
     PlatformLog("SetSystemPowerState name=\"%s\" state=0x%x options=0x%x", name.c_str(), state, options);
@@ -123,7 +123,7 @@ DWORD GetSystemPowerStatusEx2(SYSTEM_POWER_STATUS_EX2* status, DWORD length, BOO
         return 0;
     }
     const DWORD count = length < sizeof(SYSTEM_POWER_STATUS_EX2) ? length : sizeof(SYSTEM_POWER_STATUS_EX2);
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     std::memcpy(status, &g_manager.status, count);
     return count;
 }
@@ -155,7 +155,7 @@ bool sim::SetPowerInfo(bool acOnline, int batteryPercent)
     if (batteryPercent < 0 || batteryPercent > 100)
         return false;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_powerMutex);
         g_manager.status = StatusFor(acOnline, batteryPercent);
     }
     POWER_BROADCAST record;
@@ -167,25 +167,25 @@ bool sim::SetPowerInfo(bool acOnline, int batteryPercent)
 
 std::vector<sim::PowerStateRequest> sim::PowerStateRequests()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     return g_manager.requests;
 }
 
 int sim::ActivePowerNotifications()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     return static_cast<int>(g_manager.subscriptions.size());
 }
 
 int sim::DroppedPowerMessages()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     return g_manager.dropped;
 }
 
 void sim::ResetPower()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_powerMutex);
     for (const auto& entry : g_manager.subscriptions) {
         detail::ReleaseHandleValue(entry.first, detail::HandleKind::PowerNotification);
     }

@@ -32,10 +32,15 @@ FT_Library Library()
     return library;
 }
 
+}  // namespace
+
+// Outside the unnamed namespace: RenderFont, declared in the header, holds faces.
 struct FaceCloser {
     void operator()(FT_Face face) const { FT_Done_Face(face); }
 };
 using FacePtr = std::unique_ptr<std::remove_pointer_t<FT_Face>, FaceCloser>;
+
+namespace {
 
 FacePtr OpenFace(const char* path, std::string* error)
 {

@@ -333,7 +333,7 @@ Merge MergeDocument(const std::string& document, RegTree* tree, std::string* las
     return result;
 }
 
-std::string Quoted(const std::string& text) { return json(text).dump(); }
+std::string JsonKeyName(const std::string& text) { return json(text).dump(); }
 
 std::string LinesText(const std::vector<std::size_t>& lines)
 {
@@ -382,7 +382,7 @@ std::vector<std::size_t> SalvageRegistryText(const std::string& text, RegTree* t
         const std::string body(line);
         Merge merged = Merge::Unreadable;
         if (where == Where::InKey) {
-            merged = MergeDocument("{" + Quoted(keyPath) + ": {" + body + "}}", tree);
+            merged = MergeDocument("{" + JsonKeyName(keyPath) + ": {" + body + "}}", tree);
         }
         if (merged == Merge::Unreadable) {
             merged = MergeDocument("{" + body + "}", tree);

@@ -19,7 +19,7 @@ namespace {
 
 // Names and texts were checked to be UTF-8 when they entered the registry,
 // so the replacing error handler never has anything to replace.
-std::string Quoted(const std::string& text)
+std::string JsonQuoted(const std::string& text)
 {
     return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -44,7 +44,7 @@ std::string FormatValue(const RegValue& value)
         return "{\"dword\": " + std::to_string(dword) + "}";
     }
     case REG_SZ:
-        return "{\"sz\": " + Quoted(std::string(value.data.begin(), value.data.end() - 1)) + "}";
+        return "{\"sz\": " + JsonQuoted(std::string(value.data.begin(), value.data.end() - 1)) + "}";
     case REG_BINARY:
         return "{\"binary\": \"" + Hex(value.data) + "\"}";
     default:
@@ -109,12 +109,12 @@ std::string FormatRegistry(const RegTree& tree)
         }
         out += keySeparator;
         keySeparator = ",\n";
-        out += "  " + Quoted(key.path) + ": {";
+        out += "  " + JsonQuoted(key.path) + ": {";
         const char* valueSeparator = "\n";
         for (const auto& [name, value] : key.values) {
             out += valueSeparator;
             valueSeparator = ",\n";
-            out += "    " + Quoted(value.name) + ": " + FormatValue(value);
+            out += "    " + JsonQuoted(value.name) + ": " + FormatValue(value);
         }
         out += key.values.empty() ? "}" : "\n  }";
     }

@@ -11,7 +11,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_iconMutex;
 std::map<std::uintptr_t, IconImage> g_icons;
 
 std::uintptr_t FromHandle(HICON handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -29,7 +29,7 @@ HICON LoadIconW(HINSTANCE library, UINT id)
             image.pixels.assign(icon.pixels, icon.pixels + static_cast<std::size_t>(icon.width) * icon.height);
         });
     if (!found) return nullptr;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_iconMutex);
     const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::Icon);
     g_icons.emplace(handle, std::move(image));
     return reinterpret_cast<HICON>(handle);
@@ -37,7 +37,7 @@ HICON LoadIconW(HINSTANCE library, UINT id)
 
 BOOL GetIconImage(HICON icon, IconImage* out)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_iconMutex);
     auto it = g_icons.find(FromHandle(icon));
     if (it == g_icons.end() || out == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -49,7 +49,7 @@ BOOL GetIconImage(HICON icon, IconImage* out)
 
 BOOL DestroyIcon(HICON icon)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_iconMutex);
     if (g_icons.erase(FromHandle(icon)) == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -60,7 +60,7 @@ BOOL DestroyIcon(HICON icon)
 
 void detail::ResetIcons()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_iconMutex);
     g_icons.clear();
 }
 

@@ -31,7 +31,7 @@ struct Library {
     detail::LoadedResources resources;
 };
 
-std::mutex g_mutex;
+std::mutex g_resourceLibraryMutex;
 std::map<std::uintptr_t, Library> g_libraries;
 
 HINSTANCE ToHandle(std::uintptr_t value) { return reinterpret_cast<HINSTANCE>(value); }
@@ -97,7 +97,7 @@ HINSTANCE LoadLibraryW(const char* devicePath)
         return nullptr;
     }
 
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_resourceLibraryMutex);
     for (auto& [handle, library] : g_libraries) {
         if (library.device == info.st_dev && library.inode == info.st_ino) {
             close(fd);
@@ -132,7 +132,7 @@ BOOL FreeLibrary(HINSTANCE handle)
     void* module = nullptr;
     int fd = -1;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_resourceLibraryMutex);
         auto it = g_libraries.find(FromHandle(handle));
         if (it == g_libraries.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
@@ -152,7 +152,7 @@ BOOL FreeLibrary(HINSTANCE handle)
 
 bool detail::WithResources(HINSTANCE handle, const std::function<void(const LoadedResources&)>& use)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_resourceLibraryMutex);
     auto it = g_libraries.find(FromHandle(handle));
     if (it == g_libraries.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -165,7 +165,7 @@ bool detail::WithResources(HINSTANCE handle, const std::function<void(const Load
 void detail::ResetLibraries()
 {
     // The modules stay loaded: texts handed out from them may still be read.
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_resourceLibraryMutex);
     g_libraries.clear();
 }
 

@@ -13,7 +13,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_shellMutex;
 std::map<HWND, detail::ShellRecord> g_windows;
 bool g_inputPanelUp = false;
 std::vector<sim::ShellExecuteRecord> g_executed;
@@ -39,7 +39,7 @@ void ApplyFullScreen(sim::ShellWindowState& state, DWORD flags)
 
 void SetInputPanel(int state)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     if (state == SIP_UP || state == SIP_INPUTDIALOG)
         g_inputPanelUp = true;
     else if (state == SIP_DOWN || state == SIP_FORCEDOWN)
@@ -58,13 +58,13 @@ bool detail::CheckWindow(HWND hwnd)
 
 void detail::WithShellRecord(HWND hwnd, const std::function<void(ShellRecord&)>& change)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     change(g_windows[hwnd]);
 }
 
 bool detail::CopyShellRecord(HWND hwnd, ShellRecord* out)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     auto it = g_windows.find(hwnd);
     if (it == g_windows.end())
         return false;
@@ -74,7 +74,7 @@ bool detail::CopyShellRecord(HWND hwnd, ShellRecord* out)
 
 void detail::ResetShellWindows()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     g_windows.clear();
     g_inputPanelUp = false;
     g_executed.clear();
@@ -195,7 +195,7 @@ BOOL ShellExecuteEx(SHELLEXECUTEINFO* info)
     sim::ShellExecuteRecord record{info->hwnd, OrEmpty(info->lpVerb), info->lpFile, OrEmpty(info->lpParameters)};
     PlatformLog("ShellExecuteEx verb=\"%s\" file=\"%s\"", record.verb.c_str(), record.file.c_str());
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_shellMutex);
         g_executed.push_back(std::move(record));
     }
     constexpr std::uintptr_t kStarted = 33;
@@ -213,13 +213,13 @@ sim::ShellWindowState sim::ShellStateOf(HWND hwnd)
 
 bool sim::InputPanelUp()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     return g_inputPanelUp;
 }
 
 std::vector<sim::ShellExecuteRecord> sim::ShellExecuteHistory()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellMutex);
     return g_executed;
 }
 

@@ -17,7 +17,7 @@ struct SystemState {
     std::vector<sim::HotKeyRecord> hotKeys;
 };
 
-std::mutex g_mutex;
+std::mutex g_shellSystemMutex;
 SystemState g_state;
 
 // System cursor handles are their ids.
@@ -30,7 +30,7 @@ bool KnownCursor(UINT id) { return id == IDC_ARROW || id == IDC_WAIT; }
 
 void detail::ResetShellSystem()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     g_state = SystemState{};
 }
 
@@ -52,7 +52,7 @@ HCURSOR SetCursor(HCURSOR cursor)
     }
     UINT previous = 0;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_shellSystemMutex);
         previous = g_state.cursor;
         g_state.cursor = id;
     }
@@ -63,7 +63,7 @@ HCURSOR SetCursor(HCURSOR cursor)
 
 HCURSOR GetCursor()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     return g_state.cursor == 0 ? nullptr : CursorHandle(g_state.cursor);
 }
 
@@ -71,7 +71,7 @@ DWORD SmiOpticalMouseGetMode(DWORD* mode)
 {
     if (mode == nullptr)
         return SMI_ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     *mode = g_state.opticalMouse;
     return SMI_SUCCESS;
 }
@@ -81,7 +81,7 @@ DWORD SmiOpticalMouseSetMode(DWORD mode)
     if (mode != SMI_OPTICALMOUSE_KEYPAD && mode != SMI_OPTICALMOUSE_MOUSE)
         return SMI_ERROR_INVALID_PARAMETER;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_shellSystemMutex);
         g_state.opticalMouse = mode;
     }
     PlatformLog("SmiOpticalMouseSetMode %u", mode);
@@ -90,7 +90,7 @@ DWORD SmiOpticalMouseSetMode(DWORD mode)
 
 void SystemIdleTimerReset()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     ++g_state.idleResets;
 }
 
@@ -99,7 +99,7 @@ BOOL RegisterHotKey(HWND hwnd, int id, UINT modifiers, UINT virtualKey)
     if (!detail::CheckWindow(hwnd))
         return FALSE;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_shellSystemMutex);
         for (auto& key : g_state.hotKeys) {
             const bool sameKey = key.modifiers == modifiers && key.virtualKey == virtualKey;
             if (sameKey && key.hwnd != hwnd) {
@@ -116,7 +116,7 @@ BOOL RegisterHotKey(HWND hwnd, int id, UINT modifiers, UINT virtualKey)
 
 BOOL UnregisterHotKey(HWND hwnd, int id)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     const auto removed =
         std::erase_if(g_state.hotKeys, [&](const sim::HotKeyRecord& k) { return k.hwnd == hwnd && k.id == id; });
     if (removed == 0) {
@@ -128,25 +128,25 @@ BOOL UnregisterHotKey(HWND hwnd, int id)
 
 UINT sim::CurrentCursorId()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     return g_state.cursor;
 }
 
 DWORD sim::OpticalMouseMode()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     return g_state.opticalMouse;
 }
 
 int sim::IdleTimerResetCount()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     return g_state.idleResets;
 }
 
 std::vector<sim::HotKeyRecord> sim::RegisteredHotKeys()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_shellSystemMutex);
     return g_state.hotKeys;
 }
 
@@ -154,7 +154,7 @@ bool sim::PressHotKey(UINT modifiers, UINT virtualKey)
 {
     HotKeyRecord target;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_shellSystemMutex);
         auto it = std::find_if(g_state.hotKeys.begin(), g_state.hotKeys.end(), [&](const HotKeyRecord& k) {
             return k.modifiers == modifiers && k.virtualKey == virtualKey;
         });

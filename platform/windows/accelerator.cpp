@@ -12,7 +12,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_acceleratorMutex;
 std::map<std::uintptr_t, std::vector<ACCEL>> g_tables;
 
 std::uintptr_t FromHandle(HACCEL handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -39,7 +39,7 @@ HACCEL LoadAcceleratorsW(HINSTANCE library, UINT id)
             }
         });
     if (!found) return nullptr;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_acceleratorMutex);
     const std::uintptr_t handle = detail::NewHandleValue(detail::HandleKind::Accelerator);
     g_tables.emplace(handle, std::move(entries));
     return reinterpret_cast<HACCEL>(handle);
@@ -47,7 +47,7 @@ HACCEL LoadAcceleratorsW(HINSTANCE library, UINT id)
 
 BOOL DestroyAcceleratorTable(HACCEL table)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_acceleratorMutex);
     if (g_tables.erase(FromHandle(table)) == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -58,7 +58,7 @@ BOOL DestroyAcceleratorTable(HACCEL table)
 
 bool GetAcceleratorEntries(HACCEL table, std::vector<ACCEL>* out)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_acceleratorMutex);
     auto it = g_tables.find(FromHandle(table));
     if (it == g_tables.end() || out == nullptr)
         return false;
@@ -72,7 +72,7 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, const MSG* msg)
         return 0;
     WORD command = 0;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_acceleratorMutex);
         auto it = g_tables.find(FromHandle(table));
         if (it == g_tables.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
@@ -93,7 +93,7 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, const MSG* msg)
 
 void detail::ResetAccelerators()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_acceleratorMutex);
     g_tables.clear();
 }
 

@@ -10,11 +10,11 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_dialogTableMutex;
 std::vector<detail::OpenDialogEntry> g_open;  // in the order opened
 std::vector<sim::DialogRecord> g_history;
 
-// Under g_mutex.
+// Under g_dialogTableMutex.
 detail::OpenDialogEntry* Find(HWND dialog)
 {
     auto it = std::find_if(g_open.begin(), g_open.end(), [dialog](const auto& e) { return e.hwnd == dialog; });
@@ -36,20 +36,20 @@ namespace detail {
 
 void AddOpenDialog(OpenDialogEntry entry)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     g_open.push_back(std::move(entry));
 }
 
 DLGPROC DialogProcOf(HWND dialog)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     const OpenDialogEntry* entry = Find(dialog);
     return entry != nullptr ? entry->proc : nullptr;
 }
 
 bool DialogEnded(HWND dialog)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     const OpenDialogEntry* entry = Find(dialog);
     return entry != nullptr && entry->ended;
 }
@@ -57,7 +57,7 @@ bool DialogEnded(HWND dialog)
 bool MarkDialogEnded(HWND dialog, INT_PTR result)
 {
     const bool ownThread = GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId();
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     OpenDialogEntry* entry = Find(dialog);
     if (entry == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -76,7 +76,7 @@ sim::DialogState DialogStateOf(HWND dialog)
 {
     OpenDialogEntry entry;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_dialogTableMutex);
         if (const OpenDialogEntry* found = Find(dialog)) entry = *found;
     }
     return StateOf(entry);
@@ -84,7 +84,7 @@ sim::DialogState DialogStateOf(HWND dialog)
 
 INT_PTR CloseDialog(HWND dialog, const sim::DialogState& last)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     auto it = std::find_if(g_open.begin(), g_open.end(), [dialog](const auto& e) { return e.hwnd == dialog; });
     if (it == g_open.end()) return -1;
     const INT_PTR result = it->ended ? it->result : -1;
@@ -99,7 +99,7 @@ std::vector<sim::DialogState> sim::OpenDialogs()
 {
     std::vector<detail::OpenDialogEntry> open;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_dialogTableMutex);
         open.assign(g_open.rbegin(), g_open.rend());
     }
     std::vector<DialogState> states;
@@ -111,7 +111,7 @@ bool sim::DialogCommand(UINT id)
 {
     HWND top = nullptr;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_dialogTableMutex);
         if (g_open.empty()) return false;
         top = g_open.back().hwnd;
     }
@@ -121,19 +121,19 @@ bool sim::DialogCommand(UINT id)
 
 std::vector<sim::DialogRecord> sim::DialogHistory()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     return g_history;
 }
 
 void sim::ClearDialogHistory()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     g_history.clear();
 }
 
 void detail::ResetDialogs()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     g_open.clear();
     g_history.clear();
 }

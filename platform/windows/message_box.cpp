@@ -10,7 +10,7 @@
 namespace os {
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_messageBoxMutex;
 std::deque<int> g_answers;
 std::vector<sim::MessageBoxRecord> g_history;
 
@@ -59,7 +59,7 @@ std::string Escaped(const std::string& text)
 // Takes the queued answer if there is one; false when the queue is empty.
 bool TakeQueuedAnswer(int* answer)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     if (g_answers.empty())
         return false;
     *answer = g_answers.front();
@@ -95,32 +95,32 @@ int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type)
     PlatformLog("MessageBoxW caption=\"%s\" text=\"%s\" type=0x%x answer=%d%s", Escaped(record.caption).c_str(),
                 Escaped(record.text).c_str(), type, record.answer, record.answerQueued ? "" : " (default)");
     const int answer = record.answer;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     g_history.push_back(std::move(record));
     return answer;
 }
 
 void sim::QueueMessageBoxAnswer(int answer)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     g_answers.push_back(answer);
 }
 
 void sim::ClearMessageBoxAnswers()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     g_answers.clear();
 }
 
 std::vector<sim::MessageBoxRecord> sim::MessageBoxHistory()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     return g_history;
 }
 
 void sim::ClearMessageBoxHistory()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_messageBoxMutex);
     g_history.clear();
 }
 

@@ -36,11 +36,11 @@ struct QueueHandle {
     bool read = false;
 };
 
-std::mutex g_mutex;
+std::mutex g_msgQueueMutex;
 std::map<HANDLE, QueueHandle> g_handles;
 std::map<std::string, std::weak_ptr<MsgQueue>> g_named;
 
-// Called with g_mutex held; SetEvent and ResetEvent never wait.
+// Called with g_msgQueueMutex held; SetEvent and ResetEvent never wait.
 void UpdateSignals(const MsgQueue& queue)
 {
     for (HANDLE h : queue.readers)
@@ -96,7 +96,7 @@ HANDLE CreateMsgQueue(const char* name, const MSGQUEUEOPTIONS* options)
     HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (handle == nullptr)
         return nullptr;
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_msgQueueMutex);
     auto queue = FindOrCreate(name, *options);
     const bool read = options->bReadAccess != FALSE;
     (read ? queue->readers : queue->writers).push_back(handle);
@@ -115,7 +115,7 @@ BOOL ReadMsgQueue(HANDLE handle, void* buffer, DWORD bufferSize, DWORD* bytesRea
     for (;;) {
         DWORD wait = 0;
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
+            std::lock_guard<std::mutex> lock(g_msgQueueMutex);
             auto it = g_handles.find(handle);
             if (it == g_handles.end()) {
                 SetLastError(ERROR_INVALID_HANDLE);
@@ -164,7 +164,7 @@ BOOL WriteMsgQueue(HANDLE handle, const void* data, DWORD size, DWORD timeoutMs,
     for (;;) {
         DWORD wait = 0;
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
+            std::lock_guard<std::mutex> lock(g_msgQueueMutex);
             auto it = g_handles.find(handle);
             if (it == g_handles.end()) {
                 SetLastError(ERROR_INVALID_HANDLE);
@@ -199,7 +199,7 @@ BOOL WriteMsgQueue(HANDLE handle, const void* data, DWORD size, DWORD timeoutMs,
 BOOL CloseMsgQueue(HANDLE handle)
 {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<std::mutex> lock(g_msgQueueMutex);
         auto it = g_handles.find(handle);
         if (it == g_handles.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
@@ -217,7 +217,7 @@ BOOL CloseMsgQueue(HANDLE handle)
 
 std::weak_ptr<detail::MsgQueue> detail::QueueOfHandle(HANDLE handle)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_msgQueueMutex);
     auto it = g_handles.find(handle);
     if (it == g_handles.end())
         return {};
@@ -226,7 +226,7 @@ std::weak_ptr<detail::MsgQueue> detail::QueueOfHandle(HANDLE handle)
 
 bool detail::PostToQueue(const std::weak_ptr<MsgQueue>& target, const void* data, DWORD size)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_msgQueueMutex);
     auto queue = target.lock();
     if (!queue || queue->Full() || size > queue->maxMessageBytes)
         return false;
@@ -236,7 +236,7 @@ bool detail::PostToQueue(const std::weak_ptr<MsgQueue>& target, const void* data
 
 void detail::ResetMessageQueues()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<std::mutex> lock(g_msgQueueMutex);
     g_handles.clear();
     g_named.clear();
 }
