@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/cmd_run.h"
 #include "app/messages.h"
+#include "app/photo_key.h"
 #include "app/resource_text.h"
 #include "platform/shell/shell.h"
 #include "platform/base/trace.h"
@@ -139,6 +140,8 @@ void OnKeyUp(os::HWND hwnd, os::UINT vk, os::LPARAM)
         os::SmiOpticalMouseSetMode(mode == 0 ? 1 : 0);
     }
     EventRecorderApp* app = AppFromWindow(hwnd);
-    if (app == nullptr || (app->cmdMode != 4 && app->cmdMode != 5)) return;
+    if (app == nullptr) return;
+    if (vk == os::VK_CAMERA && PhotoKeyMode(static_cast<int>(app->cmdMode))) TakeDriverPhoto(hwnd);
+    if (app->cmdMode != 4 && app->cmdMode != 5) return;
     if (vk == kVkEnter && app->RecordMode != kRecordContinuous) RequestManualEvent(hwnd);
 }

@@ -33,7 +33,7 @@ DeviceProfile Sentinel()
     p.startTime = sim::LocalDateTime{1, 1, 1, 1, 1, 1};
     p.languages.clear();
     p.gps = sim::GpsProfile{"X", {}, false, 99, -1e9, "left", "over"};
-    p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}};
+    p.camera = sim::CameraProfile{"left over", 5, sim::EncoderProfile{true, -7}, "left over"};
     p.accelerometer = sim::AccelerometerProfile{{1, 2, 3}, -1, 0, os::sim::AccelerometerFailure::Read, "left",
                                                 sim::AccelerometerUnits::G, "over"};
     p.sounds = false;
@@ -209,6 +209,9 @@ std::string Write(const DeviceProfile& p)
     nlohmann::ordered_json camera = {{"encoder", {{"failOpen", p.camera.encoder.failOpen}}}};
     if (!p.camera.video.empty()) {
         camera["video"] = p.camera.video;
+    }
+    if (!p.camera.still.empty()) {
+        camera["still"] = p.camera.still;
     }
     if (p.camera.openError != 0) {
         char code[16];

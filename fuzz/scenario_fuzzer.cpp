@@ -108,6 +108,7 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
         m.text = e.text;
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:
@@ -195,6 +196,7 @@ void CheckKindRanges(const ScenarioEvent& e)
         FUZZ_CHECK(e.text.find('/') == std::string::npos && e.text.find('\\') == std::string::npos);
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:
     case EventKind::Resume:

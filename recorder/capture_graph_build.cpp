@@ -75,6 +75,23 @@ os::HRESULT SetStillFormat(CaptureGraphManager* m)
     });
 }
 
+// A camera that takes its stills as JPEG itself offers "IJPG" on its still
+// pin: the graph then keeps that format and skips the image encoder; any
+// other camera's stills are taken as YV12 and encoded here.
+void AdoptCameraStillSubtype(CaptureGraphManager* m)
+{
+    os::IAMStreamConfig* config = nullptr;
+    if (os::FAILED(m->builder->FindInterface(&os::PIN_CATEGORY_STILL, &os::MEDIATYPE_Video, m->videoCapture,
+                                             os::IID_IAMStreamConfig, reinterpret_cast<void**>(&config))))
+        return;
+    os::AM_MEDIA_TYPE* type = nullptr;
+    if (os::SUCCEEDED(config->GetFormat(&type))) {
+        m->stillSubtype = IsJpegSubtype(type->subtype) ? type->subtype : os::MEDIASUBTYPE_YV12;
+        os::DeleteMediaType(type);
+    }
+    config->Release();
+}
+
 os::HRESULT AddSink(CaptureGraphManager* m, CNullRenderFilter** sink, int mode, const os::GUID& videoSubtype,
                     SampleCallback callback, const char* name)
 {
@@ -128,7 +145,10 @@ os::HRESULT BuildStillChain(CaptureGraphManager* m)
     if (os::SUCCEEDED(hr)) {
         hr = m->stillSink->QueryInterface(os::IID_IFileSinkFilter, reinterpret_cast<void**>(&m->stillFileSink));
     }
-    if (os::SUCCEEDED(hr)) hr = SetStillFormat(m);
+    if (os::SUCCEEDED(hr)) {
+        AdoptCameraStillSubtype(m);
+        hr = SetStillFormat(m);
+    }
     if (os::SUCCEEDED(hr)) hr = ConnectStillChain(m);
     return hr;
 }

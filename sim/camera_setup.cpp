@@ -1,14 +1,29 @@
 #include "sim/camera_setup.h"
 
+#include <cstdint>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/media/media_sim.h"
 #include "sim/engine_sound.h"
 #include "sim/road_scene.h"
+#include "sim/text_file.h"
 #include "sim/video_file_source.h"
 
 namespace sim {
+
+bool ReadStillPicture(const std::string& path, std::string* bytes, std::string* why)
+{
+    std::string read;
+    if (!ReadRegularFile(path, kMaxStillBytes, &read, why)) return false;
+    if (read.empty()) {
+        *why = "empty file";
+        return false;
+    }
+    *bytes = std::move(read);
+    return true;
+}
 
 bool ConnectCamera(const DeviceProfile& profile, std::string* error)
 {
@@ -23,6 +38,11 @@ bool ConnectCamera(const DeviceProfile& profile, std::string* error)
         *error = "camera.video: " + why;
         return false;
     }
+    std::string still;
+    if (!camera.still.empty() && !ReadStillPicture(camera.still, &still, &why)) {
+        *error = "camera.still: " + camera.still + ": " + why;
+        return false;
+    }
     os::sim::MediaFaults faults;
     faults.cameraOpenError = camera.openError;
     faults.encoderOpenFails = camera.encoder.failOpen;
@@ -33,6 +53,7 @@ bool ConnectCamera(const DeviceProfile& profile, std::string* error)
     }
     os::sim::SetPictureSource(std::move(pictures));
     os::sim::SetSoundSource(std::move(sound));
+    os::sim::SetStillPicture(std::vector<std::uint8_t>(still.begin(), still.end()));
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/files/file.h"
+#include "sim/camera_setup.h"
 #include "sim/json_reader.h"
 #include "sim/text_file.h"
 
@@ -420,6 +421,8 @@ bool ReadCamera(const Value& value, const std::string& path, CameraProfile* out,
         value, path,
         {{"video", false,
           [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxHostPathChars, &camera.video, e); }},
+         {"still", false,
+          [&](const Value& v, Path p, std::string* e) { return json::ReadText(v, p, kMaxHostPathChars, &camera.still, e); }},
          {"openError", false,
           [&](const Value& v, Path p, std::string* e) { return ReadResultCode(v, p, &camera.openError, e); }},
          {"encoder", false, [&](const Value& v, Path p, std::string* e) { return ReadEncoder(v, p, &camera.encoder, e); }}},
@@ -661,7 +664,13 @@ bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error
         fromProfileFolder(&profile.gps->replay);
     }
     fromProfileFolder(&profile.camera.video);
+    fromProfileFolder(&profile.camera.still);
     fromProfileFolder(&profile.accelerometer.replay);
+    std::string still;
+    if (!profile.camera.still.empty() && !ReadStillPicture(profile.camera.still, &still, &why)) {
+        *error = path + ": camera.still: " + profile.camera.still + ": " + why;
+        return false;
+    }
     *out = profile;
     return true;
 }

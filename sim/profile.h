@@ -77,7 +77,9 @@ struct GpsProfile {
 
 // The handset's camera and microphone. Without `video` the lens sees the
 // built-in road scene and the microphone hears the engine; with it, that host
-// video file plays in a loop. The rest are faults the run starts with.
+// video file plays in a loop. With `still` the camera takes its stills as
+// JPEG and every one is that host file's bytes. The rest are faults the run
+// starts with.
 struct EncoderProfile {
     bool failOpen = false;             // the codec refuses every open
     std::int64_t timeoutAtFrame = -1;  // the encode of this frame (counted over the run) times out; -1: none
@@ -88,6 +90,7 @@ struct CameraProfile {
     std::string video;      // a host video file; empty: the road scene and engine sound
     os::LONG openError = 0;  // the camera's open fails with this result (a failure result); 0: it opens
     EncoderProfile encoder;
+    std::string still;      // a host JPEG file every still is; empty: the camera makes its stills
     bool operator==(const CameraProfile&) const = default;
 };
 
@@ -156,7 +159,8 @@ DeviceProfile DefaultProfile();
 // Parses the text of a profile file; `fileName` only names it in the error.
 bool ParseProfile(const std::string& text, const std::string& fileName, DeviceProfile* out, std::string* error);
 // Reads and parses the profile file at `path`; a relative `gps.replay`,
-// `camera.video` or `accelerometer.replay` is taken from the profile file's folder.
+// `camera.video`, `camera.still` or `accelerometer.replay` is taken from the
+// profile file's folder. A `camera.still` that cannot be read is an error here.
 bool LoadProfile(const std::string& path, DeviceProfile* out, std::string* error);
 
 // The volume as the file system is configured with it.

@@ -388,6 +388,7 @@ constexpr EventKindRow kKinds[] = {
     {"encoder_timeout", EventKind::EncoderTimeout, NoFields, false},
     {"shock", EventKind::Shock, ShockFields, false},
     {"screenshot", EventKind::Screenshot, ScreenshotFields, false},
+    {"photo", EventKind::Photo, NoFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
     {"end", EventKind::End, EndFields, false},

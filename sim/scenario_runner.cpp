@@ -207,6 +207,13 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::Registry: Check(SetSettingsValue(e), e, "registry value"); break;
     case EventKind::Fill: Check(os::sim::FillVolume(e.volume, e.fillBytes), e, "fill"); break;
     case EventKind::Screenshot: Check(SaveScreenshot(e.text), e, "screenshot"); break;
+    case EventKind::Photo: {
+        ScenarioEvent press = e;
+        press.vk = os::VK_CAMERA;
+        Key(press, os::WM_KEYDOWN);
+        Key(press, os::WM_KEYUP);
+        break;
+    }
     }
 }
 

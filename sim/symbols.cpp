@@ -40,6 +40,7 @@ constexpr Symbol kSymbols[] = {
     {"IDM_REC_PAUSE", 40008},
     {"IDM_SETTINGS", 40009},
     {"VK_RETURN", 13},
+    {"VK_CAMERA", os::VK_CAMERA},
     {"POWER_STATE_ON", 0x00010000},
     {"POWER_STATE_IDLE", 0x00100000},
     {"POWER_STATE_SUSPEND", 0x00200000},

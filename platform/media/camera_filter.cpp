@@ -144,8 +144,9 @@ bool CameraCapturePin::Produce(std::uint64_t slot, std::int64_t deviceUs, CMedia
 // ---- Still pin
 
 CameraStillPin::CameraStillPin(CameraFilter* filter, CCritSec* lock, HRESULT* hr)
-    : LiveSourcePin(filter, lock, hr, "Still", PIN_CATEGORY_STILL), camera_(filter)
+    : LiveSourcePin(filter, lock, hr, "Still", PIN_CATEGORY_STILL), camera_(filter), givenStill_(CurrentStillPicture())
 {
+    if (givenStill_) subtype_ = MEDIASUBTYPE_IJPG;
 }
 
 HRESULT CameraStillPin::NonDelegatingQueryInterface(REFIID iid, void** out)
@@ -204,7 +205,8 @@ HRESULT CameraStillPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, STREAM_CO
 {
     if (index < 0 || index >= static_cast<int>(std::size(kStillSizes))) return S_FALSE;
     if (caps) *caps = {FORMAT_VideoInfo, 0, 0};
-    return NewType(VideoMediaType(MEDIASUBTYPE_YV12, kStillSizes[index].width, kStillSizes[index].height, 0), type);
+    const GUID subtype = givenStill_ ? MEDIASUBTYPE_IJPG : MEDIASUBTYPE_YV12;
+    return NewType(VideoMediaType(subtype, kStillSizes[index].width, kStillSizes[index].height, 0), type);
 }
 
 HRESULT CameraStillPin::Trigger()
@@ -221,7 +223,8 @@ std::size_t CameraStillPin::SampleBytes()
     std::lock_guard lk(mu_);
     // A JPEG of a noisy picture at the highest quality can outgrow the raw picture.
     const std::size_t raw = static_cast<std::size_t>(width_) * height_ * 3 / 2;
-    return subtype_ == MEDIASUBTYPE_IJPG ? 2 * raw + 4096 : raw;
+    if (subtype_ != MEDIASUBTYPE_IJPG) return raw;
+    return givenStill_ ? std::max(raw, givenStill_->size()) : 2 * raw + 4096;
 }
 
 bool CameraStillPin::Produce(std::uint64_t slot, std::int64_t deviceUs, CMediaSample* sample)
@@ -238,6 +241,11 @@ bool CameraStillPin::Produce(std::uint64_t slot, std::int64_t deviceUs, CMediaSa
     const std::size_t raw = static_cast<std::size_t>(w) * h * 3 / 2;
     BYTE* data = nullptr;
     sample->GetPointer(&data);
+    if (jpeg && givenStill_) {
+        if (givenStill_->size() > static_cast<std::size_t>(sample->GetSize())) return false;
+        std::memcpy(data, givenStill_->data(), givenStill_->size());
+        return SUCCEEDED(sample->SetActualDataLength(static_cast<long>(givenStill_->size())));
+    }
     if (!jpeg) {
         camera_->TakePicture(slot, deviceUs, w, h, data);
         return SUCCEEDED(sample->SetActualDataLength(static_cast<long>(raw)));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/base/internal/fresh_start.h"
 #include "platform/kernel/clock.h"
@@ -37,6 +38,7 @@ struct MediaSimState {
     std::mutex mu;
     std::shared_ptr<sim::PictureSource> picture;
     std::shared_ptr<sim::SoundSource> sound;
+    std::shared_ptr<const std::vector<std::uint8_t>> still;
     sim::MediaFaults faults;
     std::int64_t cameraStallUntilUs = 0;
     std::int64_t micStallUntilUs = 0;
@@ -61,6 +63,13 @@ void sim::SetSoundSource(std::shared_ptr<SoundSource> source)
 {
     std::lock_guard lk(State().mu);
     State().sound = source ? std::move(source) : std::make_shared<Silence>();
+}
+
+void sim::SetStillPicture(std::vector<std::uint8_t> jpeg)
+{
+    auto still = jpeg.empty() ? nullptr : std::make_shared<const std::vector<std::uint8_t>>(std::move(jpeg));
+    std::lock_guard lk(State().mu);
+    State().still = std::move(still);
 }
 
 bool sim::SetMediaFaults(const MediaFaults& faults)
@@ -121,6 +130,12 @@ std::shared_ptr<sim::SoundSource> detail::CurrentSoundSource()
     return State().sound;
 }
 
+std::shared_ptr<const std::vector<std::uint8_t>> detail::CurrentStillPicture()
+{
+    std::lock_guard lk(State().mu);
+    return State().still;
+}
+
 std::int64_t detail::CameraStalledUntilUs()
 {
     std::lock_guard lk(State().mu);
@@ -149,6 +164,7 @@ void detail::ResetMediaSim()
     std::lock_guard lk(State().mu);
     State().picture.reset();
     State().sound.reset();
+    State().still.reset();
     State().faults = {};
     State().cameraStallUntilUs = 0;
     State().micStallUntilUs = 0;

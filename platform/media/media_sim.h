@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/base/types.h"
 
@@ -36,6 +37,12 @@ public:
 // Null puts back the built-in source (a plain moving test picture, silence).
 void SetPictureSource(std::shared_ptr<PictureSource> source);
 void SetSoundSource(std::shared_ptr<SoundSource> source);
+
+// A camera that takes its stills as JPEG: a camera opened after this call
+// offers "IJPG" on its still pin and delivers these bytes, as they are, for
+// every still in that format instead of a picture it makes. Empty bytes put
+// back the camera that makes its stills itself (YV12 by default).
+void SetStillPicture(std::vector<std::uint8_t> jpeg);
 
 // Faults. Times are device microseconds; a stall holds the stream's next
 // sample back until the stall ends (the samples it would have delivered

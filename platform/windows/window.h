@@ -50,6 +50,10 @@ constexpr UINT WM_HOTKEY = 0x0312;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
+// The handset's camera key: the first of the application keys (0xC1 to
+// 0xC6) the phone OS gives its hardware buttons.
+constexpr UINT VK_CAMERA = 0xC1;
+
 // WM_DEVICECHANGE wParam values broadcast when a volume comes or goes.
 constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
 constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;

@@ -39,6 +39,17 @@ inline std::string Quoted(const std::string& path)
     return "'" + path + "'";
 }
 
+// exiftool's reading of a host file, grouped by family-1 names ("GPS:GPSLatitude").
+inline nlohmann::json ExiftoolOfHost(const std::string& host)
+{
+    std::string out;
+    const int status = RunTool("exiftool -n -j -G1 " + Quoted(host), &out);
+    EXPECT_EQ(status, 0) << "exiftool failed on " << host << ": " << out;
+    const nlohmann::json all = nlohmann::json::parse(out, nullptr, false);
+    if (!all.is_array() || all.empty()) return nlohmann::json::object();
+    return all[0];
+}
+
 // A width x height picture of gradients, as the camera's still path makes it.
 inline std::string CameraJpeg(int width, int height)
 {
@@ -126,16 +137,7 @@ protected:
         return os::GetFileAttributesW(device.c_str()) != os::INVALID_FILE_ATTRIBUTES;
     }
 
-    // exiftool's reading of a file, grouped by family-1 names ("GPS:GPSLatitude").
-    nlohmann::json Exiftool(const std::string& device) const
-    {
-        std::string out;
-        const int status = RunTool("exiftool -n -j -G1 " + Quoted(HostOf(device)), &out);
-        EXPECT_EQ(status, 0) << "exiftool failed on " << device << ": " << out;
-        const nlohmann::json all = nlohmann::json::parse(out, nullptr, false);
-        if (!all.is_array() || all.empty()) return nlohmann::json::object();
-        return all[0];
-    }
+    nlohmann::json Exiftool(const std::string& device) const { return ExiftoolOfHost(HostOf(device)); }
 
     static constexpr os::ULONGLONG kCardBytes = 8u << 20;
 };

@@ -2,6 +2,7 @@
 // scenario, and how both reach the platform's media stand-ins.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "sim/road_scene.h"
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
+#include "sim/text_file.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/shared_data.h"
@@ -36,16 +38,17 @@ TEST(CameraProfile, SectionSetsEachFieldAndKeepsTheRest)
     const Case cases[] = {
         {R"({})", CameraProfile{}},
         {R"({"camera": {}})", CameraProfile{}},
-        {R"({"camera": {"video": "drive.mp4"}})", CameraProfile{"drive.mp4", 0, {}}},
-        {R"({"camera": {"openError": "0x80070037"}})", CameraProfile{"", static_cast<os::LONG>(0x80070037u), {}}},
-        {R"({"camera": {"openError": "0X8000ffff"}})", CameraProfile{"", static_cast<os::LONG>(0x8000FFFFu), {}}},
-        {R"({"camera": {"openError": "0xFFFFFFFF"}})", CameraProfile{"", -1, {}}},
-        {R"({"camera": {"encoder": {"failOpen": true}}})", CameraProfile{"", 0, EncoderProfile{true, -1}}},
-        {R"({"camera": {"encoder": {"timeoutAtFrame": 0}}})", CameraProfile{"", 0, EncoderProfile{false, 0}}},
+        {R"({"camera": {"video": "drive.mp4"}})", CameraProfile{"drive.mp4", 0, {}, ""}},
+        {R"({"camera": {"openError": "0x80070037"}})", CameraProfile{"", static_cast<os::LONG>(0x80070037u), {}, ""}},
+        {R"({"camera": {"openError": "0X8000ffff"}})", CameraProfile{"", static_cast<os::LONG>(0x8000FFFFu), {}, ""}},
+        {R"({"camera": {"openError": "0xFFFFFFFF"}})", CameraProfile{"", -1, {}, ""}},
+        {R"({"camera": {"encoder": {"failOpen": true}}})", CameraProfile{"", 0, EncoderProfile{true, -1}, ""}},
+        {R"({"camera": {"encoder": {"timeoutAtFrame": 0}}})", CameraProfile{"", 0, EncoderProfile{false, 0}, ""}},
         {R"({"camera": {"encoder": {"timeoutAtFrame": 2147483647, "failOpen": false}}})",
-         CameraProfile{"", 0, EncoderProfile{false, 2147483647}}},
+         CameraProfile{"", 0, EncoderProfile{false, 2147483647}, ""}},
         {R"({"camera": {"video": "/v/a.avi", "openError": "0x80004005", "encoder": {"failOpen": true, "timeoutAtFrame": 300}}})",
-         CameraProfile{"/v/a.avi", static_cast<os::LONG>(0x80004005u), EncoderProfile{true, 300}}},
+         CameraProfile{"/v/a.avi", static_cast<os::LONG>(0x80004005u), EncoderProfile{true, 300}, ""}},
+        {R"({"camera": {"still": "scene.jpg"}})", CameraProfile{"", 0, {}, "scene.jpg"}},
     };
     for (const Case& c : cases) {
         sim::DeviceProfile p;
@@ -73,6 +76,7 @@ TEST(CameraProfile, BadValuesAreRefusedNamingTheFieldAndChangeNothing)
         {R"({"camera": {"openError": -2147024841}})", "camera.openError"},
         {R"({"camera": {"video": ""}})", "camera.video"},
         {R"({"camera": {"video": 7}})", "camera.video"},
+        {R"({"camera": {"still": ""}})", "camera.still"},
         {R"({"camera": {"encoder": {"failOpen": "yes"}}})", "camera.encoder.failOpen"},
         {R"({"camera": {"encoder": {"timeoutAtFrame": -1}}})", "camera.encoder.timeoutAtFrame"},
         {R"({"camera": {"encoder": {"timeoutAtFrame": 2147483648}}})", "camera.encoder.timeoutAtFrame"},
@@ -93,7 +97,10 @@ TEST(CameraProfile, BadValuesAreRefusedNamingTheFieldAndChangeNothing)
     }
 }
 
-TEST(CameraProfile, RelativeVideoIsTakenFromTheProfilesFolder)
+// A still that cannot be a camera's picture (missing, a folder, empty, a
+// device) stops the load naming the field and the file, and the profile
+// given is left as it was.
+TEST(CameraProfile, RelativeFilesAreTakenFromTheProfilesFolderAndABadStillIsRefusedAtLoad)
 {
     testing_support::TempFolder folder;
     const std::string path = folder / "phone.json";
@@ -106,6 +113,30 @@ TEST(CameraProfile, RelativeVideoIsTakenFromTheProfilesFolder)
     ASSERT_TRUE(sim::LoadProfile(path, &p, &error)) << error;
     EXPECT_EQ(p.camera.video, "/data/drive.mp4");
     EXPECT_EQ(p.gps->replay, folder / "drive.log");
+
+    std::filesystem::create_directories(folder / "stills");
+    std::ofstream(folder / "stills/scene.jpg", std::ios::binary) << "\xFF\xD8\xFF\xD9";
+    std::ofstream(path) << R"({"camera": {"still": "stills/scene.jpg"}})";
+    ASSERT_TRUE(sim::LoadProfile(path, &p, &error)) << error;
+    EXPECT_EQ(p.camera.still, folder / "stills/scene.jpg");
+
+    std::ofstream(folder / "stills/empty.jpg");
+    const struct {
+        std::string still;
+        std::string reason;
+    } bad[] = {{"stills/missing.jpg", "cannot open: No such file or directory"},
+               {"stills", sim::kNotARegularFile},
+               {"stills/empty.jpg", "empty file"},
+               {"/dev/zero", sim::kNotARegularFile}};
+    for (const auto& b : bad) {
+        std::ofstream(path) << R"({"camera": {"still": ")" << b.still << R"("}})";
+        sim::DeviceProfile untouched;
+        untouched.camera.video = "untouched";
+        EXPECT_FALSE(sim::LoadProfile(path, &untouched, &error)) << b.still;
+        EXPECT_EQ(untouched.camera.video, "untouched");
+        const std::string named = b.still.starts_with("/") ? b.still : folder / b.still;
+        EXPECT_EQ(error, path + ": camera.still: " + named + ": " + b.reason);
+    }
 }
 
 TEST(CameraScenario, StallsAndTimeoutsParseWithTheirDurationsOrAreRefused)
@@ -182,6 +213,24 @@ TEST_F(CameraConnection, ProfileSetsSourcesAndFaultsAndABadVideoChangesNothing)
     EXPECT_EQ(os::detail::CurrentPictureSource(), pictures);
     EXPECT_EQ(os::detail::CurrentSoundSource(), sound);
     EXPECT_EQ(os::sim::CurrentMediaFaults().encoderTimeoutAtFrame, 300);
+
+    // The still: its bytes reach the camera as they are; a bad one changes nothing.
+    EXPECT_EQ(os::detail::CurrentStillPicture(), nullptr);
+    const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9", 24);
+    std::ofstream(folder / "still.jpg", std::ios::binary) << jpeg;
+    sim::DeviceProfile withStill;
+    withStill.camera.still = folder / "still.jpg";
+    ASSERT_TRUE(sim::ConnectCamera(withStill, &error)) << error;
+    const auto still = os::detail::CurrentStillPicture();
+    ASSERT_NE(still, nullptr);
+    EXPECT_EQ(std::string(still->begin(), still->end()), jpeg);
+    sim::DeviceProfile brokenStill;
+    brokenStill.camera.still = folder / "gone.jpg";
+    EXPECT_FALSE(sim::ConnectCamera(brokenStill, &error));
+    EXPECT_TRUE(error.starts_with("camera.still: " + brokenStill.camera.still + ": ")) << error;
+    EXPECT_EQ(os::detail::CurrentStillPicture(), still);
+    ASSERT_TRUE(sim::ConnectCamera(profile, &error)) << error;
+    EXPECT_EQ(os::detail::CurrentStillPicture(), nullptr) << "a profile without a still takes the camera's own";
 
     const char* clip = "video/opencv-doc-tree.avi";
     if (!testing_support::SharedDataPresent(clip)) {

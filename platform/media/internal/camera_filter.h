@@ -1,11 +1,15 @@
 // For the platform layer only: the camera's capture filter, made by
 // SmiCameraOpen. Pins: "Capture" (YV12 at the capture format, paced at the
 // model's frame rate) and "Still" (one picture per trigger at the still
-// size). Every picture carries its capture index (capture_index.h).
+// size). Every picture carries its capture index (capture_index.h), except
+// the simulator's still JPEG, which a camera opened while one is set offers
+// as its "IJPG" still and delivers unchanged.
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/media/internal/camera_model.h"
 #include "platform/media/internal/live_source_pin.h"
@@ -74,6 +78,7 @@ private:
     int width_ = 640;
     int height_ = 480;
     GUID subtype_ = MEDIASUBTYPE_YV12;
+    std::shared_ptr<const std::vector<std::uint8_t>> givenStill_;
     std::atomic<int> triggers_{0};
 };
 

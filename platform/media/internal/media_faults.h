@@ -11,6 +11,8 @@ namespace os::detail {
 
 std::shared_ptr<sim::PictureSource> CurrentPictureSource();
 std::shared_ptr<sim::SoundSource> CurrentSoundSource();
+// The still the simulator set; null when the camera makes its own.
+std::shared_ptr<const std::vector<std::uint8_t>> CurrentStillPicture();
 // Device time (microseconds) until which the stream is stalled; 0 when never.
 std::int64_t CameraStalledUntilUs();
 std::int64_t MicrophoneStalledUntilUs();
