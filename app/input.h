@@ -1,7 +1,8 @@
 // Touches and keys on the main window. Touches are ignored until the first
 // paint has laid out the screen; buttons act on release, only when the finger
 // went down and came up on the same enabled button. A touch in the picture's
-// emergency area asks for a manual event.
+// emergency area asks for a manual event, unless it closes the information
+// panel lying there; a touch on the speed box opens or closes the panel.
 #pragma once
 
 #include "platform/base/types.h"
