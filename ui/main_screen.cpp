@@ -287,24 +287,37 @@ InfoPanelLines InfoPanelText(EventRecorderApp* app)
     return FormatInfoPanel(ReadInfoPanelValues(app), formats);
 }
 
+// A line in the largest of the panel's sizes it fits at; what still does
+// not fit at the smallest ends in "...".
+void DrawPanelLine(os::HDC dc, const std::string& text, os::RECT row)
+{
+    constexpr int kLargest = 22;
+    constexpr int kSmallest = 14;
+    constexpr os::UINT kFormat = os::DT_SINGLELINE | os::DT_VCENTER | os::DT_NOPREFIX;
+    for (int height = kLargest;; height -= 2) {
+        os::HFONT font = CreateUiFont(height, true, false);
+        const os::HGDIOBJ oldFont = os::SelectObject(dc, font);
+        os::RECT needed = row;
+        os::DrawTextW(dc, text.c_str(), -1, &needed, kFormat | os::DT_CALCRECT);
+        const bool last = height <= kSmallest;
+        const bool fits = needed.right <= row.right;
+        if (fits || last) os::DrawTextW(dc, text.c_str(), -1, &row, kFormat | (fits ? 0 : os::DT_END_ELLIPSIS));
+        os::SelectObject(dc, oldFont);
+        os::DeleteObject(font);
+        if (fits || last) return;
+    }
+}
+
 void DrawInfoPanel(const Painter& p, EventRecorderApp* app)
 {
     const os::RECT panel = InfoPanelRect();
     p.Copy(p.images.infoPanel, panel.left, panel.top);
     const InfoPanelLines lines = InfoPanelText(app);
-    os::HFONT font = CreateUiFont(24, true, false);
-    const os::HGDIOBJ oldFont = os::SelectObject(p.dc, font);
     const int oldMode = os::SetBkMode(p.dc, os::TRANSPARENT);
     const os::COLORREF oldColor = os::SetTextColor(p.dc, kWhite);
-    for (int row = 0; row < 4; ++row) {
-        os::RECT r = InfoPanelRow(row);
-        os::DrawTextW(p.dc, lines.line[row].c_str(), -1, &r,
-                      os::DT_SINGLELINE | os::DT_VCENTER | os::DT_END_ELLIPSIS | os::DT_NOPREFIX);
-    }
+    for (int row = 0; row < 4; ++row) DrawPanelLine(p.dc, lines.line[row], InfoPanelRow(row));
     os::SetTextColor(p.dc, oldColor);
     os::SetBkMode(p.dc, oldMode);
-    os::SelectObject(p.dc, oldFont);
-    os::DeleteObject(font);
 }
 
 // The sensitivity screen over the picture: the title, the level in large
