@@ -20,6 +20,7 @@
 #include "settings/recorder_settings.h"
 #include "storage/space_state.h"
 #include "storage/storage_state.h"
+#include "ui/info_panel.h"
 #include "ui/main_screen_images.h"
 #include "ui/screen_table.h"
 
@@ -63,6 +64,8 @@ struct EventRecorderApp {
     int previewOff = 0;          // the user switched the live preview off
     std::atomic<int> captureRunning{0};  // also set by the rotation watch
     int emergencyPressed = 0;    // a touch went down in the emergency area
+    int infoPanelShown = 0;      // the information panel is open over the picture
+    InfoPanelTouch infoPanelTouch = InfoPanelTouch::None;  // what the finger down means to the panel
     int hotKeyRegistered = 0;
     int settingsSheetOpen = 0;
     int restartRecording = 0;    // the settings sheet asks for the next file to use new settings

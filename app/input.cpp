@@ -67,6 +67,15 @@ int ReleasedButton(ScreenTable* screens, int x, int y)
     return released;
 }
 
+// The information panel's share of a touch: only on the 800 x 480 recording
+// screen, and not while a message waits to be dismissed by it.
+InfoPanelTouch PanelTouch(const EventRecorderApp* app, int x, int y)
+{
+    const bool messageWaits = app->message.shown && app->message.kind != -1;
+    if (app->resolutionClass != 3 || app->cmdMode != 4 || messageWaits) return InfoPanelTouch::None;
+    return InfoPanelTouchAt(app->infoPanelShown != 0, x, y);
+}
+
 }  // namespace
 
 bool InEmergencyArea(int mode, int x, int y)
@@ -92,7 +101,10 @@ void OnButtonDown(os::HWND hwnd, int x, int y)
         if (!Holds(entry.rect, x, y) || !entry.visible) entry.pressed = entry.highlighted = 0;
     }
     if (app->message.shown) app->message.pressedButton = PopupButtonAt(ClientRect(hwnd), app->message.kind, x, y);
-    if (!hit && InEmergencyArea(static_cast<int>(app->cmdMode), x, y)) app->emergencyPressed = 1;
+    app->infoPanelTouch = hit ? InfoPanelTouch::None : PanelTouch(app, x, y);
+    if (!hit && app->infoPanelTouch != InfoPanelTouch::Close && InEmergencyArea(static_cast<int>(app->cmdMode), x, y)) {
+        app->emergencyPressed = 1;
+    }
     RequestRepaint(hwnd);
 }
 
@@ -107,6 +119,10 @@ void OnButtonUp(os::HWND hwnd, int x, int y)
         ConfirmVideoSize(hwnd, app);
     }
     if (message.shown && message.kind != -1) ShowScreenMessage(hwnd, nullptr, 0, 0, 0);
+    if (app->infoPanelTouch != InfoPanelTouch::None && PanelTouch(app, x, y) == app->infoPanelTouch) {
+        app->infoPanelShown = app->infoPanelTouch == InfoPanelTouch::Toggle ? !app->infoPanelShown : 0;
+    }
+    app->infoPanelTouch = InfoPanelTouch::None;
     RequestRepaint(hwnd);
     if (released >= 1) {
         os::SendMessageW(hwnd, os::WM_COMMAND, IDM_BUTTON, released);

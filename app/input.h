@@ -1,8 +1,9 @@
 // Touches and keys on the main window. Touches are ignored until the first
 // paint has laid out the screen; buttons act on release, only when the finger
 // went down and came up on the same enabled button. A touch in the picture's
-// emergency area asks for a manual event. The camera key takes a photo
-// (photo_key.h).
+// emergency area asks for a manual event, unless it closes the information
+// panel lying there; a touch on the speed box opens or closes the panel.
+// The camera key takes a photo (photo_key.h).
 #pragma once
 
 #include "platform/base/types.h"

@@ -13,6 +13,8 @@ void ShowScreenMessage(os::HWND hwnd, const char* text, uint32_t timeoutMs, int 
     if (app == nullptr) return;
     ScreenMessage& message = app->message;
     if (text == nullptr) {
+        // Dismissing a shown message closes the information panel too.
+        if (message.shown) app->infoPanelShown = 0;
         os::KillTimer(hwnd, kMessageTimer);
         message.kind = -1;
         message.pressedButton = -1;

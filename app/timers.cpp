@@ -35,8 +35,10 @@ void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
         break;
     case kIdleResetTimer:
         os::SystemIdleTimerReset();
-        // The dashboard's clock, speed and gauges move on every second.
-        if (EventRecorderApp* app = AppFromWindow(hwnd); app != nullptr && app->cmdMode == 4) RequestRepaint(hwnd);
+        // The dashboard's clock, speed, gauges and picture move on every second.
+        if (EventRecorderApp* app = AppFromWindow(hwnd); app != nullptr && (app->cmdMode == 4 || app->cmdMode == 3)) {
+            RequestRepaint(hwnd);
+        }
         break;
     case kAccidentSmsTimer:
         OnAccidentSmsTick(hwnd);

@@ -100,6 +100,7 @@ int MOV_Unprepare(os::HWND hwnd)
     if (s == nullptr || !s->status.prepared) return 0;
     if (os::FAILED(CaptureGraph_Stop(s->graph))) return 0;
     s->graphRunning = 0;
+    PreviewFrame_Forget(&s->preview);
     s->status.prepared = 0;
     s->StreamMode.store(0);
     return 1;
@@ -125,6 +126,7 @@ int MOV_StopPreview(os::HWND hwnd)
     if (s->status.recording || s->armed.load()) return 1;
     if (os::FAILED(CaptureGraph_Stop(s->graph))) return 0;
     s->graphRunning = 0;
+    PreviewFrame_Forget(&s->preview);
     return 1;
 }
 

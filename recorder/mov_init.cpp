@@ -37,6 +37,21 @@ void ApplyBitrateToEncoder(std::uint32_t videoKbps, os::HWND owner)
     os::LeaveCriticalSection(&s->lock);
 }
 
+// The preview sink's callback, on its streaming thread: the picture becomes
+// the screen's latest. The sink's format follows VideoSize, which changes
+// only while the graph is stopped.
+int OnPreviewSample(const os::BYTE* data, os::LONG length, int kind, os::REFERENCE_TIME, os::REFERENCE_TIME,
+                    os::HWND context)
+{
+    RecorderState* s = MOV_State(context);
+    if (s == nullptr || s->graph == nullptr || kind != kSampleVideo) return 0;
+    const CaptureGraphManager* m = s->graph;
+    const bool large = m->videoSize != 0;
+    PreviewFrame_Put(&s->preview, data, length, large ? 320 : m->previewWidth, large ? 240 : m->previewHeight,
+                     !large);
+    return 0;
+}
+
 // The graph in the order the manager needs it; the still size it settled on
 // is read back into the state's settings by the caller.
 bool BuildGraph(RecorderState* s, os::HWND hwnd, std::uint32_t videoKbps, std::uint32_t audioKbps,
@@ -51,6 +66,7 @@ bool BuildGraph(RecorderState* s, os::HWND hwnd, std::uint32_t videoKbps, std::u
     m->previewWidth = s->previewWidth;
     m->previewHeight = s->previewHeight;
     m->recordCallback = OnCapturedSample;
+    m->previewCallback = OnPreviewSample;
     m->applyBitrate = ApplyBitrateToEncoder;
     m->stillWritten = s->stillWritten;
     CaptureGraph_AttachWindow(m, hwnd);
@@ -119,6 +135,7 @@ int MOV_Init(os::HWND hwnd, uint32_t videoBitrate, uint32_t audioBitrate, uint32
     s->audioKbps = audioBitrate;
     os::InitializeCriticalSection(&s->lock);
     s->lockMade = true;
+    PreviewFrame_Init(&s->preview);
     if (!BuildGraph(s, hwnd, videoBitrate, audioBitrate, jpegQuality, stillWidth, stillHeight)) {
         s->cameraUnavailable = s->graph != nullptr && s->graph->cameraUnavailable;
         os::Trace("MOV_Init: the capture graph could not be built\r\n");
@@ -143,6 +160,7 @@ int MOV_DeInit(os::HWND hwnd)
         CaptureGraph_Delete(s->graph);
         s->graph = nullptr;
     }
+    PreviewFrame_Release(&s->preview);
     s->graphRunning = 0;
     s->status.prepared = 0;
     const bool writerEnded = StopEventMachinery(s);

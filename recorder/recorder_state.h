@@ -20,6 +20,7 @@
 #include "platform/media/media_types.h"
 #include "recorder/capture_graph.h"
 #include "recorder/pre_event_buffer.h"
+#include "recorder/preview_frame.h"
 #include "recorder/video_encoder.h"
 #include "sensing/evt_tag_record.h"
 #include "settings/fixed_text.h"
@@ -95,6 +96,7 @@ struct RecorderState {
     int previewHeight = 240;
     int screenLayout = 0;    // the main screen's layout code, set by the owner
     os::RECT previewRect{};  // where the live preview goes in the main window
+    PreviewFrame preview;    // the preview sink's latest picture, from MOV_Init to MOV_DeInit
     std::uint32_t videoKbps = 0;
     std::uint32_t audioKbps = 0;
 

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "platform/base/trace.h"
+#include "app/resource_text.h"
+#include "res/resource_ids.h"
 #include "platform/kernel/clock.h"
 #include "platform/registry/registry.h"
 #include "platform/windows/window.h"
@@ -13,11 +14,22 @@
 #include "ui/char_strip.h"
 #include "ui/draw_prims.h"
 #include "ui/indicators.h"
+#include "ui/info_panel.h"
 #include "ui/popup_layout.h"
+#include "ui/preview_picture.h"
 #include "ui/skin_images.h"
 
 namespace {
 
+using namespace kestrava::res;
+
+constexpr os::COLORREF kCyan = os::RGB(0, 200, 230);
+constexpr os::COLORREF kAmber = os::RGB(255, 176, 0);
+constexpr os::COLORREF kDarkPanel = os::RGB(16, 22, 28);
+constexpr int kWideScreenClass = 3;
+constexpr int kSensitivityMode = 3;
+constexpr int kRecordingMode = 4;
+constexpr int kLevels = 10;
 constexpr const char* kVersionText = "Version 1.1.0";
 constexpr const char* kNoticeEnglish =
     "* Do not operate \"Ardvane\" while you are driving or moving. \n\n"
@@ -231,21 +243,141 @@ void DrawPopup(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
     }
 }
 
+// The camera's latest picture, or the test pattern before there is one.
+void DrawPicture(const Painter& p, EventRecorderApp* app)
+{
+    const os::RECT area{p.X(126), p.Y(55), p.X(534), p.Y(427)};
+    const bool large = app->settings.VideoSize != 0;
+    const int layoutW = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
+    const int layoutH = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
+    MainScreenImages& images = app->mainScreen;
+    DrawPreviewPicture(p.dc, area, layoutW, layoutH, &app->recorder.preview, app->captureRunning.load() != 0,
+                       &images.preview, &images.testPattern);
+}
+
+// The panel's values: the recording's start time and distance while one
+// runs (the program's start and none before), and the live fix's position.
+InfoPanelValues ReadInfoPanelValues(EventRecorderApp* app)
+{
+    InfoPanelValues values;
+    RecorderState& recorder = app->recorder;
+    values.start = app->startTime;
+    if (recorder.lockMade) {
+        os::EnterCriticalSection(&recorder.lock);
+        if (recorder.status.recording && recorder.status.startTime.wYear != 0) values.start = recorder.status.startTime;
+        values.distanceKm = recorder.timeline.distanceKm;
+        os::LeaveCriticalSection(&recorder.lock);
+    }
+    os::GetLocalTime(&values.now);
+    if (app->gps.locksMade.load()) {
+        os::EnterCriticalSection(&app->gps.lock);
+        values.latitude = app->gps.fix.body.timePosition.latitude;
+        values.longitude = app->gps.fix.body.timePosition.longitude;
+        os::LeaveCriticalSection(&app->gps.lock);
+    }
+    return values;
+}
+
+InfoPanelLines InfoPanelText(EventRecorderApp* app)
+{
+    const InfoPanelFormats formats{ResourceText(IDS_INFO_START_TIME), ResourceText(IDS_INFO_ELAPSED_TIME),
+                                   ResourceText(IDS_INFO_DISTANCE), ResourceText(IDS_INFO_POSITION)};
+    return FormatInfoPanel(ReadInfoPanelValues(app), formats);
+}
+
+// A line in the largest of the panel's sizes it fits at; what still does
+// not fit at the smallest ends in "...".
+void DrawPanelLine(os::HDC dc, const std::string& text, os::RECT row)
+{
+    constexpr int kLargest = 22;
+    constexpr int kSmallest = 14;
+    constexpr os::UINT kFormat = os::DT_SINGLELINE | os::DT_VCENTER | os::DT_NOPREFIX;
+    for (int height = kLargest;; height -= 2) {
+        os::HFONT font = CreateUiFont(height, true, false);
+        const os::HGDIOBJ oldFont = os::SelectObject(dc, font);
+        os::RECT needed = row;
+        os::DrawTextW(dc, text.c_str(), -1, &needed, kFormat | os::DT_CALCRECT);
+        const bool last = height <= kSmallest;
+        const bool fits = needed.right <= row.right;
+        if (fits || last) os::DrawTextW(dc, text.c_str(), -1, &row, kFormat | (fits ? 0 : os::DT_END_ELLIPSIS));
+        os::SelectObject(dc, oldFont);
+        os::DeleteObject(font);
+        if (fits || last) return;
+    }
+}
+
+void DrawInfoPanel(const Painter& p, EventRecorderApp* app)
+{
+    const os::RECT panel = InfoPanelRect();
+    p.Copy(p.images.infoPanel, panel.left, panel.top);
+    const InfoPanelLines lines = InfoPanelText(app);
+    const int oldMode = os::SetBkMode(p.dc, os::TRANSPARENT);
+    const os::COLORREF oldColor = os::SetTextColor(p.dc, kWhite);
+    for (int row = 0; row < 4; ++row) DrawPanelLine(p.dc, lines.line[row], InfoPanelRow(row));
+    os::SetTextColor(p.dc, oldColor);
+    os::SetBkMode(p.dc, oldMode);
+}
+
+// The sensitivity screen over the picture: the title, the level in large
+// figures and a gauge of the ten levels; the plus and minus rail framed.
+void DrawSensitivity(const Painter& p, EventRecorderApp* app)
+{
+    const int level = static_cast<int>(app->settings.EventTagDetectLevelX % kLevels);
+    const os::RECT box{p.X(170), p.Y(101), p.X(490), p.Y(341)};
+    FillRectColor(p.dc, box, kDarkPanel);
+    DrawBevel(p.dc, box.left, box.top, box.right, box.bottom, kCyan, kCyan, 2);
+    os::HFONT title = CreateUiFont(p.Y(28), true, false);
+    os::HFONT figures = CreateUiFont(p.Y(110), true, false);
+    const os::HGDIOBJ oldFont = os::SelectObject(p.dc, title);
+    const int oldMode = os::SetBkMode(p.dc, os::TRANSPARENT);
+    const os::COLORREF oldColor = os::SetTextColor(p.dc, kWhite);
+    const std::string name = ResourceText(IDS_TITLE_SENSITIVITY);
+    os::RECT titleRect{box.left, box.top + p.Y(8), box.right, box.top + p.Y(48)};
+    os::DrawTextW(p.dc, name.c_str(), -1, &titleRect, os::DT_CENTER | os::DT_SINGLELINE | os::DT_VCENTER);
+    os::SelectObject(p.dc, figures);
+    os::SetTextColor(p.dc, kAmber);
+    const char text[2] = {static_cast<char>('0' + level), '\0'};
+    os::RECT levelRect{box.left, box.top + p.Y(48), box.right, box.top + p.Y(178)};
+    os::DrawTextW(p.dc, text, -1, &levelRect, os::DT_CENTER | os::DT_SINGLELINE | os::DT_VCENTER);
+    os::SetTextColor(p.dc, oldColor);
+    os::SetBkMode(p.dc, oldMode);
+    os::SelectObject(p.dc, oldFont);
+    os::DeleteObject(title);
+    os::DeleteObject(figures);
+    // One cell per level from 0 to 9, lit up to the current one.
+    const int cellWidth = (box.right - box.left - p.X(40)) / kLevels;
+    for (int i = 0; i < kLevels; ++i) {
+        const int left = box.left + p.X(20) + i * cellWidth;
+        FillRectColor(p.dc, left + 2, box.bottom - p.Y(50), cellWidth - 4, p.Y(28), i <= level ? kAmber : 0x404040);
+    }
+    DrawBevel(p.dc, p.X(485), p.Y(354), p.X(800), p.Y(427), kCyan, kCyan, 2);
+}
+
 void DrawRecordingScreen(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
 {
     const MainScreenImages& images = app->mainScreen;
     const Painter p{dc, images, kScales[images.sizeIndex]};
+    const bool sensitivity = app->cmdMode == kSensitivityMode;
     FillRectColor(dc, client, kBlack);
     p.Copy(images.background, 0, 0);
     p.Copy(images.pictureBox, 126, 55);
+    DrawPicture(p, app);
     DrawStatusBar(p, app);
     DrawPanels(p, app);
     DrawRecordingBar(p, app);
     const RecorderSettings& s = app->settings;
-    ActivateMainScreenButtons(&app->screens, s.EnablePlaySound != 0, s.DisableRecordAudio != 0);
+    if (sensitivity) {
+        ActivateSensitivityButtons(&app->screens);
+    } else {
+        ActivateMainScreenButtons(&app->screens, s.EnablePlaySound != 0, s.DisableRecordAudio != 0);
+    }
     DrawToolbar(dc, app);
     if (EventTaggedFlag != 0) p.Blend(images.eventSaved, 180, 196);
+    if (sensitivity) DrawSensitivity(p, app);
     DrawPopup(dc, client, app);
+    if (app->resolutionClass == kWideScreenClass && app->cmdMode == kRecordingMode && app->infoPanelShown) {
+        DrawInfoPanel(p, app);
+    }
 }
 
 }  // namespace
@@ -263,7 +395,7 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
         os::HDC buffer = os::CreateCompatibleDC(target);
         os::HBITMAP frame = os::CreateCompatibleBitmap(target, client.right, client.bottom);
         os::HGDIOBJ old = os::SelectObject(buffer, frame);
-        if (app->cmdMode == 4) {
+        if (app->cmdMode == kRecordingMode || app->cmdMode == kSensitivityMode) {
             DrawRecordingScreen(buffer, client, app);
         } else {
             DrawStartScreen(buffer, client, app->mainScreen, app->imagingFactory);
@@ -278,15 +410,25 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
     if (hdc == nullptr) os::EndPaint(hwnd, &ps);
 }
 
+InfoPanelLines CurrentInfoPanelLines(os::HWND hwnd)
+{
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    return app != nullptr ? InfoPanelText(app) : InfoPanelLines{};
+}
+
 void RequestRepaint(os::HWND hwnd)
 {
     os::InvalidateRect(hwnd, nullptr, os::FALSE);
 }
 
-void PrepareSensitivityScreen(os::HWND)
+void PrepareSensitivityScreen(os::HWND hwnd)
 {
-    // Will lay out the sensitivity screen's gauges.
-    os::Trace("PrepareSensitivityScreen: screens not built yet");
+    EventRecorderApp* app = AppFromWindow(hwnd);
+    if (app == nullptr) return;
+    ActivateSensitivityButtons(&app->screens);
+    for (ScreenEntry& entry : app->screens) entry.highlighted = 0;
+    // Enter presses the plus button: the one a driver looking for more warning needs.
+    app->screens[14].highlighted = 1;
 }
 
 void ClearPreviewArea(os::HWND hwnd, int width, int height)

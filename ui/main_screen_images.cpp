@@ -25,6 +25,7 @@ constexpr ToolbarLooks kToolbarLooks[] = {
     {6, "02_menu", {"btn_litesetting_n.png", "btn_litesetting_c.png", "btn_litesetting_d.png"}},
     {15, "04_contents", {"btn_minus_n.png", "btn_minus_c.png", "btn_minus_d.png"}},
     {14, "04_contents", {"btn_plus_n.png", "btn_plus_c.png", "btn_plus_d.png"}},
+    {16, "02_menu", {"btn_cancel_n.png", "btn_cancel_c.png", "btn_cancel_d.png"}},  // the sensitivity screen's back
 };
 
 constexpr const char* kPopupButtonNames[4] = {"btn_confirm", "btn_cancel1", "btn_yes", "btn_no"};
@@ -147,6 +148,8 @@ void ReleaseMainScreen(os::HWND hwnd)
                            &m->elapsed, &m->sensitivity, &m->speed, &m->memoryFont, &m->contentsFont, &m->infoFont}) {
         Delete(b);
     }
+    ReleasePictureBitmap(&m->preview);
+    ReleasePictureBitmap(&m->testPattern);
     for (ButtonStrip& b : m->buttons) ReleaseButtonStrip(&b);
     for (ButtonStrip& b : m->popupButtons) ReleaseButtonStrip(&b);
     *m = MainScreenImages{};

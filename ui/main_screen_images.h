@@ -9,6 +9,7 @@
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/imaging.h"
 #include "ui/button_strip.h"
+#include "ui/preview_picture.h"
 #include "ui/screen_table.h"
 
 struct MainScreenImages {
@@ -43,6 +44,9 @@ struct MainScreenImages {
     os::HBITMAP infoFont = nullptr;
     ButtonStrip buttons[kScreenCount];
     ButtonStrip popupButtons[4];  // confirm, cancel1, yes, no
+    // Made when first drawn, at the picture's size.
+    PictureBitmap preview;      // the camera's latest picture
+    PictureBitmap testPattern;  // what the picture area shows before it
 };
 
 int SetupMainScreen(os::HWND hwnd);

@@ -15,7 +15,7 @@ struct ToolbarPlace {
 
 constexpr ToolbarPlace kToolbar[] = {
     {7, 0, 55},  {10, 0, 150}, {11, 0, 150}, {12, 0, 240}, {13, 0, 240},
-    {6, 0, 331}, {15, 487, 356}, {14, 707, 356},
+    {6, 0, 331}, {15, 487, 356}, {14, 707, 356}, {16, 0, 55},
 };
 
 // Button sizes until the skin's normal images give them: the side column
@@ -69,4 +69,10 @@ void ActivateMainScreenButtons(ScreenTable* table, bool soundOn, bool audioOff)
     for (int entry : {7, 6, 15, 14}) (*table)[entry].visible = 1;
     (*table)[soundOn ? 10 : 11].visible = 1;
     (*table)[audioOff ? 13 : 12].visible = 1;
+}
+
+void ActivateSensitivityButtons(ScreenTable* table)
+{
+    for (ScreenEntry& entry : *table) entry.visible = 0;
+    for (int entry : {16, 15, 14}) (*table)[entry].visible = 1;
 }

@@ -38,3 +38,5 @@ void LoadScreenTitles(ScreenTable* table, os::HINSTANCE resources);
 // one of each toggle pair (sound off or on, microphone off or on).
 void LayoutToolbar(ScreenTable* table);
 void ActivateMainScreenButtons(ScreenTable* table, bool soundOn, bool audioOff);
+// The sensitivity screen: back (16, in the exit button's place), plus and minus.
+void ActivateSensitivityButtons(ScreenTable* table);

@@ -1,0 +1,57 @@
+// The live preview's latest picture, handed from the preview sink's
+// streaming thread to the main screen. The sink's callback converts each
+// picture once to the screen's format (16-bit 5-6-5, rows top first) outside
+// any lock, then swaps it in under the frame's own small lock; the screen
+// copies it out under the same lock when it paints. Nothing waits and nothing
+// else is locked under the frame lock; a paint takes it after the screen lock.
+//
+// PreviewFrame_Init runs before the graph is built and PreviewFrame_Release
+// after the graph (with its streaming threads) is gone; the reader works
+// only in between and sees nothing otherwise.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "platform/base/types.h"
+#include "platform/kernel/sync.h"
+
+struct SwsContext;
+
+struct PreviewFrame {
+    os::CRITICAL_SECTION lock{};
+    std::atomic<bool> lockMade{false};
+    // Under the lock.
+    std::vector<std::uint16_t> pixels;
+    int width = 0;
+    int height = 0;
+    std::uint32_t serial = 0;  // counts the pictures taken in; never 0 once one came
+    bool present = false;      // a picture is there (none yet, or forgotten)
+    // The streaming thread's own (one picture at a time through the sink).
+    std::vector<std::uint16_t> scratch;
+    SwsContext* scaler = nullptr;
+};
+
+void PreviewFrame_Init(PreviewFrame* f);
+void PreviewFrame_Release(PreviewFrame* f);
+// Drops the picture, so that a restarted preview does not show an old one.
+void PreviewFrame_Forget(PreviewFrame* f);
+
+// One picture from the preview sink: `rgb565` true for width x height 5-6-5
+// pixels, else planar YV12 (Y, V, U). A sample shorter than its size, an odd
+// or empty size, or one above the bitmap limit is dropped (false).
+bool PreviewFrame_Put(PreviewFrame* f, const std::uint8_t* data, long length, int width, int height, bool rgb565);
+
+// The serial of the latest picture, 0 when there is none; when it differs
+// from `seen` the picture is first handed to `copy`, under the lock.
+using PreviewCopy = void (*)(const std::uint16_t* pixels, int width, int height, void* context);
+inline std::uint32_t PreviewFrame_Take(PreviewFrame* f, std::uint32_t seen, PreviewCopy copy, void* context)
+{
+    if (!f->lockMade.load()) return 0;
+    os::EnterCriticalSection(&f->lock);
+    const std::uint32_t serial = f->present ? f->serial : 0;
+    if (serial != 0 && serial != seen) copy(f->pixels.data(), f->width, f->height, context);
+    os::LeaveCriticalSection(&f->lock);
+    return serial;
+}

@@ -1,0 +1,318 @@
+// The recording screen's picture area and information panel in a virtual
+// run: the test pattern while the camera has delivered nothing, then the
+// camera's own latest pictures centred in the area; the panel opened and
+// closed by touches, its lines following the GPS route; the sensitivity
+// screen and its way back. The placement and format rules are also checked
+// on their own over awkward sizes and hostile language strings.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cmd_run.h"
+#include "platform/graphics/graphics_sim.h"
+#include "platform/media/capture_index.h"
+#include "platform/media/media_sim.h"
+#include "recorder/preview_frame.h"
+#include "sim/gps_route.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/support/platform_fixture.h"
+#include "ui/info_panel.h"
+#include "ui/main_screen.h"
+#include "ui/preview_picture.h"
+
+namespace {
+
+using testing_support::MainWindowTest;
+
+// The frame's place on the 800 x 480 screen: 320 x 240 centred in the
+// picture area (126, 55)-(534, 427).
+constexpr int kLpFrameLeft = 170;
+constexpr int kLpFrameTop = 121;
+constexpr int kLpFrameWidth = 320;
+constexpr int kLpFrameHeight = 240;
+
+// Pure green in BT.601 video levels.
+class LpGreenCamera final : public os::sim::PictureSource {
+public:
+    void Fill(std::uint32_t, std::int64_t, int width, int height, std::uint8_t* yv12) override
+    {
+        const std::size_t luma = static_cast<std::size_t>(width) * height;
+        std::fill(yv12, yv12 + luma, std::uint8_t{145});
+        std::fill(yv12 + luma, yv12 + luma + luma / 4, std::uint8_t{34});              // V
+        std::fill(yv12 + luma + luma / 4, yv12 + luma + luma / 2, std::uint8_t{54});   // U
+    }
+};
+
+struct LpRgb {
+    int r, g, b;
+};
+
+LpRgb LpPixel(const os::sim::ScreenImage& screen, int x, int y)
+{
+    const std::size_t at = (static_cast<std::size_t>(y) * screen.width + x) * 3;
+    return LpRgb{screen.rgb[at], screen.rgb[at + 1], screen.rgb[at + 2]};
+}
+
+bool LpGreen(LpRgb c)
+{
+    return c.g > 200 && c.r < 50 && c.b < 50;
+}
+
+// The capture index the camera stamped on the picture shown, read back from the screen.
+std::optional<std::uint32_t> LpShownIndex(const os::sim::ScreenImage& screen)
+{
+    std::vector<std::uint8_t> luma(static_cast<std::size_t>(kLpFrameWidth) * os::kCaptureIndexRows);
+    for (int y = 0; y < os::kCaptureIndexRows; ++y)
+        for (int x = 0; x < kLpFrameWidth; ++x) {
+            const LpRgb c = LpPixel(screen, kLpFrameLeft + x, kLpFrameTop + y);
+            luma[static_cast<std::size_t>(y) * kLpFrameWidth + x] =
+                static_cast<std::uint8_t>(16 + (c.r * 66 + c.g * 129 + c.b * 25) / 256);
+        }
+    return os::ReadCaptureIndex(luma.data(), kLpFrameWidth, os::kCaptureIndexRows, kLpFrameWidth);
+}
+
+// Pixels of a row that are nearly white: the panel's text.
+int LpWhitePixels(const os::sim::ScreenImage& screen, const os::RECT& r)
+{
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const LpRgb c = LpPixel(screen, x, y);
+            if (c.r > 220 && c.g > 220 && c.b > 220) ++count;
+        }
+    return count;
+}
+
+// A panel line from its first figure on: the words before it are the language's.
+const char* LpFigures(const std::string& line)
+{
+    const std::size_t at = line.find_first_of("0123456789-");
+    return at == std::string::npos ? "" : line.c_str() + at;
+}
+
+class LivePictureTest : public MainWindowTest {
+protected:
+    // Start() with the camera seeing green and holding its first picture back.
+    void StartWithStalledCamera(std::int64_t stallUs)
+    {
+        std::string error;
+        ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
+        os::sim::SetPictureSource(std::make_shared<LpGreenCamera>());
+        os::sim::StallCamera(stallUs);
+        ASSERT_TRUE(LoadResourceLibrary());
+        ASSERT_TRUE(CreateMainWindow(g_hResourceLibrary, os::SW_SHOW));
+        hwnd = g_hMainWindow;
+        CreatePopupWindows(hwnd, g_hResourceLibrary);
+        RunFor(100);
+        ASSERT_NE(App(), nullptr);
+        ASSERT_EQ(App()->cmdMode, 4u);
+    }
+    os::sim::ScreenImage Look()
+    {
+        os::InvalidateRect(hwnd, nullptr, os::FALSE);
+        RunFor(20);
+        return os::sim::CaptureScreen();
+    }
+};
+
+TEST_F(LivePictureTest, ThePictureAreaShowsTheTestPatternThenTheCamerasLatestPictures)
+{
+    StartWithStalledCamera(3000000);
+    const os::sim::ScreenImage before = Look();
+    ASSERT_EQ(before.width, 800);
+    int matched = 0;
+    for (int y = 20; y < kLpFrameHeight; y += 40)
+        for (int x = 10; x < kLpFrameWidth; x += 23) {
+            const LpRgb c = LpPixel(before, kLpFrameLeft + x, kLpFrameTop + y);
+            const os::COLORREF want = TestPatternColour(x, y, kLpFrameWidth, kLpFrameHeight);
+            matched += std::abs(c.r - os::GetRValue(want)) < 10 && std::abs(c.g - os::GetGValue(want)) < 10 &&
+                       std::abs(c.b - os::GetBValue(want)) < 10;
+        }
+    EXPECT_EQ(matched, 6 * 14) << "the whole frame is the test pattern before the camera's first picture";
+
+    RunFor(4000);
+    const os::sim::ScreenImage live = Look();
+    const int midY = kLpFrameTop + kLpFrameHeight / 2;
+    EXPECT_TRUE(LpGreen(LpPixel(live, kLpFrameLeft, midY)));
+    EXPECT_TRUE(LpGreen(LpPixel(live, kLpFrameLeft + kLpFrameWidth - 1, midY)));
+    EXPECT_TRUE(LpGreen(LpPixel(live, kLpFrameLeft + 160, kLpFrameTop + kLpFrameHeight - 1)));
+    EXPECT_FALSE(LpGreen(LpPixel(live, kLpFrameLeft - 1, midY))) << "centred: nothing left of the frame";
+    EXPECT_FALSE(LpGreen(LpPixel(live, kLpFrameLeft + kLpFrameWidth, midY)));
+    EXPECT_FALSE(LpGreen(LpPixel(live, kLpFrameLeft + 160, kLpFrameTop + kLpFrameHeight)));
+    const std::optional<std::uint32_t> first = LpShownIndex(live);
+    ASSERT_TRUE(first.has_value()) << "the camera's index band shows on the screen";
+
+    RunFor(2000);
+    const std::optional<std::uint32_t> later = LpShownIndex(Look());
+    ASSERT_TRUE(later.has_value());
+    EXPECT_GE(*later, *first + 40) << "each paint shows the latest picture, 30 a second";
+
+    // Preview switched off by the user: capture stops and the pattern returns.
+    Command(IDM_BUTTON, 0);
+    RunFor(100);
+    ASSERT_EQ(App()->captureRunning.load(), 0);
+    const os::sim::ScreenImage off = Look();
+    EXPECT_FALSE(LpGreen(LpPixel(off, kLpFrameLeft + 5, midY)));
+    const os::COLORREF bar = TestPatternColour(5, kLpFrameHeight / 2, kLpFrameWidth, kLpFrameHeight);
+    EXPECT_NEAR(LpPixel(off, kLpFrameLeft + 5, midY).r, os::GetRValue(bar), 10);
+}
+
+TEST_F(LivePictureTest, TheInformationPanelFollowsTheRouteAndTouchesOpenAndCloseIt)
+{
+    StartWithStalledCamera(0);
+    RunFor(20000);
+    ASSERT_NE(App()->recorder.status.recording, 0);
+    ASSERT_EQ(App()->infoPanelShown, 0);
+    const os::RECT panel = InfoPanelRect();
+    const os::sim::ScreenImage closed = Look();
+    EXPECT_TRUE(LpGreen(LpPixel(closed, panel.left + 100, panel.top + 100)));
+
+    Tap(600, 150);  // the speed box
+    EXPECT_EQ(App()->infoPanelShown, 1);
+    const os::sim::ScreenImage open = Look();
+    EXPECT_FALSE(LpGreen(LpPixel(open, panel.left + 100, panel.top + 100))) << "the panel lies over the picture";
+    for (int row = 0; row < 4; ++row) EXPECT_GT(LpWhitePixels(open, InfoPanelRow(row)), 40) << "row " << row;
+
+    const InfoPanelLines lines = CurrentInfoPanelLines(hwnd);
+    double latitude = 0, longitude = 0, metres = 0;
+    int h = -1, m = -1, s = -1;
+    ASSERT_EQ(std::sscanf(LpFigures(lines.line[3]), "%lf, %lf", &latitude, &longitude), 2) << lines.line[3];
+    const sim::RoutePosition there = sim::PositionOnRoute(profile.gps->route, profile.gps->loop, 20100);
+    EXPECT_NEAR(latitude, there.latitude, 0.001) << lines.line[3];
+    EXPECT_NEAR(longitude, there.longitude, 0.001) << lines.line[3];
+    ASSERT_EQ(std::sscanf(LpFigures(lines.line[1]), "%d:%d:%d", &h, &m, &s), 3) << lines.line[1];
+    const int clipSeconds = h * 3600 + m * 60 + s;
+    EXPECT_GE(clipSeconds, 15) << "the recording's own start, not the program's";
+    EXPECT_LE(clipSeconds, 21);
+    ASSERT_EQ(std::sscanf(LpFigures(lines.line[2]), "%lf m", &metres), 1) << lines.line[2];
+    // 40 km/h on the first leg: about 11 m a second of the clip, counted
+    // from positions; the recorder's degree lengths are rough.
+    EXPECT_GT(metres, clipSeconds * 11.1 * 0.6) << lines.line[2];
+    EXPECT_LT(metres, clipSeconds * 11.1 * 1.4) << lines.line[2];
+
+    const int eventsBefore = static_cast<int>(App()->filedEvents);
+    Tap(panel.left + 100, panel.top + 100);  // inside the panel, over the emergency area
+    EXPECT_EQ(App()->infoPanelShown, 0);
+    EXPECT_EQ(EventTaggedFlag, 0) << "closing the panel is no emergency touch";
+    EXPECT_TRUE(LpGreen(LpPixel(Look(), panel.left + 100, panel.top + 100)));
+    Tap(600, 150);
+    Tap(600, 150);
+    EXPECT_EQ(App()->infoPanelShown, 0) << "the speed box toggles";
+    Tap(600, 150);
+    ShowScreenMessage(hwnd, "note", 1000, 0, 0);
+    RunFor(1500);
+    EXPECT_EQ(App()->infoPanelShown, 0) << "a message's dismissal closes the panel";
+    EXPECT_EQ(static_cast<int>(App()->filedEvents), eventsBefore);
+
+    // The sensitivity screen: plus and minus in front, the level large; back returns.
+    Command(IDM_BUTTON, 17);
+    ASSERT_EQ(App()->cmdMode, 3u);
+    const os::sim::ScreenImage sensitivity = Look();
+    EXPECT_TRUE(App()->screens[14].visible && App()->screens[15].visible && App()->screens[16].visible);
+    EXPECT_FALSE(App()->screens[7].visible) << "the back button stands in the exit button's place";
+    EXPECT_FALSE(LpGreen(LpPixel(sensitivity, 330, 241))) << "the level covers the picture's middle";
+    const std::uint32_t level = App()->settings.EventTagDetectLevelX;
+    Tap(750, 390);  // plus
+    EXPECT_EQ(App()->cmdMode, 3u) << "the level changes on the sensitivity screen itself";
+    EXPECT_EQ(App()->settings.EventTagDetectLevelX, level < 9 ? level + 1 : 9);
+    Tap(60, 100);  // back
+    EXPECT_EQ(App()->cmdMode, 4u);
+    EXPECT_TRUE(LpGreen(LpPixel(Look(), 330, 241)));
+    EXPECT_TRUE(App()->screens[7].visible);
+}
+
+TEST(LivePictureRules, PlacementAndPanelTextsHoldForAnySizeAndAnyLanguageString)
+{
+    const os::RECT area{126, 55, 534, 427};
+    for (int w : {2, 320, 408, 640, 1000})
+        for (int h : {2, 240, 372, 480}) {
+            const PictureFit fit = FitPicture(area, w, h, w, h);
+            ASSERT_LE(area.left, fit.dest.left);
+            ASSERT_LE(fit.dest.right, area.right);
+            ASSERT_LE(area.top, fit.dest.top);
+            ASSERT_LE(fit.dest.bottom, area.bottom);
+            ASSERT_EQ(fit.dest.right - fit.dest.left, std::min(w, 408));
+            ASSERT_EQ(fit.dest.bottom - fit.dest.top, std::min(h, 372));
+            // The middle of the picture lands on the middle of the area.
+            ASSERT_LE(std::abs(fit.dest.left - fit.srcX + w / 2 - 330), 1) << w << "x" << h;
+            ASSERT_LE(std::abs(fit.dest.top - fit.srcY + h / 2 - 241), 1) << w << "x" << h;
+        }
+    const PictureFit odd = FitPicture(area, 640, 480, 400, 300);  // smaller than its layout
+    EXPECT_EQ(odd.dest.left, area.left);
+    EXPECT_EQ(odd.srcX, 116);
+    EXPECT_EQ(odd.dest.right, area.left + 400 - 116);
+
+    InfoPanelValues v;
+    v.start = os::SYSTEMTIME{2024, 5, 0, 17, 9, 5, 7, 0};
+    v.now = os::SYSTEMTIME{2024, 5, 0, 17, 10, 7, 9, 0};
+    v.distanceKm = 0.25;
+    v.latitude = 37.5;
+    v.longitude = -126.25;
+    const InfoPanelLines good = FormatInfoPanel(v, {"S %02d:%02d:%02d", "E %02d:%02d:%02d", "D %.0f", "P %.2f %.2f"});
+    EXPECT_EQ(good.line[0], "S 09:05:07");
+    EXPECT_EQ(good.line[1], "E 01:02:02");
+    EXPECT_EQ(good.line[2], "D 250 m");
+    EXPECT_EQ(good.line[3], "P 37.50 -126.25");
+    // Strings that would read values that are not there, or write through %n.
+    const InfoPanelLines bad = FormatInfoPanel(v, {"%s%s%s", "%d:%d", "%n %f", "%f %f %f"});
+    EXPECT_EQ(bad.line[0], "09:05:07");
+    EXPECT_EQ(bad.line[1], "01:02:02");
+    EXPECT_EQ(bad.line[2], "250 m");
+    EXPECT_EQ(bad.line[3], "37.50000, -126.25000");
+    std::swap(v.start, v.now);
+    EXPECT_EQ(FormatInfoPanel(v, {"", "%02d:%02d:%02d", "", ""}).line[1], "00:00:00") << "a start ahead of now";
+}
+
+class LivePictureFrameTest : public testing_support::PlatformTest {};
+
+void LpKeepFirstPixel(const std::uint16_t* pixels, int width, int height, void* context)
+{
+    auto* seen = static_cast<std::vector<int>*>(context);
+    seen->assign({pixels[0], pixels[width * height - 1], width, height});
+}
+
+TEST_F(LivePictureFrameTest, PicturesAreHandedOverWholeOnceEachAndForgottenOnAStop)
+{
+    PreviewFrame frame;
+    std::vector<std::uint8_t> yv12(320 * 240 * 3 / 2);
+    LpGreenCamera().Fill(0, 0, 320, 240, yv12.data());
+    std::vector<int> seen;
+    EXPECT_FALSE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()), 320, 240, false))
+        << "nothing before the lock is made";
+    PreviewFrame_Init(&frame);
+    EXPECT_EQ(PreviewFrame_Take(&frame, 0, LpKeepFirstPixel, &seen), 0u);
+    EXPECT_FALSE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()) - 1, 320, 240, false));
+    EXPECT_FALSE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()), 321, 240, false));
+    EXPECT_FALSE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()), 0, 240, false));
+    EXPECT_TRUE(seen.empty());
+
+    ASSERT_TRUE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()), 320, 240, false));
+    const std::uint32_t first = PreviewFrame_Take(&frame, 0, LpKeepFirstPixel, &seen);
+    EXPECT_NE(first, 0u);
+    EXPECT_EQ(seen, (std::vector<int>{0x07E0, 0x07E0, 320, 240})) << "YV12 green becomes 5-6-5 green";
+    seen.clear();
+    EXPECT_EQ(PreviewFrame_Take(&frame, first, LpKeepFirstPixel, &seen), first);
+    EXPECT_TRUE(seen.empty()) << "a picture already taken is not copied again";
+
+    const std::vector<std::uint16_t> red(160 * 120, 0xF800);
+    ASSERT_TRUE(PreviewFrame_Put(&frame, reinterpret_cast<const std::uint8_t*>(red.data()),
+                                 static_cast<long>(red.size() * 2), 160, 120, true));
+    const std::uint32_t second = PreviewFrame_Take(&frame, first, LpKeepFirstPixel, &seen);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(seen, (std::vector<int>{0xF800, 0xF800, 160, 120}));
+
+    PreviewFrame_Forget(&frame);
+    EXPECT_EQ(PreviewFrame_Take(&frame, second, LpKeepFirstPixel, &seen), 0u) << "a stopped preview shows nothing old";
+    ASSERT_TRUE(PreviewFrame_Put(&frame, yv12.data(), static_cast<long>(yv12.size()), 320, 240, false));
+    seen.clear();
+    const std::uint32_t third = PreviewFrame_Take(&frame, second, LpKeepFirstPixel, &seen);
+    EXPECT_NE(third, second) << "serials keep counting across a stop";
+    EXPECT_EQ(seen.size(), 4u);
+    PreviewFrame_Release(&frame);
+    EXPECT_EQ(PreviewFrame_Take(&frame, 0, LpKeepFirstPixel, &seen), 0u);
+}
+
+}  // namespace
