@@ -262,7 +262,7 @@ int RunPhone(const Options& options)
     }
     // Other instances on the root are looked for before the phone is set up.
     os::sim::SetIpcRoot(root);
-    if (!PreparePhone(profile, root, &error) || !SetUpScreenshots(options, root, &error)) {
+    if (!SetUpScreenshots(options, root, &error) || !PreparePhone(profile, root, &error)) {
         ClosePhoneWindow();
         os::CloseTraceFile();
         os::sim::StopPlatform();

@@ -93,7 +93,9 @@ bool Open(Window* w)
     w->sdlWindow = SDL_CreateWindow(w->title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w->width,
                                     w->height, SDL_WINDOW_SHOWN);
     if (w->sdlWindow == nullptr) return Fail(w, "cannot open the window");
-    w->renderer = SDL_CreateRenderer(w->sdlWindow, -1, 0);
+    // A picture of a few hundred pixels a side needs no GPU, and a software
+    // renderer reads back exactly what it shows.
+    w->renderer = SDL_CreateRenderer(w->sdlWindow, -1, SDL_RENDERER_SOFTWARE);
     if (w->renderer == nullptr) return Fail(w, "cannot draw into the window");
     return true;
 }
