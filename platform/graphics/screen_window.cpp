@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include "platform/base/trace.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 
@@ -106,7 +107,14 @@ bool FitTo(Window* w, int width, int height)
     if (w->texture != nullptr && w->shown.width == width && w->shown.height == height) return true;
     if (w->texture != nullptr) SDL_DestroyTexture(w->texture);
     w->texture = SDL_CreateTexture(w->renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (w->texture == nullptr) return false;
+    if (w->texture == nullptr) {
+        // Every frame tries again; the failure is said once for each size.
+        if (w->shown.width != width || w->shown.height != height) {
+            PlatformLog("screen window: no picture of %d x %d: %s", width, height, SDL_GetError());
+        }
+        w->shown = ScreenImage{width, height, {}};
+        return false;
+    }
     SDL_SetWindowSize(w->sdlWindow, width, height);
     w->shown = ScreenImage{width, height, {}};
     return true;
