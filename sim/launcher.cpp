@@ -30,10 +30,12 @@
 #include "sim/camera_setup.h"
 #include "sim/gps_setup.h"
 #include "sim/options.h"
+#include "sim/phone_window.h"
 #include "sim/profile.h"
 #include "sim/run_summary.h"
 #include "sim/scenario.h"
 #include "sim/scenario_runner.h"
+#include "sim/screenshots.h"
 #include "sim/status_line.h"
 
 namespace sim {
@@ -194,12 +196,13 @@ std::string OneLine(const std::string& text)
     return line;
 }
 
-// Why the program's run ended: the end of the run, or the program on its own
-// (its exit, a second instance that handed over, or a failed start whose
-// last message box says why).
-std::string EndOfRun(bool endPosted)
+// Why the program's run ended: the end of the run, its window closed, or the
+// program on its own (its exit, a second instance that handed over, or a
+// failed start whose last message box says why).
+std::string EndOfRun(bool endPosted, bool windowClosed)
 {
     if (endPosted) return "ended at the end of the run";
+    if (windowClosed) return "ended when its window was closed";
     std::string why = "the program ended by itself at " + os::FormatDeviceTime(os::DeviceTimeUs());
     const auto boxes = os::sim::MessageBoxHistory();
     if (!boxes.empty()) why += ", after its message box \"" + OneLine(boxes.back().text) + "\"";
@@ -213,9 +216,25 @@ void PrintSummary(const std::string& root, os::ClockMode mode, double wallSecond
                 wallSeconds, endOfRun.c_str());
     std::printf("kestrava: device root %s (registry: %s/registry.json)\n", root.c_str(), root.c_str());
     std::fputs(WrittenFilesText(RecordingLog_Snapshot(), os::sim::FilesWritten()).c_str(), stdout);
+    std::fputs(ScreenshotsText(ScreenshotsWritten()).c_str(), stdout);
     for (const std::string& problem : os::sim::HostProblems()) {
         std::printf("kestrava: host problem: %s\n", problem.c_str());
     }
+}
+
+// The screenshot folder an option names is made before the run, so that a
+// folder the host refuses stops the run before anything is lost.
+bool SetUpScreenshots(const Options& options, const std::string& root, std::string* error)
+{
+    const std::string folder = options.screenshotFolder.empty()
+                                   ? root + "/screenshots"
+                                   : std::filesystem::absolute(options.screenshotFolder).lexically_normal().string();
+    if ((options.screenshotEveryMs || !options.screenshotFolder.empty()) &&
+        !MakeHostFolder("screenshot folder", folder, error)) {
+        return false;
+    }
+    SetScreenshotFolder(folder);
+    return true;
 }
 
 int RunPhone(const Options& options)
@@ -234,9 +253,17 @@ int RunPhone(const Options& options)
         os::sim::StopPlatform();
         return Fail(error);
     }
+    // Without a display nothing of the phone is set up.
+    const ScreenSize screen = ScreenSizeAt(profile, profile.rotation);
+    if (options.window && !OpenPhoneWindow(screen.width, screen.height, &error)) {
+        os::CloseTraceFile();
+        os::sim::StopPlatform();
+        return Fail("--window: " + error);
+    }
     // Other instances on the root are looked for before the phone is set up.
     os::sim::SetIpcRoot(root);
-    if (!PreparePhone(profile, root, &error)) {
+    if (!SetUpScreenshots(options, root, &error) || !PreparePhone(profile, root, &error)) {
+        ClosePhoneWindow();
         os::CloseTraceFile();
         os::sim::StopPlatform();
         return Fail(error);
@@ -247,17 +274,21 @@ int RunPhone(const Options& options)
     const double wallStart = os::sim::WallSeconds();
     int code = kFailure;
     std::string endOfRun = "the scenario did not start";
-    SetScreenshotFolder(root + "/screenshots");
-    if (StartScenarioRunner(scenario, options.runForMs)) {
+    if (StartScenarioRunner(scenario, options.runForMs) &&
+        (!options.screenshotEveryMs || StartPeriodicScreenshots(*options.screenshotEveryMs))) {
         // Only a person at a terminal reads a line rewritten in place.
         StatusLine* status = os::sim::StdoutIsTerminal() ? StartStatusLine() : nullptr;
         code = WinMain(nullptr, "", 1);
-        endOfRun = EndOfRun(ScenarioEndPosted());
+        endOfRun = EndOfRun(ScenarioEndPosted(), PhoneWindowClosed());
+        ClosePhoneWindow();
+        StopPeriodicScreenshots();
         StopStatusLine(status);
         StopScenarioRunner();
         DisconnectGps();
     } else {
-        std::fprintf(stderr, "kestrava: cannot start the scenario\n");
+        std::fprintf(stderr, "kestrava: cannot start the scenario or the screenshots\n");
+        StopScenarioRunner();
+        ClosePhoneWindow();
     }
     const double wall = os::sim::WallSeconds() - wallStart;
     os::sim::StopIpcListener();

@@ -20,7 +20,8 @@ constexpr OptionRow kOptions[] = {
     {"--root", true, false},     {"--profile", true, true}, {"--scenario", true, true},
     {"--clock", true, true},     {"--for", true, true},     {"--trace", true, true},
     {"--sound-log", true, true}, {"--post", true, false},   {"--help", false, false},
-    {"--version", false, false},
+    {"--version", false, false}, {"--screenshot-every", true, true}, {"--screenshot-folder", true, true},
+    {"--window", false, true},
 };
 
 const OptionRow* FindOption(std::string_view name)
@@ -86,7 +87,9 @@ private:
             return Fail("option " + SingleQuoted(name) + " given twice", error_);
         }
         if (!row->takesValue) {
-            return equals == std::string::npos || Fail("option " + SingleQuoted(name) + " takes no value", error_);
+            if (equals != std::string::npos) return Fail("option " + SingleQuoted(name) + " takes no value", error_);
+            if (name == "--window") options_->window = true;
+            return true;
         }
         std::string value;
         if (equals != std::string::npos) {
@@ -113,10 +116,14 @@ private:
             o.tracePath = value;
         } else if (name == "--sound-log") {
             o.soundLogPath = value;
+        } else if (name == "--screenshot-folder") {
+            o.screenshotFolder = value;
         } else if (name == "--clock") {
             return ApplyClock(value);
         } else if (name == "--for") {
-            return ApplyFor(value);
+            return ApplyPositiveDuration(name, value, &o.runForMs);
+        } else if (name == "--screenshot-every") {
+            return ApplyPositiveDuration(name, value, &o.screenshotEveryMs);
         } else {
             return ApplyPost(value);
         }
@@ -132,17 +139,17 @@ private:
         return true;
     }
 
-    bool ApplyFor(const std::string& value)
+    bool ApplyPositiveDuration(const std::string& name, const std::string& value, std::optional<std::int64_t>* out)
     {
         std::int64_t ms = 0;
         std::string why;
         if (!ParseDuration(value, &ms, &why)) {
-            return Fail("bad value for '--for': " + why, error_);
+            return Fail("bad value for " + SingleQuoted(name) + ": " + why, error_);
         }
         if (ms == 0) {
-            return Fail("'--for' needs a duration above 0", error_);
+            return Fail(SingleQuoted(name) + " needs a duration above 0", error_);
         }
-        options_->runForMs = ms;
+        *out = ms;
         return true;
     }
 
@@ -191,6 +198,10 @@ private:
                 }
             }
             o.action = Action::Post;
+        } else if (o.window && o.clock == os::ClockMode::Virtual) {
+            // A person at the window clicks in real time; virtual time would race past them.
+            return Fail("option '--window' runs on the real clock; it cannot be combined with '--clock virtual'",
+                        error_);
         }
         return true;
     }
@@ -235,6 +246,14 @@ std::string UsageText()
            "  --for DURATION         stop after this much device time\n"
            "  --trace FILE           write the trace lines to FILE\n"
            "  --sound-log FILE       write every sound played into one WAV file FILE\n"
+           "  --screenshot-every DURATION\n"
+           "                         save the screen every DURATION of device time, as\n"
+           "                         screen-hh-mm-ss.mmm.png in the screenshot folder\n"
+           "  --screenshot-folder DIR\n"
+           "                         where screenshots go (default ROOT/screenshots)\n"
+           "  --window               show the screen in a desktop window (needs a display;\n"
+           "                         real clock only); clicks are touches, closing it is\n"
+           "                         the exit button\n"
            "  --post MSG [WPARAM [LPARAM]]\n"
            "                         post a message to the running instance and exit\n"
            "  --help                 show this help and exit\n"

@@ -38,13 +38,17 @@ struct Options {
     std::optional<std::int64_t> runForMs;    // stop after this much device time
     std::string tracePath;                   // empty: no trace file
     std::string soundLogPath;                // empty: the sounds played are not written out
+    std::optional<std::int64_t> screenshotEveryMs;  // a screenshot at every multiple of this device time
+    std::string screenshotFolder;            // empty: <root>/screenshots
+    bool window = false;                     // show the screen in a desktop window (real clock only)
     PostRequest post;                        // for Action::Post
     bool operator==(const Options&) const = default;
 };
 
 // `args` without the program name. False with *error set to one line
 // ("kestrava: ...") on an unknown option, a missing or bad value, a repeated
-// option, a stray argument, or `--post` with options that only a run takes.
+// option, a stray argument, `--post` with options that only a run takes, or
+// `--window` with the virtual clock.
 bool ParseOptions(const std::vector<std::string>& args, Options* out, std::string* error);
 bool ParseOptions(int argc, const char* const argv[], Options* out, std::string* error);
 

@@ -53,4 +53,11 @@ std::string WrittenFilesText(const std::vector<ClosedRecording>& recordings,
     return text;
 }
 
+std::string ScreenshotsText(const std::vector<std::string>& screenshots)
+{
+    std::string text = "kestrava: " + std::to_string(screenshots.size()) + " screenshot(s) written\n";
+    for (const std::string& path : screenshots) text += "  " + path + "\n";
+    return text;
+}
+
 }  // namespace sim

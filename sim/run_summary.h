@@ -2,7 +2,8 @@
 // recordings with their lengths and sizes, then every other file written
 // (GPS logs, stills...). A recording is listed once, as it was opened, even
 // when the program later moved it (into the event folder); a file with the
-// name of a recording is taken to be that recording.
+// name of a recording is taken to be that recording. The screenshots of the
+// run follow, each of them.
 #pragma once
 
 #include <string>
@@ -15,5 +16,7 @@ namespace sim {
 // Lines ending in '\n'; `filesWritten` is the file system's list, in order.
 std::string WrittenFilesText(const std::vector<ClosedRecording>& recordings,
                              const std::vector<std::string>& filesWritten);
+// Lines ending in '\n'; `screenshots` are host paths, in the order written.
+std::string ScreenshotsText(const std::vector<std::string>& screenshots);
 
 }  // namespace sim

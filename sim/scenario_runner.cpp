@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <mutex>
 
 #include "platform/devices/accelerometer_sim.h"
 #include "platform/kernel/clock.h"
@@ -15,11 +13,11 @@
 #include "platform/registry/registry.h"
 #include "platform/kernel/sync.h"
 #include "platform/base/trace.h"
-#include "platform/graphics/graphics_sim.h"
 #include "platform/windows/window.h"
 #include "platform/media/media_sim.h"
 #include "sim/duration.h"
 #include "sim/gps_setup.h"
+#include "sim/screenshots.h"
 #include "sim/symbols.h"
 
 namespace sim {
@@ -107,27 +105,6 @@ void Check(bool ok, const ScenarioEvent& e, const char* what)
 }
 
 // Through the registry calls, so that the program's notifications on the key fire.
-std::mutex g_screenshotMutex;
-std::string g_screenshotFolder;
-std::vector<std::string> g_screenshots;
-
-// The composed screen into the run's screenshot folder.
-bool SaveScreenshot(const std::string& name)
-{
-    std::lock_guard lock(g_screenshotMutex);
-    if (g_screenshotFolder.empty()) return false;
-    std::error_code ec;
-    std::filesystem::create_directories(g_screenshotFolder, ec);
-    const std::string path = g_screenshotFolder + "/" + name;
-    std::string error;
-    if (ec || !os::sim::SaveScreenPng(path, &error)) {
-        os::PlatformLog("screenshot %s not written: %s", path.c_str(), ec ? ec.message().c_str() : error.c_str());
-        return false;
-    }
-    g_screenshots.push_back(path);
-    return true;
-}
-
 bool SetSettingsValue(const ScenarioEvent& e)
 {
     os::HKEY key = nullptr;
@@ -215,19 +192,6 @@ void PerformScenarioEvent(const ScenarioEvent& e)
         break;
     }
     }
-}
-
-void SetScreenshotFolder(const std::string& hostFolder)
-{
-    std::lock_guard lock(g_screenshotMutex);
-    g_screenshotFolder = hostFolder;
-    g_screenshots.clear();
-}
-
-std::vector<std::string> ScreenshotsWritten()
-{
-    std::lock_guard lock(g_screenshotMutex);
-    return g_screenshots;
 }
 
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs)

@@ -18,12 +18,6 @@
 
 namespace sim {
 
-// Where screenshot events write their files (a host folder, made when the
-// first is written); empty: screenshots are refused.
-void SetScreenshotFolder(const std::string& hostFolder);
-// The screenshots written in the run, in order (host paths).
-std::vector<std::string> ScreenshotsWritten();
-
 // Starts the runner; `endAtMs` adds an end of the run at that device time.
 // False when the thread cannot be made.
 bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs);

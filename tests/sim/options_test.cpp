@@ -45,12 +45,18 @@ TEST(Options, EveryRunOptionInBothForms)
     expected.runForMs = 600'000;
     expected.tracePath = "out.trace";
     expected.soundLogPath = "run.wav";
+    expected.screenshotEveryMs = 1500;
+    expected.screenshotFolder = "shots";
     EXPECT_EQ(MustParse({"--root", "/tmp/dev", "--profile", "p.json", "--scenario", "s=1.json", "--clock", "virtual",
-                         "--for", "10m", "--trace", "out.trace", "--sound-log", "run.wav"}),
+                         "--for", "10m", "--trace", "out.trace", "--sound-log", "run.wav", "--screenshot-every",
+                         "1500ms", "--screenshot-folder", "shots"}),
               expected);
     EXPECT_EQ(MustParse({"--root=/tmp/dev", "--profile=p.json", "--scenario=s=1.json", "--clock=virtual", "--for=10m",
-                         "--trace=out.trace", "--sound-log=run.wav"}),
+                         "--trace=out.trace", "--sound-log=run.wav", "--screenshot-every=1500ms",
+                         "--screenshot-folder=shots"}),
               expected);
+    EXPECT_TRUE(MustParse({"--window"}).window);
+    EXPECT_FALSE(MustParse({}).window);
     EXPECT_EQ(MustParse({"--clock", "real"}).clock, os::ClockMode::Real);
     EXPECT_EQ(MustParse({"--for", "90"}).runForMs, 90'000);
     EXPECT_EQ(MustParse({"--for=0:01:30"}).runForMs, 90'000);
@@ -64,7 +70,8 @@ TEST(Options, HelpAndVersionWinOverTheRest)
     EXPECT_EQ(sim::VersionText(), "kestrava 1.1.0\n");
     std::string usage = sim::UsageText();
     for (const char* option : {"--root", "--profile", "--scenario", "--clock", "--for", "--trace", "--sound-log",
-                               "--post", "--help", "--version"}) {
+                               "--post", "--help", "--version", "--screenshot-every", "--screenshot-folder",
+                               "--window"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
@@ -106,6 +113,10 @@ TEST(Options, MistakesAreUsageErrors)
         {{"--for", "10 min"},
          "kestrava: bad value for '--for': bad duration \"10 min\" (write 90, 90s, 1500ms, 10m, 1h or 0:01:30)"},
         {{"--for", "0s"}, "kestrava: '--for' needs a duration above 0"},
+        {{"--screenshot-every", "0"}, "kestrava: '--screenshot-every' needs a duration above 0"},
+        {{"--clock", "virtual", "--window"},
+         "kestrava: option '--window' runs on the real clock; it cannot be combined with '--clock virtual'"},
+        {{"--window", "--post", "16"}, "kestrava: option '--post' cannot be combined with '--window'"},
         {{"--post"}, "kestrava: option '--post' needs a value"},
         {{"--post", "WM_CLOZE"}, "kestrava: bad value for '--post': \"WM_CLOZE\" is not a number or a known name"},
         {{"--post", "16", "-1"},
