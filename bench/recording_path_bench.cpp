@@ -16,9 +16,13 @@
 // stand-in drawing the road scene; "less scene" takes that drawing, as the
 // bare pass timed it, out.
 //
+// Beside the rates it counts the host context switches of the drive per
+// frame: the scheduler's hand-offs, which a neighbour's load does not change.
+//
 // Run: build/kestrava_bench --benchmark_filter=RecordingPath; the drive's
 // length is KESTRAVA_BENCH_DRIVE (default 10m).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -103,6 +107,7 @@ std::string ClipPath(int index)
 
 struct PathDrive {
     double seconds = 0;  // processor time from the start to the stop
+    long switches = 0;   // host context switches of the process over the same span
     std::vector<std::string> files;
 };
 
@@ -120,6 +125,13 @@ bool StartRecording(RecorderState* s, const std::string& path)
     }
     os::LeaveCriticalSection(&s->lock);
     return opened && os::SUCCEEDED(CaptureGraph_StartRecording(s->graph));
+}
+
+long ContextSwitches()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_nvcsw + ru.ru_nivcsw;
 }
 
 // One drive of `lengthMs` virtual milliseconds on the recording path.
@@ -143,6 +155,7 @@ bool DrivePath(std::int64_t lengthMs, PathDrive* drive, std::string* error)
     if (ok) {
         os::Sleep(500);  // the preview runs first, as after the program's start
         const double start = ProcessSeconds();
+        const long switchesAtStart = ContextSwitches();
         drive->files.push_back(ClipPath(0));
         ok = StartRecording(state.get(), drive->files.back());
         if (!ok) *error = "the continuous recording did not start";
@@ -158,6 +171,7 @@ bool DrivePath(std::int64_t lengthMs, PathDrive* drive, std::string* error)
             *error = "MOV_Stop failed";
         }
         drive->seconds = ProcessSeconds() - start;
+        drive->switches = ContextSwitches() - switchesAtStart;
     }
     MOV_DeInit(hwnd);
     MOV_Detach(hwnd);
@@ -210,6 +224,7 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
     std::vector<double> overBare;
     std::vector<double> overFfmpeg;
     std::vector<double> lessSceneOverBare;
+    std::vector<double> switchesPerFrame;
     Recordings recorded;
     YardstickPass yard;
     for (auto _ : state) {
@@ -231,10 +246,11 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
             overFfmpeg.push_back(pathFps.back() / ffmpegFps.back());
             lessSceneOverBare.push_back(static_cast<double>(recorded.frames) /
                                         (drive.seconds - yard.bare.sceneSeconds) / bareFps.back());
+            switchesPerFrame.push_back(static_cast<double>(drive.switches) / static_cast<double>(recorded.frames));
             std::printf("recording path pass %d: path %.0f fps, bare %.0f fps, ffmpeg %.0f fps; path/bare %.3f, "
-                        "path/ffmpeg %.3f\n",
+                        "path/ffmpeg %.3f; %.2f context switches a frame\n",
                         pass + 1, pathFps.back(), bareFps.back(), ffmpegFps.back(), overBare.back(),
-                        overFfmpeg.back());
+                        overFfmpeg.back(), switchesPerFrame.back());
         }
     }
     os::sim::CloseRegistry();
@@ -251,13 +267,14 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
     state.counters["path_over_bare"] = Median(overBare);
     state.counters["path_over_ffmpeg"] = Median(overFfmpeg);
     state.counters["path_less_scene_over_bare"] = Median(lessSceneOverBare);
+    state.counters["path_switches_per_frame"] = Median(switchesPerFrame);
     state.counters["path_kbps"] = KbitPerSecond(recorded.videoBytes, recorded.frames);
     state.SetLabel(length + " drive, recording path only");
     std::printf("recording path alone, %s drive, %lld frames in %d files, median of %d passes: path %.0f fps, bare "
-                "libavcodec %.0f fps, ffmpeg %.0f fps; path/bare %.3f, path/ffmpeg %.3f, path less scene/bare %.3f\n",
+                "libavcodec %.0f fps, ffmpeg %.0f fps; path/bare %.3f, path/ffmpeg %.3f, path less scene/bare %.3f; %.2f context switches a frame\n",
                 length.c_str(), static_cast<long long>(recorded.frames), recorded.files, kPathPasses,
                 Median(pathFps), Median(bareFps), Median(ffmpegFps), Median(overBare), Median(overFfmpeg),
-                Median(lessSceneOverBare));
+                Median(lessSceneOverBare), Median(switchesPerFrame));
 }
 
 BENCHMARK(BM_RecordingPathVersusBareAndFfmpeg)->Unit(benchmark::kSecond)->Iterations(1);

@@ -41,15 +41,22 @@ std::uint8_t Lerp(int from, int to, double t)
     return static_cast<std::uint8_t>(std::lround(from + (to - from) * t));
 }
 
-// Fills a rectangle of the luma plane (clipped) and puts neutral chroma under it.
-void FillRect(std::uint8_t* yv12, int width, int height, int x0, int y0, int x1, int y1, std::uint8_t luma)
+// Fills a rectangle of the luma plane (clipped); false when nothing of it is in the picture.
+bool FillLuma(std::uint8_t* yv12, int width, int height, int& x0, int& y0, int& x1, int& y1, std::uint8_t luma)
 {
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
     x1 = std::min(x1, width);
     y1 = std::min(y1, height);
-    if (x0 >= x1 || y0 >= y1) return;
+    if (x0 >= x1 || y0 >= y1) return false;
     for (int y = y0; y < y1; ++y) std::memset(yv12 + static_cast<std::size_t>(y) * width + x0, luma, x1 - x0);
+    return true;
+}
+
+// Fills a rectangle of the luma plane (clipped) and puts neutral chroma under it.
+void FillRect(std::uint8_t* yv12, int width, int height, int x0, int y0, int x1, int y1, std::uint8_t luma)
+{
+    if (!FillLuma(yv12, width, height, x0, y0, x1, y1, luma)) return;
     const int cw = width / 2;
     std::uint8_t* v = yv12 + static_cast<std::size_t>(width) * height;
     std::uint8_t* u = v + static_cast<std::size_t>(cw) * (height / 2);
@@ -73,15 +80,23 @@ void BurnInTime(std::uint8_t* yv12, int width, int height, std::int64_t deviceUs
     const int count = static_cast<int>(std::size(glyphs));
     FillRect(yv12, width, height, x0 - scale, y0 - scale, x0 + count * kAdvance * scale, y0 + (kGlyphHeight + 1) * scale,
              kDark);
+    // The box already put neutral chroma under every dot, so the dots touch
+    // luma only, a run of dots on a glyph row at a time.
     for (int g = 0; g < count; ++g) {
         for (int gy = 0; gy < kGlyphHeight; ++gy) {
             const std::uint8_t bits = kGlyphs[glyphs[g]][gy];
-            for (int gx = 0; gx < kGlyphWidth; ++gx) {
-                if (bits & (0x10 >> gx)) {
-                    const int x = x0 + (g * kAdvance + gx) * scale;
-                    const int y = y0 + gy * scale;
-                    FillRect(yv12, width, height, x, y, x + scale, y + scale, kWhite);
+            for (int gx = 0; gx < kGlyphWidth;) {
+                if (!(bits & (0x10 >> gx))) {
+                    ++gx;
+                    continue;
                 }
+                const int first = gx;
+                while (gx < kGlyphWidth && (bits & (0x10 >> gx))) ++gx;
+                int x = x0 + (g * kAdvance + first) * scale;
+                int y = y0 + gy * scale;
+                int xEnd = x0 + (g * kAdvance + gx) * scale;
+                int yEnd = y + scale;
+                FillLuma(yv12, width, height, x, y, xEnd, yEnd, kWhite);
             }
         }
     }

@@ -147,7 +147,7 @@ void Scheduler::PassBaton()
             next->inRunQueue = false;
             holder_ = next;
             next->hasBaton = true;
-            next->cv.notify_one();
+            if (next != t_self) next->baton.release();
             return;
         }
         if (!deadlines_.empty()) {
@@ -169,9 +169,15 @@ void Scheduler::PassBaton()
     }
 }
 
+// A post can come before its wait (a new thread given the baton before it
+// starts waiting), so a wake-up without the baton waits again.
 void Scheduler::WaitForBaton(std::unique_lock<std::mutex>& lk, ThreadRec* self)
 {
-    while (!self->hasBaton) self->cv.wait(lk);
+    while (!self->hasBaton) {
+        lk.unlock();
+        self->baton.acquire();
+        lk.lock();
+    }
 }
 
 bool Scheduler::Block(std::unique_lock<std::mutex>& lk, std::int64_t deadline, const char* what)

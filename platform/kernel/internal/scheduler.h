@@ -9,7 +9,9 @@
 //
 // Virtual mode: exactly one platform thread runs at a time; it holds the
 // baton. Block() hands the baton to the next runnable thread (first in, first
-// out). When no thread is runnable, the clock jumps to the earliest deadline
+// out). A thread waits for the baton on its own semaphore, not on the lock's
+// condition variable; a thread handing the baton to itself makes no host call.
+// When no thread is runnable, the clock jumps to the earliest deadline
 // and the threads due then become runnable in (deadline, registration) order.
 // A woken thread is queued as runnable by its waker before the lock is let
 // go, so time never jumps while anyone still has work. Because the order of
@@ -26,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,7 +46,8 @@ struct ThreadObject;
 struct ThreadRec {
     DWORD id = 0;
     std::string name;
-    std::condition_variable cv;
+    std::condition_variable cv;            // real mode
+    std::counting_semaphore<> baton{0};    // virtual mode: posted when the baton comes
 
     // Scheduling state, under Scheduler::mu.
     bool blocked = false;
