@@ -130,6 +130,13 @@ void FinishStill(const char* path, os::HWND owner)
     if (app != nullptr) FinishPhoto(&app->photo, &app->gps, path, owner);
 }
 
+// The camera's streaming thread hands its own JPEG still over here.
+void FinishStillBytes(const os::BYTE* bytes, os::LONG length, os::HWND owner)
+{
+    EventRecorderApp* app = AppFromWindow(owner);
+    if (app != nullptr) StillReady(&app->photo, &app->gps, bytes, length, owner);
+}
+
 // The finisher's message, shown on the main window's own thread.
 void ShowPhotoMessage(os::HWND hwnd, EventRecorderApp* app)
 {
@@ -156,6 +163,7 @@ int OnCreateProc(os::HWND hwnd, const os::CREATESTRUCTW* cs)
     app->recorder.screenLayout = app->resolutionClass;
     PhotoInit(&app->photo);
     app->recorder.stillWritten = FinishStill;
+    app->recorder.stillReady = FinishStillBytes;
     MOV_Attach(hwnd, &app->recorder);
     RegisterEventRecorderLink();
     os::InitializeCriticalSection(&app->storageLock);

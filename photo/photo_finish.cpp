@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "photo/photo_files.h"
+#include "photo/still_decode.h"
 #include "platform/files/file.h"
 #include "platform/kernel/clock.h"
 #include "platform/windows/window.h"
@@ -16,6 +17,34 @@ std::string FileNameOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Ends the capture in progress (under the photo lock) with its message.
+void EndCapture(PhotoState* photo, const std::string& target, int saved, const PhotoPosition& position)
+{
+    photo->saved = saved ? target : std::string();
+    photo->message = saved ? PhotoSaveMessage(position, target)
+                           : FormatText("Photo not saved: %s", FileNameOf(target).c_str());
+    photo->capturing = 0;
+    photo->target.clear();
+    os::GetLocalTime(&photo->captureEnd);
+}
+
+// The camera's JPEG bytes as a new temporary file; 0, with no file left, when
+// any step fails.
+int WriteStillFile(const os::BYTE* bytes, os::LONG length)
+{
+    if (!PreparePhotoTemp()) return 0;
+    os::HANDLE file = os::CreateFileW(kPhotoTempFile, os::GENERIC_WRITE, 0, nullptr, os::CREATE_ALWAYS,
+                                      os::FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == os::INVALID_HANDLE_VALUE) return 0;
+    os::DWORD written = 0;
+    const bool wrote = os::WriteFile(file, bytes, static_cast<os::DWORD>(length), &written, nullptr) &&
+                       written == static_cast<os::DWORD>(length);
+    const bool closed = os::CloseHandle(file);
+    if (wrote && closed) return 1;
+    os::DeleteFileW(kPhotoTempFile);
+    return 0;
 }
 
 }  // namespace
@@ -67,6 +96,7 @@ int TakePhoto(PhotoState* photo, os::HWND hwnd, const char* target)
         return 0;
     }
     photo->target = target;
+    photo->compressedStill = MOV_StillIsCompressed(hwnd);
     photo->capturing = 1;
     photo->captureStartTick = now;
     os::GetLocalTime(&photo->captureStart);
@@ -108,13 +138,28 @@ int FinishPhoto(PhotoState* photo, GpsState* gps, const char* tempPath, os::HWND
         if (saved) os::DeleteFileW(tempPath);
         else os::DeleteFileW(kPhotoExifTempFile);
     }
-    photo->saved = saved ? target : std::string();
-    photo->message = saved ? PhotoSaveMessage(position, target)
-                           : FormatText("Photo not saved: %s", FileNameOf(target).c_str());
-    photo->capturing = 0;
-    photo->target.clear();
-    os::GetLocalTime(&photo->captureEnd);
+    EndCapture(photo, target, saved, position);
     os::LeaveCriticalSection(&photo->lock);
     if (hwnd != nullptr) os::PostMessageW(hwnd, WM_RECORDER_PHOTO_MESSAGE, saved, 0);
     return saved;
+}
+
+int StillReady(PhotoState* photo, GpsState* gps, const os::BYTE* bytes, os::LONG length, os::HWND hwnd)
+{
+    if (!photo->lockMade) return 0;
+    os::EnterCriticalSection(&photo->lock);
+    const std::string target = photo->target;
+    os::LeaveCriticalSection(&photo->lock);
+    // A still nobody asked for is not shown and not kept.
+    if (target.empty()) return 0;
+    StillPicture picture;
+    if (DecodeStill(bytes, length, &picture))
+        MOV_ShowStill(hwnd, picture.rgb.data(), picture.width, picture.height, kPhotoMessageMs);
+    if (bytes != nullptr && length > 0 && WriteStillFile(bytes, length))
+        return FinishPhoto(photo, gps, kPhotoTempFile, hwnd);
+    os::EnterCriticalSection(&photo->lock);
+    EndCapture(photo, target, 0, PhotoPosition{});
+    os::LeaveCriticalSection(&photo->lock);
+    if (hwnd != nullptr) os::PostMessageW(hwnd, WM_RECORDER_PHOTO_MESSAGE, 0, 0);
+    return 0;
 }

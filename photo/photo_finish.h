@@ -29,6 +29,13 @@ int TakePhoto(PhotoState* photo, os::HWND hwnd, const char* target);
 // photo was saved (PhotoState::saved names it), 0 when not.
 int FinishPhoto(PhotoState* photo, GpsState* gps, const char* tempPath, os::HWND hwnd);
 
+// A JPEG still the camera made itself, for the capture in progress: shown in
+// place of the live picture for the save message's time (when it decodes),
+// written as a new kPhotoTempFile and finished as FinishPhoto does. When the
+// file cannot be written none is left and the message says the photo was not
+// saved. 0 also for a still nobody asked for, which is dropped.
+int StillReady(PhotoState* photo, GpsState* gps, const os::BYTE* bytes, os::LONG length, os::HWND hwnd);
+
 // The message text for a saved photo: "Lat.:%.2f, Lon.:%.2f\n Save %s", or
 // "Save %s" without a position, the file name being the path's last part.
 std::string PhotoSaveMessage(const PhotoPosition& position, const std::string& path);

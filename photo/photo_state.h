@@ -3,9 +3,11 @@
 // its lock, PhotoDeinit deletes it.
 //
 // Threads: TakePhoto runs on the main window's thread, FinishPhoto on the
-// capture graph's event thread; both take the photo lock for the fields
-// below. The finisher never draws: it posts WM_RECORDER_PHOTO_MESSAGE and the
-// main window shows PhotoState::message.
+// capture graph's event thread, or on the camera's streaming thread through
+// StillReady for a JPEG still the camera made itself; all take the photo lock
+// for the fields below. The finisher never draws: it posts
+// WM_RECORDER_PHOTO_MESSAGE and the main window shows PhotoState::message;
+// the still itself goes to the preview, which the paint shows.
 #pragma once
 
 #include <string>

@@ -485,7 +485,7 @@ void CaptureGraph_HandleMediaEvent(CaptureGraphManager* m, os::LONG code, os::LO
         if (os::FAILED(static_cast<os::HRESULT>(param1))) {
             os::Trace("The still %s was not written: 0x%08x", path[0] ? path : kDefaultStillPath,
                       static_cast<unsigned>(param1));
-        } else if (m->stillWritten) {
+        } else if (m->stillWritten && param2 != os::kStillHandedOver) {
             m->stillWritten(path[0] ? path : kDefaultStillPath, m->owner);
         }
         os::SetEvent(m->streamStopped);

@@ -67,6 +67,9 @@ struct PropertySteps {
 using BitrateApplier = void (*)(std::uint32_t videoKbps, os::HWND owner);
 // Hands a written still file to the photo finisher.
 using StillWrittenHandler = void (*)(const char* path, os::HWND owner);
+// Hands a JPEG still the camera made itself to the photo finisher, on the
+// camera's streaming thread; the bytes last only for the call.
+using StillBytesHandler = void (*)(const os::BYTE* bytes, os::LONG length, os::HWND owner);
 
 struct CaptureGraphManager {
     // Set by the owner before the build.
@@ -80,6 +83,7 @@ struct CaptureGraphManager {
     SampleCallback previewCallback = nullptr;
     BitrateApplier applyBitrate = nullptr;
     StillWrittenHandler stillWritten = nullptr;
+    StillBytesHandler stillReady = nullptr;
 
     // The graph.
     os::ICaptureGraphBuilder2* builder = nullptr;
@@ -132,6 +136,8 @@ struct CaptureGraphManager {
     std::uint32_t stillWidth = 640;
     std::uint32_t stillHeight = 480;
     os::GUID stillSubtype = os::MEDIASUBTYPE_YV12;
+    // 1 while stillSubtype is a JPEG one, for readers on other threads.
+    std::atomic<int> stillCompressed{0};
     PropertySteps procAmp[kProcAmpProperties];
     PropertySteps cameraControl[kCameraControlProperties];
 

@@ -87,6 +87,7 @@ void AdoptCameraStillSubtype(CaptureGraphManager* m)
     os::AM_MEDIA_TYPE* type = nullptr;
     if (os::SUCCEEDED(config->GetFormat(&type))) {
         m->stillSubtype = IsJpegSubtype(type->subtype) ? type->subtype : os::MEDIASUBTYPE_YV12;
+        m->stillCompressed.store(IsJpegSubtype(m->stillSubtype) ? 1 : 0);
         os::DeleteMediaType(type);
     }
     config->Release();
@@ -128,6 +129,17 @@ os::HRESULT ConnectStillChain(CaptureGraphManager* m)
                                     jpeg ? nullptr : m->imageEncoder, m->stillSink);
 }
 
+// The still sink's callback, on the camera's streaming thread: a JPEG the
+// camera made itself goes to the photo finisher as bytes; the encoder's
+// stills are left to the sink, which writes them to its file.
+int OnStillSample(const os::BYTE* data, os::LONG length, void* context)
+{
+    auto* m = static_cast<CaptureGraphManager*>(context);
+    if (!m->stillCompressed.load()) return 0;
+    if (m->stillReady != nullptr) m->stillReady(data, length, m->owner);
+    return 1;
+}
+
 os::HRESULT BuildStillChain(CaptureGraphManager* m)
 {
     os::HRESULT hr = CreateFilter(os::CLSID_ImageEncoder, &m->imageEncoder);
@@ -144,6 +156,14 @@ os::HRESULT BuildStillChain(CaptureGraphManager* m)
     if (os::SUCCEEDED(hr)) hr = m->graph->AddFilter(m->stillSink, "Image Sink");
     if (os::SUCCEEDED(hr)) {
         hr = m->stillSink->QueryInterface(os::IID_IFileSinkFilter, reinterpret_cast<void**>(&m->stillFileSink));
+    }
+    if (os::SUCCEEDED(hr)) {
+        os::IImageSinkCallback* callback = nullptr;
+        hr = m->stillSink->QueryInterface(os::IID_IImageSinkCallback, reinterpret_cast<void**>(&callback));
+        if (os::SUCCEEDED(hr)) {
+            hr = callback->SetSampleCallback(OnStillSample, m);
+            callback->Release();
+        }
     }
     if (os::SUCCEEDED(hr)) {
         AdoptCameraStillSubtype(m);
@@ -425,6 +445,7 @@ os::HRESULT CaptureGraph_ChangeStillSize(CaptureGraphManager* m, std::uint32_t w
         m->stillWidth = width;
         m->stillHeight = height;
         m->stillSubtype = subtype;
+        m->stillCompressed.store(IsJpegSubtype(subtype) ? 1 : 0);
         hr = SetStillFormat(m);
     }
     if (os::SUCCEEDED(hr)) hr = ConnectStillChain(m);

@@ -60,10 +60,10 @@ os::HRESULT ResumeRecordingStreams(CaptureGraphManager* m)
     return ControlRecording(m, nullptr, &kNeverTime);
 }
 
-os::HRESULT TriggerStill(CaptureGraphManager* m)
+namespace {
+
+os::HRESULT SetStillFileName(CaptureGraphManager* m)
 {
-    // The still sink writes whatever reaches it, JPEG from the camera or from
-    // the image encoder, so it is given the file name in both cases.
     char path[os::MAX_PATH];
     os::EnterCriticalSection(&m->stopLock);
     std::snprintf(path, sizeof path, "%s", m->stillPath[0] ? m->stillPath : kDefaultStillPath);
@@ -73,7 +73,16 @@ os::HRESULT TriggerStill(CaptureGraphManager* m)
         os::Trace("TakeStill: no folder for %s, error %u", path, error);
         return os::FAILED(os::HRESULT_FROM_WIN32(error)) ? os::HRESULT_FROM_WIN32(error) : os::E_FAIL;
     }
-    os::HRESULT hr = m->stillFileSink->SetFileName(path, nullptr);
+    return m->stillFileSink->SetFileName(path, nullptr);
+}
+
+}  // namespace
+
+os::HRESULT TriggerStill(CaptureGraphManager* m)
+{
+    // A JPEG the camera makes itself is handed over as bytes by the still
+    // sink's callback; only the encoder's stills need the sink's file name.
+    os::HRESULT hr = m->stillCompressed.load() ? os::S_OK : SetStillFileName(m);
     if (os::FAILED(hr)) return hr;
     os::IPin* still =
         FindGraphPin(m, m->videoCapture, os::PINDIR_OUTPUT, &os::PIN_CATEGORY_STILL, &os::MEDIATYPE_Video);

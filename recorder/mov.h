@@ -80,6 +80,12 @@ int MOV_SetStillSize(os::HWND hwnd, uint32_t width, uint32_t height, int apply);
 int MOV_GetStillSize(os::HWND hwnd, uint32_t* width, uint32_t* height);
 // Takes a still into `path` (focus, flash and shutter sound as the settings say).
 int MOV_SnapShot(os::HWND hwnd, const char* path);
+// 1 when the camera makes its stills as JPEG itself ("IJPG"): they then reach
+// RecorderState::stillReady as bytes instead of a written file.
+int MOV_StillIsCompressed(os::HWND hwnd);
+// Shows a still of width x height RGB24 pixels in place of the live picture
+// for `ms`, scaled to the preview's size; 0 when it cannot be shown.
+int MOV_ShowStill(os::HWND hwnd, const uint8_t* rgb, int width, int height, os::DWORD ms);
 // Applies ContrastLevel, StabilizationOnOff and WDROnOff to the camera.
 int MOV_ApplyCameraSettings(os::HWND hwnd);
 // Each one camera control, as the camera screen's buttons change it.

@@ -317,6 +317,24 @@ int MOV_GetStillSize(os::HWND hwnd, uint32_t* width, uint32_t* height)
     return 1;
 }
 
+int MOV_StillIsCompressed(os::HWND hwnd)
+{
+    RecorderState* s = GraphState(hwnd);
+    return s != nullptr && s->graph->stillCompressed.load() ? 1 : 0;
+}
+
+int MOV_ShowStill(os::HWND hwnd, const uint8_t* rgb, int width, int height, os::DWORD ms)
+{
+    RecorderState* s = GraphState(hwnd);
+    if (s == nullptr) return 0;
+    const CaptureGraphManager* m = s->graph;
+    const bool large = m->videoSize != 0;
+    return PreviewFrame_ShowStill(&s->preview, rgb, width, height, large ? 320 : m->previewWidth,
+                                  large ? 240 : m->previewHeight, ms)
+               ? 1
+               : 0;
+}
+
 int MOV_SnapShot(os::HWND hwnd, const char* path)
 {
     RecorderState* s = GraphState(hwnd);

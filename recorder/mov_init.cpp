@@ -69,6 +69,7 @@ bool BuildGraph(RecorderState* s, os::HWND hwnd, std::uint32_t videoKbps, std::u
     m->previewCallback = OnPreviewSample;
     m->applyBitrate = ApplyBitrateToEncoder;
     m->stillWritten = s->stillWritten;
+    m->stillReady = s->stillReady;
     CaptureGraph_AttachWindow(m, hwnd);
     if (os::FAILED(CaptureGraph_Create(m))) return false;
     // A first start has no still size yet: the graph's own stays.

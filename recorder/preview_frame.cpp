@@ -27,6 +27,9 @@ void PreviewFrame_Release(PreviewFrame* f)
     f->scratch = {};
     f->width = f->height = 0;
     f->present = false;
+    f->still = {};
+    f->stillWidth = f->stillHeight = 0;
+    f->stillShown = false;
 }
 
 void PreviewFrame_Forget(PreviewFrame* f)
@@ -64,7 +67,40 @@ bool PreviewFrame_Put(PreviewFrame* f, const std::uint8_t* data, long length, in
     f->width = width;
     f->height = height;
     if (++f->serial == 0) f->serial = 1;
+    f->liveSerial = f->serial;
     f->present = true;
+    os::LeaveCriticalSection(&f->lock);
+    return true;
+}
+
+bool PreviewFrame_ShowStill(PreviewFrame* f, const std::uint8_t* rgb, int width, int height, int showWidth,
+                            int showHeight, os::DWORD ms)
+{
+    if (!f->lockMade.load() || rgb == nullptr || width <= 0 || height <= 0 || width > os::kMaxBitmapSide ||
+        height > os::kMaxBitmapSide || showWidth <= 0 || showHeight <= 0 || showWidth > os::kMaxBitmapSide ||
+        showHeight > os::kMaxBitmapSide) {
+        return false;
+    }
+    // Stills are rare and come on their own thread: a scaler of their own, made for each.
+    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, showWidth, showHeight, AV_PIX_FMT_RGB565LE,
+                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (scaler == nullptr) return false;
+    std::vector<std::uint16_t> shown(static_cast<std::size_t>(showWidth) * showHeight);
+    const std::uint8_t* planes[1] = {rgb};
+    const int strides[1] = {width * 3};
+    std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(shown.data())};
+    const int outStrides[1] = {showWidth * 2};
+    sws_scale(scaler, planes, strides, 0, height, out, outStrides);
+    sws_freeContext(scaler);
+    os::EnterCriticalSection(&f->lock);
+    std::swap(f->still, shown);
+    f->stillWidth = showWidth;
+    f->stillHeight = showHeight;
+    if (++f->serial == 0) f->serial = 1;
+    f->stillSerial = f->serial;
+    f->stillShown = true;
+    f->stillStart = os::GetTickCount();
+    f->stillMs = ms;
     os::LeaveCriticalSection(&f->lock);
     return true;
 }

@@ -5,6 +5,10 @@
 // copies it out under the same lock when it paints. Nothing waits and nothing
 // else is locked under the frame lock; a paint takes it after the screen lock.
 //
+// A still the camera made itself may be shown in place of the live picture
+// for a while (PreviewFrame_ShowStill, on the still's streaming thread); the
+// live pictures keep coming in meanwhile and are shown again after it.
+//
 // PreviewFrame_Init runs before the graph is built and PreviewFrame_Release
 // after the graph (with its streaming threads) is gone; the reader works
 // only in between and sees nothing otherwise.
@@ -15,6 +19,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 
 struct SwsContext;
@@ -26,8 +31,16 @@ struct PreviewFrame {
     std::vector<std::uint16_t> pixels;
     int width = 0;
     int height = 0;
-    std::uint32_t serial = 0;  // counts the pictures taken in; never 0 once one came
-    bool present = false;      // a picture is there (none yet, or forgotten)
+    std::uint32_t serial = 0;      // counts the pictures and stills taken in; never 0 once one came
+    std::uint32_t liveSerial = 0;  // the live picture's
+    bool present = false;          // a live picture is there (none yet, or forgotten)
+    std::vector<std::uint16_t> still;
+    int stillWidth = 0;
+    int stillHeight = 0;
+    std::uint32_t stillSerial = 0;
+    bool stillShown = false;  // the still is shown until stillStart + stillMs
+    os::DWORD stillStart = 0;
+    os::DWORD stillMs = 0;
     // The streaming thread's own (one picture at a time through the sink).
     std::vector<std::uint16_t> scratch;
     SwsContext* scaler = nullptr;
@@ -43,15 +56,29 @@ void PreviewFrame_Forget(PreviewFrame* f);
 // or empty size, or one above the bitmap limit is dropped (false).
 bool PreviewFrame_Put(PreviewFrame* f, const std::uint8_t* data, long length, int width, int height, bool rgb565);
 
-// The serial of the latest picture, 0 when there is none; when it differs
-// from `seen` the picture is first handed to `copy`, under the lock.
+// Shows a still of width x height RGB24 pixels (rows top first) for `ms`,
+// scaled to showWidth x showHeight. A still of no pixels, of an empty size or
+// above the bitmap limit, or a scaler that cannot be had, is not shown (false).
+bool PreviewFrame_ShowStill(PreviewFrame* f, const std::uint8_t* rgb, int width, int height, int showWidth,
+                            int showHeight, os::DWORD ms);
+
+// The serial of the picture to show (the still while it is shown, else the
+// latest live picture), 0 when there is none; when it differs from `seen`
+// the picture is first handed to `copy`, under the lock.
 using PreviewCopy = void (*)(const std::uint16_t* pixels, int width, int height, void* context);
 inline std::uint32_t PreviewFrame_Take(PreviewFrame* f, std::uint32_t seen, PreviewCopy copy, void* context)
 {
     if (!f->lockMade.load()) return 0;
     os::EnterCriticalSection(&f->lock);
-    const std::uint32_t serial = f->present ? f->serial : 0;
-    if (serial != 0 && serial != seen) copy(f->pixels.data(), f->width, f->height, context);
+    if (f->stillShown && os::GetTickCount() - f->stillStart >= f->stillMs) f->stillShown = false;
+    std::uint32_t serial = 0;
+    if (f->stillShown) {
+        serial = f->stillSerial;
+        if (serial != seen) copy(f->still.data(), f->stillWidth, f->stillHeight, context);
+    } else if (f->present) {
+        serial = f->liveSerial;
+        if (serial != seen) copy(f->pixels.data(), f->width, f->height, context);
+    }
     os::LeaveCriticalSection(&f->lock);
     return serial;
 }

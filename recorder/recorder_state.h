@@ -74,6 +74,7 @@ struct RecorderState {
     GpsState* gps = nullptr;
     os::HINSTANCE resources = nullptr;            // the language library, for the graph's messages
     StillWrittenHandler stillWritten = nullptr;   // hands a written still to the photo finisher
+    StillBytesHandler stillReady = nullptr;       // hands a camera's JPEG still to the photo finisher
     // Phone state the power handling keeps: a call is active; the unattended
     // mode of a call drops every sample.
     std::atomic<int> phoneCall{0};

@@ -54,6 +54,17 @@ struct IImageEncoderQuality : IUnknown {
 };
 constexpr IID IID_IImageEncoderQuality = PlatformId(1, 30);
 
+// The image sink's (CLSID_IMGSinkFilter) sample callback: it sees each
+// picture first, on the streaming thread. When it takes the picture (returns
+// 1) nothing is written and EC_CAP_FILE_COMPLETED is reported with S_OK and
+// lParam2 kStillHandedOver; otherwise the sink writes its file as before.
+using ImageSampleCallback = int (*)(const BYTE* data, LONG length, void* context);
+constexpr LONG_PTR kStillHandedOver = 1;
+struct IImageSinkCallback : IUnknown {
+    virtual HRESULT SetSampleCallback(ImageSampleCallback callback, void* context) = 0;  // null unsets
+};
+constexpr IID IID_IImageSinkCallback = PlatformId(1, 31);
+
 }  // namespace os
 
 // ---- Simulator side: what the camera did, for tests.

@@ -2,7 +2,8 @@
 // takes YV12, "Out" gives "IJPG" of the same size, encoded at its quality)
 // and the image sink ("ImageSink Input Pin"), which writes each JPEG it
 // receives to its file name on the device and reports EC_CAP_FILE_COMPLETED
-// with the write's result. A write that fails leaves no partial file.
+// with the write's result. A write that fails leaves no partial file. A
+// sample callback, when set, may take a picture instead of the file.
 #include <cstring>
 #include <mutex>
 
@@ -146,13 +147,14 @@ private:
     ImageSink* sink_;
 };
 
-class ImageSink final : public CBaseFilter, public IFileSinkFilter {
+class ImageSink final : public CBaseFilter, public IFileSinkFilter, public IImageSinkCallback {
 public:
     explicit ImageSink(HRESULT* hr) : CBaseFilter("Image Sink", nullptr, &lock_, CLSID_IMGSinkFilter), in_(this, &lock_, hr) {}
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override
     {
         if (iid == IID_IFileSinkFilter) return GetInterface(static_cast<IFileSinkFilter*>(this), out);
+        if (iid == IID_IImageSinkCallback) return GetInterface(static_cast<IImageSinkCallback*>(this), out);
         return CBaseFilter::NonDelegatingQueryInterface(iid, out);
     }
     int GetPinCount() override { return 1; }
@@ -176,14 +178,31 @@ public:
         return fileName_.empty() ? E_FAIL : S_OK;
     }
 
+    HRESULT SetSampleCallback(ImageSampleCallback callback, void* context) override
+    {
+        std::lock_guard lk(mu_);
+        callback_ = callback;
+        callbackContext_ = context;
+        return S_OK;
+    }
+
     HRESULT Write(IMediaSample* sample)
     {
         std::string path;
+        ImageSampleCallback callback = nullptr;
+        void* context = nullptr;
         {
             std::lock_guard lk(mu_);
             path = fileName_;
+            callback = callback_;
+            context = callbackContext_;
         }
         BYTE* data = nullptr;
+        if (callback != nullptr && SUCCEEDED(sample->GetPointer(&data)) &&
+            callback(data, sample->GetActualDataLength(), context)) {
+            NotifyEvent(EC_CAP_FILE_COMPLETED, S_OK, kStillHandedOver);
+            return S_OK;
+        }
         HRESULT hr = path.empty() ? E_FAIL : sample->GetPointer(&data);
         if (SUCCEEDED(hr)) hr = WriteWhole(path, data, static_cast<DWORD>(sample->GetActualDataLength()));
         NotifyEvent(EC_CAP_FILE_COMPLETED, hr, 0);
@@ -208,6 +227,8 @@ private:
     SinkInputPin in_;
     std::mutex mu_;
     std::string fileName_;
+    ImageSampleCallback callback_ = nullptr;
+    void* callbackContext_ = nullptr;
 };
 
 SinkInputPin::SinkInputPin(ImageSink* sink, CCritSec* lock, HRESULT* hr)

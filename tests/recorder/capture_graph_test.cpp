@@ -113,6 +113,13 @@ void StillWritten(const char* path, os::HWND)
     g_stills.emplace_back(path);
 }
 
+// The JPEG stills a camera made itself, handed over as bytes.
+std::vector<std::string> g_stillBytes;
+void StillBytes(const os::BYTE* bytes, os::LONG length, os::HWND)
+{
+    g_stillBytes.emplace_back(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+}
+
 // Picture and sound samples received between two marks, split into runs of
 // samples that follow each other without a gap.
 template <class Sample>
@@ -137,6 +144,7 @@ protected:
         preview_ = std::make_unique<PreviewFrames>();
         g_preview = preview_.get();
         g_stills.clear();
+        g_stillBytes.clear();
         g_bitrates.clear();
     }
 
@@ -164,6 +172,7 @@ protected:
         m_->recordCallback = Record;
         m_->previewCallback = Preview;
         m_->stillWritten = StillWritten;
+        m_->stillReady = StillBytes;
         m_->applyBitrate = ApplyBitrate;
         EXPECT_EQ(CaptureGraph_Create(m_), os::S_OK);
         return m_;
@@ -364,7 +373,8 @@ TEST_F(CaptureGraphTest, PreviewFollowsTheVideoSize)
     for (const VideoSample& s : received_->video) ASSERT_EQ(s.length, kWidth * kHeight * 3 / 2);
 }
 
-// A new still size (and a camera making JPEG itself) gives stills of that size.
+// A new still size (and a camera making JPEG itself) gives stills of that
+// size; the camera's own JPEG is handed over as bytes, not written.
 TEST_F(CaptureGraphTest, StillSizeChangesReachTheFile)
 {
     MakeRunning();
@@ -372,12 +382,17 @@ TEST_F(CaptureGraphTest, StillSizeChangesReachTheFile)
     ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
     EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(1280, 960));
     ASSERT_EQ(CaptureGraph_ChangeStillSize(m_, 640, 480, os::MEDIASUBTYPE_IJPG), os::S_OK);
+    ASSERT_TRUE(os::DeleteFileW(kDefaultStillPath));
     ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
-    EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(640, 480));
+    ASSERT_EQ(g_stillBytes.size(), 1u);
+    EXPECT_EQ(JpegSize(g_stillBytes[0]), std::make_pair(640, 480));
+    EXPECT_EQ(os::GetFileAttributesW(kDefaultStillPath), os::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(g_stills.size(), 1u);
     ASSERT_EQ(CaptureGraph_ChangeStillSize(m_, 320, 240, os::MEDIASUBTYPE_YV12), os::S_OK);
     ASSERT_EQ(CaptureGraph_TakeStill(m_, ""), os::S_OK);
     EXPECT_EQ(JpegSize(testing_support::ReadDeviceFile(kDefaultStillPath)), std::make_pair(320, 240));
-    EXPECT_EQ(g_stills.size(), 3u);
+    EXPECT_EQ(g_stills.size(), 2u);
+    EXPECT_EQ(g_stillBytes.size(), 1u);
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     CaptureGraph_GetStillSize(m_, &width, &height);

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "app/cmd_run.h"
+#include "app/photo_key.h"
 #include "platform/graphics/graphics_sim.h"
 #include "platform/media/capture_index.h"
+#include "platform/media/jpeg_encode.h"
 #include "platform/media/media_sim.h"
+#include "platform/files/file.h"
 #include "recorder/preview_frame.h"
 #include "sim/gps_route.h"
 #include "tests/app/main_window_fixture.h"
@@ -95,12 +98,14 @@ const char* LpFigures(const std::string& line)
 
 class LivePictureTest : public MainWindowTest {
 protected:
-    // Start() with the camera seeing green and holding its first picture back.
-    void StartWithStalledCamera(std::int64_t stallUs)
+    // Start() with the camera seeing green and holding its first picture back;
+    // `jpegStill`, when not empty, is the camera's own still.
+    void StartWithStalledCamera(std::int64_t stallUs, const std::vector<std::uint8_t>& jpegStill = {})
     {
         std::string error;
         ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
         os::sim::SetPictureSource(std::make_shared<LpGreenCamera>());
+        if (!jpegStill.empty()) os::sim::SetStillPicture(jpegStill);
         os::sim::StallCamera(stallUs);
         ASSERT_TRUE(LoadResourceLibrary());
         ASSERT_TRUE(CreateMainWindow(g_hResourceLibrary, os::SW_SHOW));
@@ -158,6 +163,53 @@ TEST_F(LivePictureTest, ThePictureAreaShowsTheTestPatternThenTheCamerasLatestPic
     EXPECT_FALSE(LpGreen(LpPixel(off, kLpFrameLeft + 5, midY)));
     const os::COLORREF bar = TestPatternColour(5, kLpFrameHeight / 2, kLpFrameWidth, kLpFrameHeight);
     EXPECT_NEAR(LpPixel(off, kLpFrameLeft + 5, midY).r, os::GetRValue(bar), 10);
+}
+
+// A camera that makes its stills as JPEG itself: the photo shows its still
+// (solid red, at twice the preview's size) in the picture area for the save
+// message's time, then the live picture again; the photo is the camera's
+// JPEG, kept whole, and the capture is over.
+TEST_F(LivePictureTest, AJpegStillIsShownInPlaceOfThePictureWhileItsMessageShows)
+{
+    constexpr int kW = 640, kH = 480;
+    std::vector<std::uint8_t> red(kW * kH * 3 / 2);
+    std::fill(red.begin(), red.begin() + kW * kH, std::uint8_t{81});                 // Y
+    std::fill(red.begin() + kW * kH, red.begin() + kW * kH * 5 / 4, std::uint8_t{240}); // V
+    std::fill(red.begin() + kW * kH * 5 / 4, red.end(), std::uint8_t{90});             // U
+    std::vector<std::uint8_t> jpeg;
+    std::string error;
+    ASSERT_TRUE(os::EncodeJpeg(red.data(), kW, kH, 90, &jpeg, &error)) << error;
+    StartWithStalledCamera(0, jpeg);
+    RunFor(3000);
+    const int midY = kLpFrameTop + kLpFrameHeight / 2;
+    ASSERT_TRUE(LpGreen(LpPixel(Look(), kLpFrameLeft + 5, midY)));
+
+    ASSERT_EQ(TakeDriverPhoto(hwnd), 1);
+    EXPECT_EQ(App()->photo.compressedStill, 1);
+    RunFor(300);
+    const os::sim::ScreenImage still = Look();
+    // Points of the frame the save message's box leaves uncovered.
+    for (const auto& [x, y] : {std::pair{0, 0}, {20, 120}, {160, kLpFrameHeight - 4}, {0, kLpFrameHeight - 1}}) {
+        const LpRgb c = LpPixel(still, kLpFrameLeft + x, kLpFrameTop + y);
+        EXPECT_TRUE(c.r > 200 && c.g < 60 && c.b < 60) << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+    }
+    EXPECT_FALSE(LpGreen(LpPixel(still, kLpFrameLeft - 1, midY))) << "the still keeps the live picture's place";
+    os::EnterCriticalSection(&App()->photo.lock);
+    const std::string saved = App()->photo.saved;
+    const int capturing = App()->photo.capturing;
+    os::LeaveCriticalSection(&App()->photo.lock);
+    EXPECT_EQ(capturing, 0);
+    ASSERT_FALSE(saved.empty());
+    os::HANDLE file = os::CreateFileW(saved.c_str(), os::GENERIC_READ, 0, nullptr, os::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, os::INVALID_HANDLE_VALUE);
+    EXPECT_GE(os::GetFileSize(file, nullptr), static_cast<os::DWORD>(jpeg.size()));
+    os::CloseHandle(file);
+    EXPECT_EQ(os::GetFileAttributesW("\\temp\\kestrava_tmp.jpg"), os::INVALID_FILE_ATTRIBUTES);
+
+    RunFor(3500);
+    const os::sim::ScreenImage after = Look();
+    EXPECT_TRUE(LpGreen(LpPixel(after, kLpFrameLeft + 5, midY))) << "the live picture is back";
+    EXPECT_TRUE(LpGreen(LpPixel(after, kLpFrameLeft + 160, kLpFrameTop + 120)));
 }
 
 TEST_F(LivePictureTest, TheInformationPanelFollowsTheRouteAndTouchesOpenAndCloseIt)
