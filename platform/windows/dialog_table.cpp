@@ -12,7 +12,7 @@ namespace {
 
 std::mutex g_dialogTableMutex;
 std::vector<detail::OpenDialogEntry> g_open;  // in the order opened
-std::vector<sim::DialogRecord> g_history;
+std::vector<sim::DialogRecord> g_dialogHistory;
 
 // Under g_dialogTableMutex.
 detail::OpenDialogEntry* Find(HWND dialog)
@@ -89,7 +89,7 @@ INT_PTR CloseDialog(HWND dialog, const sim::DialogState& last)
     if (it == g_open.end()) return -1;
     const INT_PTR result = it->ended ? it->result : -1;
     g_open.erase(it);
-    g_history.push_back({last, result});
+    g_dialogHistory.push_back({last, result});
     return result;
 }
 
@@ -122,20 +122,20 @@ bool sim::DialogCommand(UINT id)
 std::vector<sim::DialogRecord> sim::DialogHistory()
 {
     std::lock_guard<std::mutex> lock(g_dialogTableMutex);
-    return g_history;
+    return g_dialogHistory;
 }
 
 void sim::ClearDialogHistory()
 {
     std::lock_guard<std::mutex> lock(g_dialogTableMutex);
-    g_history.clear();
+    g_dialogHistory.clear();
 }
 
 void detail::ResetDialogs()
 {
     std::lock_guard<std::mutex> lock(g_dialogTableMutex);
     g_open.clear();
-    g_history.clear();
+    g_dialogHistory.clear();
 }
 
 }  // namespace os

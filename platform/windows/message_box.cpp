@@ -12,7 +12,7 @@ namespace {
 
 std::mutex g_messageBoxMutex;
 std::deque<int> g_answers;
-std::vector<sim::MessageBoxRecord> g_history;
+std::vector<sim::MessageBoxRecord> g_messageBoxHistory;
 
 // The buttons of each MB_ type, left to right.
 std::vector<int> ButtonsOf(UINT type)
@@ -96,7 +96,7 @@ int MessageBoxW(HWND owner, const char* text, const char* caption, UINT type)
                 Escaped(record.text).c_str(), type, record.answer, record.answerQueued ? "" : " (default)");
     const int answer = record.answer;
     std::lock_guard<std::mutex> lock(g_messageBoxMutex);
-    g_history.push_back(std::move(record));
+    g_messageBoxHistory.push_back(std::move(record));
     return answer;
 }
 
@@ -115,13 +115,13 @@ void sim::ClearMessageBoxAnswers()
 std::vector<sim::MessageBoxRecord> sim::MessageBoxHistory()
 {
     std::lock_guard<std::mutex> lock(g_messageBoxMutex);
-    return g_history;
+    return g_messageBoxHistory;
 }
 
 void sim::ClearMessageBoxHistory()
 {
     std::lock_guard<std::mutex> lock(g_messageBoxMutex);
-    g_history.clear();
+    g_messageBoxHistory.clear();
 }
 
 }  // namespace os
