@@ -216,7 +216,8 @@ TEST_F(CameraConnection, ProfileSetsSourcesAndFaultsAndABadVideoChangesNothing)
 
     // The still: its bytes reach the camera as they are; a bad one changes nothing.
     EXPECT_EQ(os::detail::CurrentStillPicture(), nullptr);
-    const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9", 24);
+    static const char kJfif[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
+    const std::string jpeg(kJfif, sizeof kJfif - 1);
     std::ofstream(folder / "still.jpg", std::ios::binary) << jpeg;
     sim::DeviceProfile withStill;
     withStill.camera.still = folder / "still.jpg";
