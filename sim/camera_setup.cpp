@@ -13,18 +13,6 @@
 
 namespace sim {
 
-bool ReadStillPicture(const std::string& path, std::string* bytes, std::string* why)
-{
-    std::string read;
-    if (!ReadRegularFile(path, kMaxStillBytes, &read, why)) return false;
-    if (read.empty()) {
-        *why = "empty file";
-        return false;
-    }
-    *bytes = std::move(read);
-    return true;
-}
-
 bool ConnectCamera(const DeviceProfile& profile, std::string* error)
 {
     const CameraProfile& camera = profile.camera;

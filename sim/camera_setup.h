@@ -14,15 +14,6 @@
 
 namespace sim {
 
-// A camera's still is one picture: a bigger file is a wrong one.
-constexpr std::size_t kMaxStillBytes = 32u << 20;
-
-// The bytes of the host file a profile's `camera.still` names; false with
-// *why (the reason, without the file name) when it is not a regular file,
-// cannot be read, is empty or is larger than kMaxStillBytes. The bytes are
-// not judged: a damaged JPEG is a still the program must cope with.
-bool ReadStillPicture(const std::string& path, std::string* bytes, std::string* why);
-
 // Sets the picture and sound sources, the still and the media faults.
 // False with *error naming the profile field when the video or still file
 // cannot be used; nothing changes then.

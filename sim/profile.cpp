@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "platform/files/file.h"
-#include "sim/camera_setup.h"
 #include "sim/json_reader.h"
 #include "sim/text_file.h"
 

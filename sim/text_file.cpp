@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -71,6 +72,18 @@ bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* te
 bool ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error)
 {
     return ReadFile(path, true, maxBytes, text, error);
+}
+
+bool ReadStillPicture(const std::string& path, std::string* bytes, std::string* why)
+{
+    std::string read;
+    if (!ReadRegularFile(path, kMaxStillBytes, &read, why)) return false;
+    if (read.empty()) {
+        *why = "empty file";
+        return false;
+    }
+    *bytes = std::move(read);
+    return true;
 }
 
 }  // namespace sim

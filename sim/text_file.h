@@ -23,4 +23,13 @@ bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* te
 constexpr const char* kNotARegularFile = "not a regular file";
 bool ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error);
 
+// A camera's still is one picture: a bigger file is a wrong one.
+constexpr std::size_t kMaxStillBytes = 32u << 20;
+
+// The bytes of the host file a profile's `camera.still` names; false with
+// *why (the reason, without the file name) when it is not a regular file,
+// cannot be read, is empty or is larger than kMaxStillBytes. The bytes are
+// not judged: a damaged JPEG is a still the program must cope with.
+bool ReadStillPicture(const std::string& path, std::string* bytes, std::string* why);
+
 }  // namespace sim
