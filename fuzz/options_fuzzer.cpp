@@ -84,6 +84,14 @@ std::vector<std::string> Write(const Options& o)
     if (o.runForMs) {
         add("--for", std::to_string(*o.runForMs) + "ms");
     }
+    add("--sound-log", o.soundLogPath);
+    if (o.screenshotEveryMs) {
+        add("--screenshot-every", std::to_string(*o.screenshotEveryMs) + "ms");
+    }
+    add("--screenshot-folder", o.screenshotFolder);
+    if (o.window) {
+        words.push_back("--window");
+    }
     if (o.action == Action::Post || o.post != sim::PostRequest{}) {
         add("--post", std::to_string(o.post.msg));
         words.push_back(std::to_string(o.post.wParam));
