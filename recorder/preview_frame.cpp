@@ -1,13 +1,26 @@
 #include "recorder/preview_frame.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 
 extern "C" {
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
 #include "platform/graphics/graphics.h"
+
+namespace {
+
+struct AvFree {
+    void operator()(std::uint8_t* p) const { av_free(p); }
+};
+using AlignedBytes = std::unique_ptr<std::uint8_t, AvFree>;
+
+int AlignedStride(int bytes) { return (bytes + 63) / 64 * 64; }
+
+}  // namespace
 
 void PreviewFrame_Init(PreviewFrame* f)
 {
@@ -85,13 +98,31 @@ bool PreviewFrame_ShowStill(PreviewFrame* f, const std::uint8_t* rgb, int width,
     SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, showWidth, showHeight, AV_PIX_FMT_RGB565LE,
                                         SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (scaler == nullptr) return false;
-    std::vector<std::uint16_t> shown(static_cast<std::size_t>(showWidth) * showHeight);
-    const std::uint8_t* planes[1] = {rgb};
-    const int strides[1] = {width * 3};
-    std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(shown.data())};
-    const int outStrides[1] = {showWidth * 2};
-    sws_scale(scaler, planes, strides, 0, height, out, outStrides);
+    // The scaler's vector code reads and writes whole blocks past the end of
+    // a row: both pictures go through rows aligned to 64 bytes, with a spare row.
+    const int inStride = AlignedStride(width * 3);
+    const int outStride = AlignedStride(showWidth * 2);
+    AlignedBytes in(static_cast<std::uint8_t*>(av_mallocz(static_cast<std::size_t>(inStride) * (height + 1))));
+    AlignedBytes out(static_cast<std::uint8_t*>(av_mallocz(static_cast<std::size_t>(outStride) * (showHeight + 1))));
+    if (in == nullptr || out == nullptr) {
+        sws_freeContext(scaler);
+        return false;
+    }
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(in.get() + static_cast<std::size_t>(y) * inStride, rgb + static_cast<std::size_t>(y) * width * 3,
+                    static_cast<std::size_t>(width) * 3);
+    }
+    const std::uint8_t* planes[1] = {in.get()};
+    const int strides[1] = {inStride};
+    std::uint8_t* outPlanes[1] = {out.get()};
+    const int outStrides[1] = {outStride};
+    sws_scale(scaler, planes, strides, 0, height, outPlanes, outStrides);
     sws_freeContext(scaler);
+    std::vector<std::uint16_t> shown(static_cast<std::size_t>(showWidth) * showHeight);
+    for (int y = 0; y < showHeight; ++y) {
+        std::memcpy(shown.data() + static_cast<std::size_t>(y) * showWidth,
+                    out.get() + static_cast<std::size_t>(y) * outStride, static_cast<std::size_t>(showWidth) * 2);
+    }
     os::EnterCriticalSection(&f->lock);
     std::swap(f->still, shown);
     f->stillWidth = showWidth;
