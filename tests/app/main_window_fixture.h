@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,11 +62,13 @@ protected:
     }
 
     // Prepares the phone from `profile`, creates the main window and runs
-    // the deferred initialisation and the first paint.
-    void Start()
+    // the deferred initialisation and the first paint. `setUpPhone`, when
+    // given, changes the prepared phone before the window is made.
+    void Start(const std::function<void()>& setUpPhone = {})
     {
         std::string error;
         ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
+        if (setUpPhone) setUpPhone();
         ASSERT_TRUE(LoadResourceLibrary());
         ASSERT_TRUE(CreateMainWindow(g_hResourceLibrary, os::SW_SHOW));
         hwnd = g_hMainWindow;

@@ -102,18 +102,11 @@ protected:
     // `jpegStill`, when not empty, is the camera's own still.
     void StartWithStalledCamera(std::int64_t stallUs, const std::vector<std::uint8_t>& jpegStill = {})
     {
-        std::string error;
-        ASSERT_TRUE(sim::PreparePhone(profile, folder.Path(), &error)) << error;
-        os::sim::SetPictureSource(std::make_shared<LpGreenCamera>());
-        if (!jpegStill.empty()) os::sim::SetStillPicture(jpegStill);
-        os::sim::StallCamera(stallUs);
-        ASSERT_TRUE(LoadResourceLibrary());
-        ASSERT_TRUE(CreateMainWindow(g_hResourceLibrary, os::SW_SHOW));
-        hwnd = g_hMainWindow;
-        CreatePopupWindows(hwnd, g_hResourceLibrary);
-        RunFor(100);
-        ASSERT_NE(App(), nullptr);
-        ASSERT_EQ(App()->cmdMode, 4u);
+        Start([&] {
+            os::sim::SetPictureSource(std::make_shared<LpGreenCamera>());
+            if (!jpegStill.empty()) os::sim::SetStillPicture(jpegStill);
+            os::sim::StallCamera(stallUs);
+        });
     }
     os::sim::ScreenImage Look()
     {
