@@ -29,9 +29,7 @@
 
 namespace {
 
-constexpr os::UINT kNoStorageCard = 26;
 constexpr os::UINT kCaptureDeviceError = 1065;
-constexpr os::DWORD kFullScreenFlags = 24;
 constexpr uint64_t kSmallVolumeBytes = 1073741824ULL;
 
 void ChooseStorage(os::HWND hwnd, EventRecorderApp* app)

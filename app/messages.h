@@ -26,3 +26,8 @@ constexpr os::LPARAM kCloseOrderly = 7;
 constexpr os::LPARAM kClosePowerLoss = 1911;
 
 constexpr const char* kAppTitle = "Ardvane";
+
+// String 26: no storage card; shown at start-up and when recording starts.
+constexpr os::UINT kNoStorageCard = 26;
+// The full-screen flags the main window is shown with: no task bar, no input-panel button.
+constexpr os::DWORD kFullScreenFlags = 24;

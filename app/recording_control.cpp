@@ -34,7 +34,6 @@ constexpr os::UINT kCaptureFailed = 28;
 constexpr os::UINT kStorageFull = 18;
 constexpr os::UINT kVolumeTooSmall = 1280;
 constexpr os::UINT kQuotaUnmet = 1281;
-constexpr os::UINT kNoStorageCard = 26;
 
 // The free space of the recording volume now.
 uint64_t VolumeFreeBytes(EventRecorderApp* app)

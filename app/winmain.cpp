@@ -27,7 +27,6 @@ namespace {
 constexpr os::UINT kLowMemoryText = 1068;
 constexpr os::UINT kAcceleratorTable = 2;
 constexpr os::DWORD kMinimumFreeMemory = 0xA00000;
-constexpr os::DWORD kFullScreenFlags = 24;
 // Without any resource library the program has no texts to run with.
 constexpr int kCannotStart = 1;
 

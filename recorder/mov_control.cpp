@@ -17,7 +17,7 @@ namespace {
 
 constexpr os::LONG kProcAmpContrast = 1;
 
-RecorderState* GraphState(os::HWND hwnd)
+RecorderState* RecorderOf(os::HWND hwnd)
 {
     RecorderState* s = MOV_State(hwnd);
     return s != nullptr && s->graph != nullptr ? s : nullptr;
@@ -80,7 +80,7 @@ int StartContinuous(RecorderState* s, const char* path, int playSound)
 
 int MOV_Prepare(os::HWND hwnd, int streamMode, int recordMode)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     if (s->status.prepared) return 1;
     if (streamMode >= kStreamAudioVideo && streamMode <= kStreamAudioOnly &&
@@ -96,7 +96,7 @@ int MOV_Prepare(os::HWND hwnd, int streamMode, int recordMode)
 
 int MOV_Unprepare(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || !s->status.prepared) return 0;
     if (os::FAILED(CaptureGraph_Stop(s->graph))) return 0;
     s->graphRunning = 0;
@@ -108,7 +108,7 @@ int MOV_Unprepare(os::HWND hwnd)
 
 int MOV_RunPreview(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     if (s->graphRunning) return 1;
     if (os::FAILED(CaptureGraph_Run(s->graph))) return 0;
@@ -118,7 +118,7 @@ int MOV_RunPreview(os::HWND hwnd)
 
 int MOV_StopPreview(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     if (!s->graphRunning) return 1;
     // The graph carries the recording too: while one runs, only the
@@ -137,7 +137,7 @@ int MOV_RestartPreview(os::HWND hwnd)
 
 int MOV_Start(os::HWND hwnd, const char* path, int playSound)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || s->status.recording) return 0;
     os::EnterCriticalSection(&s->lock);
     s->timeline.distanceKm = 0;
@@ -182,7 +182,7 @@ int MOV_Stop(os::HWND hwnd, int reason, int playSound)
 
 int MOV_StopAndRelease(os::HWND hwnd, int reason, int playSound)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     os::HRESULT hr = os::S_OK;
     if (s->RecordMode.load() == kRecordEventOnly) {
@@ -210,7 +210,7 @@ int MOV_StopAndRelease(os::HWND hwnd, int reason, int playSound)
 
 int MOV_SplitFile(os::HWND hwnd, const char* nextPath)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || !s->status.recording) return 0;
     const RecordingFormats formats = ReadRecordingFormats(s);
     os::EnterCriticalSection(&s->lock);
@@ -234,7 +234,7 @@ int MOV_SplitFile(os::HWND hwnd, const char* nextPath)
 
 int MOV_ReadClosedEvents(os::HWND hwnd, EvtTagRecord* records, int capacity)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || records == nullptr) return 0;
     os::EnterCriticalSection(&s->lock);
     const int count = std::clamp(s->closedEventCount, 0, capacity);
@@ -245,7 +245,7 @@ int MOV_ReadClosedEvents(os::HWND hwnd, EvtTagRecord* records, int capacity)
 
 int MOV_Pause(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || !s->status.recording || s->status.paused) return 0;
     if (os::FAILED(CaptureGraph_PauseRecording(s->graph))) return 0;
     os::EnterCriticalSection(&s->lock);
@@ -264,7 +264,7 @@ int MOV_Pause(os::HWND hwnd)
 
 int MOV_Resume(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || !s->status.paused) return 0;
     if (os::FAILED(CaptureGraph_ResumeRecording(s->graph))) return 0;
     os::EnterCriticalSection(&s->lock);
@@ -282,7 +282,7 @@ int MOV_Resume(os::HWND hwnd)
 
 int MOV_RestartRecording(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || os::FAILED(CaptureGraph_SetStreamMode(s->graph, kStreamAudioVideo))) return 0;
     s->StreamMode.store(kStreamAudioVideo);
     return 1;
@@ -290,7 +290,7 @@ int MOV_RestartRecording(os::HWND hwnd)
 
 int MOV_SetBitrate(os::HWND hwnd, uint32_t videoKbps, uint32_t audioKbps)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     s->videoKbps = videoKbps;
     s->audioKbps = audioKbps;
@@ -300,7 +300,7 @@ int MOV_SetBitrate(os::HWND hwnd, uint32_t videoKbps, uint32_t audioKbps)
 
 int MOV_SetStillSize(os::HWND hwnd, uint32_t width, uint32_t height, int apply)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     if (!apply) {
         CaptureGraph_SetStillSize(s->graph, width, height);
@@ -311,7 +311,7 @@ int MOV_SetStillSize(os::HWND hwnd, uint32_t width, uint32_t height, int apply)
 
 int MOV_GetStillSize(os::HWND hwnd, uint32_t* width, uint32_t* height)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr || !s->graph->built) return 0;
     CaptureGraph_GetStillSize(s->graph, width, height);
     return 1;
@@ -319,13 +319,13 @@ int MOV_GetStillSize(os::HWND hwnd, uint32_t* width, uint32_t* height)
 
 int MOV_StillIsCompressed(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     return s != nullptr && s->graph->stillCompressed.load() ? 1 : 0;
 }
 
 int MOV_ShowStill(os::HWND hwnd, const uint8_t* rgb, int width, int height, os::DWORD ms)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     const CaptureGraphManager* m = s->graph;
     const bool large = m->videoSize != 0;
@@ -337,7 +337,7 @@ int MOV_ShowStill(os::HWND hwnd, const uint8_t* rgb, int width, int height, os::
 
 int MOV_SnapShot(os::HWND hwnd, const char* path)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     const RecorderSettings& settings = *s->settings;
     if (settings.EnableAutoFocus != 0) {
@@ -354,7 +354,7 @@ int MOV_SnapShot(os::HWND hwnd, const char* path)
 
 int MOV_SetContrastLevel(os::HWND hwnd, uint32_t level)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     const os::HRESULT hr = CaptureGraph_ProcAmpStep(s->graph, kProcAmpContrast, 0, static_cast<int>(level), false);
     return os::SUCCEEDED(hr) ? 1 : 0;
@@ -362,19 +362,19 @@ int MOV_SetContrastLevel(os::HWND hwnd, uint32_t level)
 
 int MOV_SetStabilization(os::HWND hwnd, int on)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     return s != nullptr && os::SUCCEEDED(CaptureGraph_Stabilization(s->graph, on != 0)) ? 1 : 0;
 }
 
 int MOV_SetWDR(os::HWND hwnd, int on)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     return s != nullptr && os::SUCCEEDED(CaptureGraph_Wdr(s->graph, on != 0)) ? 1 : 0;
 }
 
 int MOV_ApplyCameraSettings(os::HWND hwnd)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     const RecorderSettings& settings = *s->settings;
     const int contrast = MOV_SetContrastLevel(hwnd, settings.ContrastLevel);
@@ -385,7 +385,7 @@ int MOV_ApplyCameraSettings(os::HWND hwnd)
 
 int MOV_ShowMessage(os::HWND hwnd, const char* text, int durationMs)
 {
-    RecorderState* s = GraphState(hwnd);
+    RecorderState* s = RecorderOf(hwnd);
     if (s == nullptr) return 0;
     CaptureGraph_NotifyMessage(s->graph, 0, text, durationMs);
     return 1;

@@ -42,7 +42,6 @@ namespace sim {
 
 namespace {
 
-constexpr const char* kMainWindowTitle = "Ardvane";
 constexpr int kFailure = 1;
 
 // The host folder of this executable: the program's own folder on the device.
@@ -89,7 +88,7 @@ int PostToRunningInstance(const Options& options)
 {
     os::sim::StartPlatform(os::ClockConfig{});
     os::sim::SetIpcRoot(std::filesystem::absolute(options.root).lexically_normal().string());
-    os::HWND hwnd = os::FindWindowW(nullptr, kMainWindowTitle);
+    os::HWND hwnd = os::FindWindowW(nullptr, kAppTitle);
     int code = 0;
     if (hwnd == nullptr) {
         code = Fail(NotFoundText(os::GetLastError(), options.root));
@@ -150,7 +149,7 @@ bool ConfigureFiles(const DeviceProfile& profile, const std::string& root, bool 
 bool InstanceRunning()
 {
     os::SetLastError(os::ERROR_SUCCESS);
-    return os::FindWindowW(nullptr, kMainWindowTitle) != nullptr || os::GetLastError() == os::ERROR_BUSY;
+    return os::FindWindowW(nullptr, kAppTitle) != nullptr || os::GetLastError() == os::ERROR_BUSY;
 }
 
 // The handset as the profile describes it: model, memory, screen, and the

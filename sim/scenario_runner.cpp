@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "app/messages.h"
 #include "platform/devices/accelerometer_sim.h"
 #include "platform/kernel/clock.h"
 #include "platform/windows/dialog.h"
@@ -24,7 +25,6 @@ namespace sim {
 
 namespace {
 
-constexpr const char* kMainWindowTitle = "Ardvane";
 constexpr const char* kSettingsKey = "\\Software\\Holmbrek\\Ardvane";
 
 struct Runner {
@@ -41,7 +41,7 @@ Runner* g_runner = nullptr;
 os::HWND TargetWindow(const ScenarioEvent& e)
 {
     os::HWND hwnd =
-        e.window.empty() ? os::FindWindowW(nullptr, kMainWindowTitle) : os::FindWindowW(e.window.c_str(), nullptr);
+        e.window.empty() ? os::FindWindowW(nullptr, kAppTitle) : os::FindWindowW(e.window.c_str(), nullptr);
     return hwnd != nullptr && os::GetWindowThreadProcessId(hwnd, nullptr) != 0 ? hwnd : nullptr;
 }
 

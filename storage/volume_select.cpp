@@ -9,11 +9,11 @@
 #include "platform/kernel/sync.h"
 #include "platform/base/trace.h"
 #include "settings/settings_store.h"
+#include "storage/space_counters.h"
 
 namespace {
 
 constexpr const char* kPreferredVolume = "Storage Card";
-constexpr os::ULONGLONG kBytesPerMB = 1048576;
 constexpr os::DWORD kVolumeAttributes = os::FILE_ATTRIBUTE_DIRECTORY | os::FILE_ATTRIBUTE_TEMPORARY;
 
 // Names of the root entries that are mounted storage folders, in listing order.

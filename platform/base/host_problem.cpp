@@ -14,7 +14,7 @@ struct HostProblemState {
     std::vector<std::string> texts;
 };
 
-HostProblemState& State()
+HostProblemState& Problems()
 {
     static HostProblemState state;
     return state;
@@ -24,7 +24,7 @@ HostProblemState& State()
 
 void ReportHostProblem(const std::string& kind, const std::string& text)
 {
-    HostProblemState& s = State();
+    HostProblemState& s = Problems();
     std::lock_guard<std::mutex> lk(s.mu);
     if (!s.kinds.insert(kind).second) return;
     s.texts.push_back(text);
@@ -33,15 +33,15 @@ void ReportHostProblem(const std::string& kind, const std::string& text)
 
 std::vector<std::string> HostProblems()
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    return State().texts;
+    std::lock_guard<std::mutex> lk(Problems().mu);
+    return Problems().texts;
 }
 
 void ClearHostProblems()
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    State().kinds.clear();
-    State().texts.clear();
+    std::lock_guard<std::mutex> lk(Problems().mu);
+    Problems().kinds.clear();
+    Problems().texts.clear();
 }
 
 }  // namespace os::sim

@@ -23,7 +23,7 @@ struct TraceState {
     std::vector<std::vector<std::string>*> captures;
 };
 
-TraceState& State()
+TraceState& Tracing()
 {
     static TraceState state;
     return state;
@@ -51,7 +51,7 @@ std::string Normalise(const char* text)
 
 void Emit(const std::string& line)
 {
-    TraceState& s = State();
+    TraceState& s = Tracing();
     std::lock_guard<std::mutex> lk(s.mu);
     if (!s.sink && s.captures.empty()) return;
     const std::int64_t now = DeviceTimeUs();
@@ -100,8 +100,8 @@ void OutputDebugStringW(const char* text)
 
 void SetTraceSink(TraceSink sink)
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    State().sink = std::move(sink);
+    std::lock_guard<std::mutex> lk(Tracing().mu);
+    Tracing().sink = std::move(sink);
 }
 
 bool TraceToFile(const std::string& path, std::string* error)
@@ -118,11 +118,11 @@ bool TraceToFile(const std::string& path, std::string* error)
         return false;
     }
     std::setvbuf(file, nullptr, _IOLBF, 0);
-    std::lock_guard<std::mutex> lk(State().mu);
-    if (State().file) std::fclose(State().file);
-    State().file = file;
-    State().filePath = path;
-    State().sink = [file, path](std::int64_t us, const std::string& line) {
+    std::lock_guard<std::mutex> lk(Tracing().mu);
+    if (Tracing().file) std::fclose(Tracing().file);
+    Tracing().file = file;
+    Tracing().filePath = path;
+    Tracing().sink = [file, path](std::int64_t us, const std::string& line) {
         if (std::fprintf(file, "%s %s\n", FormatDeviceTime(us).c_str(), line.c_str()) < 0 || std::ferror(file)) {
             ReportTraceFileProblem(path, errno);
             std::clearerr(file);
@@ -133,24 +133,24 @@ bool TraceToFile(const std::string& path, std::string* error)
 
 void CloseTraceFile()
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    if (State().file == nullptr) return;
-    State().sink = nullptr;
-    if (std::fclose(State().file) != 0) ReportTraceFileProblem(State().filePath, errno);
-    State().file = nullptr;
+    std::lock_guard<std::mutex> lk(Tracing().mu);
+    if (Tracing().file == nullptr) return;
+    Tracing().sink = nullptr;
+    if (std::fclose(Tracing().file) != 0) ReportTraceFileProblem(Tracing().filePath, errno);
+    Tracing().file = nullptr;
 }
 
 TraceCapture::TraceCapture() : lines_(new std::vector<std::string>())
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    State().captures.push_back(lines_);
+    std::lock_guard<std::mutex> lk(Tracing().mu);
+    Tracing().captures.push_back(lines_);
 }
 
 TraceCapture::~TraceCapture()
 {
     {
-        std::lock_guard<std::mutex> lk(State().mu);
-        auto& c = State().captures;
+        std::lock_guard<std::mutex> lk(Tracing().mu);
+        auto& c = Tracing().captures;
         for (auto it = c.begin(); it != c.end(); ++it) {
             if (*it == lines_) {
                 c.erase(it);
@@ -163,7 +163,7 @@ TraceCapture::~TraceCapture()
 
 std::vector<std::string> TraceCapture::Lines() const
 {
-    std::lock_guard<std::mutex> lk(State().mu);
+    std::lock_guard<std::mutex> lk(Tracing().mu);
     return *lines_;
 }
 

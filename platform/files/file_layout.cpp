@@ -25,7 +25,7 @@ namespace {
 constexpr DWORD kLaidOutAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-bool Refuse(std::string* why, std::string reason)
+bool Reject(std::string* why, std::string reason)
 {
     *why = std::move(reason);
     return false;
@@ -37,30 +37,30 @@ bool SplitFilePath(const std::string& volume, const std::string& path, std::vect
 {
     parts->clear();
     std::u32string unused;
-    if (path.empty()) return Refuse(why, "the path is empty");
-    if (!DecodeUtf8(path, &unused)) return Refuse(why, "the path is not UTF-8 text");
+    if (path.empty()) return Reject(why, "the path is empty");
+    if (!DecodeUtf8(path, &unused)) return Reject(why, "the path is not UTF-8 text");
     if (path.front() == '\\' || path.front() == '/') {
-        return Refuse(why, "\"" + path + "\" starts with a separator; give it from the volume's root");
+        return Reject(why, "\"" + path + "\" starts with a separator; give it from the volume's root");
     }
     std::size_t start = 0;
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
         const std::string name = path.substr(start, i - start);
         start = i + 1;
-        if (name.empty()) return Refuse(why, "\"" + path + "\" has an empty name (a doubled or trailing separator)");
+        if (name.empty()) return Reject(why, "\"" + path + "\" has an empty name (a doubled or trailing separator)");
         if (name == "." || name == "..") {
-            return Refuse(why, "\"" + path + "\" holds the name \"" + name +
+            return Reject(why, "\"" + path + "\" holds the name \"" + name +
                                    "\"; give the path from the volume's root without it");
         }
         if (!IsValidName(name, false)) {
-            return Refuse(why, "\"" + name +
+            return Reject(why, "\"" + name +
                                    "\" is not a name the device takes (control characters and < > : \" | * ? are not)");
         }
         parts->push_back(name);
     }
     const std::size_t length = CountCodePoints(volume) + CountCodePoints(path) + 2;
     if (length > static_cast<std::size_t>(MAX_PATH)) {
-        return Refuse(why, "\\" + volume + "\\" + path + " is " + std::to_string(length) + " characters, more than the " +
+        return Reject(why, "\\" + volume + "\\" + path + " is " + std::to_string(length) + " characters, more than the " +
                                std::to_string(MAX_PATH) + " of a device path");
     }
     return true;
@@ -79,7 +79,7 @@ std::u32string FoldedPath(const std::vector<std::string>& parts, std::size_t cou
 
 bool Fail(const std::string& device, const std::string& host, int error, std::string* why)
 {
-    return Refuse(why, "cannot lay out the file " + device + " at " + host + ": " + std::strerror(error));
+    return Reject(why, "cannot lay out the file " + device + " at " + host + ": " + std::strerror(error));
 }
 
 // Lays one file under the open folder `root` (the volume's host folder).
@@ -136,7 +136,7 @@ bool LayOutFiles(const sim::VolumeConfig& volume, const std::string& host, std::
 {
     if (volume.files.empty()) return true;
     const HostFd root(::open(host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (root.get() < 0) return Refuse(why, "cannot lay out the files of volume " + volume.name + " at " + host + ": " +
+    if (root.get() < 0) return Reject(why, "cannot lay out the files of volume " + volume.name + " at " + host + ": " +
                                                std::strerror(errno));
     std::vector<std::string> parts;
     for (const sim::VolumeFile& file : volume.files) {
@@ -165,19 +165,19 @@ bool CheckVolumeFiles(const VolumeConfig& volume, std::size_t* at, std::string* 
         *at = i;
         if (!SplitFilePath(volume.name, file.path, &parts, why)) return false;
         if ((file.attributes & ~kLaidOutAttributes) != 0) {
-            return Refuse(why, "attributes " + std::to_string(file.attributes) +
+            return Reject(why, "attributes " + std::to_string(file.attributes) +
                                    " are more than read-only, hidden, system and archive");
         }
-        if (file.sizeBytes > static_cast<ULONGLONG>(INT64_MAX)) return Refuse(why, "the size is above the largest file");
+        if (file.sizeBytes > static_cast<ULONGLONG>(INT64_MAX)) return Reject(why, "the size is above the largest file");
         const std::u32string folded = FoldedPath(parts, parts.size());
-        if (files.count(folded) != 0) return Refuse(why, "\"" + file.path + "\" is given twice (names ignore case)");
+        if (files.count(folded) != 0) return Reject(why, "\"" + file.path + "\" is given twice (names ignore case)");
         if (folders.count(folded) != 0) {
-            return Refuse(why, "\"" + file.path + "\" is a folder on the way to an earlier file");
+            return Reject(why, "\"" + file.path + "\" is a folder on the way to an earlier file");
         }
         for (std::size_t n = 1; n < parts.size(); ++n) {
             const std::u32string folder = FoldedPath(parts, n);
             if (files.count(folder) != 0) {
-                return Refuse(why, "\"" + file.path + "\" lies below an earlier file, which cannot also be a folder");
+                return Reject(why, "\"" + file.path + "\" lies below an earlier file, which cannot also be a folder");
             }
             folders.insert(folder);
         }
@@ -186,7 +186,7 @@ bool CheckVolumeFiles(const VolumeConfig& volume, std::size_t* at, std::string* 
         const bool fits = volume.capacityBytes == 0 || file.sizeBytes <= volume.capacityBytes - total;
         if (!fits) {
             *at = volume.files.size();
-            return Refuse(why, "the files' sizes add up to more than the capacity (" +
+            return Reject(why, "the files' sizes add up to more than the capacity (" +
                                    std::to_string(volume.capacityBytes) + " bytes)");
         }
         total += file.sizeBytes;

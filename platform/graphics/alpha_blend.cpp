@@ -7,9 +7,6 @@ namespace os {
 
 namespace {
 
-// x / 255 rounded to the nearest integer, exact for 0 <= x <= 255 * 255 * 2.
-std::uint32_t Div255(std::uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
-
 std::uint32_t Channel(std::uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
 
 std::uint32_t Blend(std::uint32_t s, std::uint32_t d, std::uint32_t ca, bool perPixel)
@@ -17,15 +14,15 @@ std::uint32_t Blend(std::uint32_t s, std::uint32_t d, std::uint32_t ca, bool per
     std::uint32_t out = 0;
     if (!perPixel) {
         for (int shift = 0; shift < 32; shift += 8) {
-            const std::uint32_t v = Div255(Channel(s, shift) * ca + Channel(d, shift) * (255 - ca));
+            const std::uint32_t v = detail::Div255(Channel(s, shift) * ca + Channel(d, shift) * (255 - ca));
             out |= v << shift;
         }
         return out;
     }
-    const std::uint32_t a = Div255(Channel(s, 24) * ca);
+    const std::uint32_t a = detail::Div255(Channel(s, 24) * ca);
     for (int shift = 0; shift < 32; shift += 8) {
-        const std::uint32_t sc = Div255(Channel(s, shift) * ca);
-        const std::uint32_t v = std::min<std::uint32_t>(255, sc + Div255(Channel(d, shift) * (255 - a)));
+        const std::uint32_t sc = detail::Div255(Channel(s, shift) * ca);
+        const std::uint32_t v = std::min<std::uint32_t>(255, sc + detail::Div255(Channel(d, shift) * (255 - a)));
         out |= v << shift;
     }
     return out;

@@ -12,13 +12,11 @@ namespace os {
 
 namespace {
 
-std::uint32_t Div255(std::uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
-
 std::uint32_t Premultiply(std::uint32_t argb)
 {
     const std::uint32_t a = argb >> 24;
     std::uint32_t out = a << 24;
-    for (int shift = 0; shift < 24; shift += 8) out |= Div255(((argb >> shift) & 0xFF) * a) << shift;
+    for (int shift = 0; shift < 24; shift += 8) out |= detail::Div255(((argb >> shift) & 0xFF) * a) << shift;
     return out;
 }
 
@@ -86,9 +84,9 @@ public:
             const std::uint32_t alpha = s >> 24;
             std::uint32_t out = 0;
             for (int shift = 0; shift < 24; shift += 8) {
-                out |= Div255(((s >> shift) & 0xFF) * alpha + ((d >> shift) & 0xFF) * (255 - alpha)) << shift;
+                out |= detail::Div255(((s >> shift) & 0xFF) * alpha + ((d >> shift) & 0xFF) * (255 - alpha)) << shift;
             }
-            out |= (alpha + Div255((d >> 24) * (255 - alpha))) << 24;
+            out |= (alpha + detail::Div255((d >> 24) * (255 - alpha))) << 24;
             target->WriteArgb(dx, dy, out);
         });
         return S_OK;

@@ -54,7 +54,7 @@ struct IpcState {
     std::atomic<bool> stopping{false};
 };
 
-IpcState& State()
+IpcState& Ipc()
 {
     static IpcState state;
     return state;
@@ -177,8 +177,8 @@ DWORD LastErrorOf(IpcError error)
 
 bool Accepted(UINT msg)
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    const auto& accepted = State().accepted;
+    std::lock_guard<std::mutex> lk(Ipc().mu);
+    const auto& accepted = Ipc().accepted;
     return std::find(accepted.begin(), accepted.end(), msg) != accepted.end();
 }
 
@@ -197,7 +197,7 @@ IpcReply SendFromOutside(HWND hwnd, const IpcRequest& request, Clock::time_point
     std::unique_lock<std::mutex> lk(detail::Sched().mu);
     while (!sm.done) {
         done.wait_for(lk, std::chrono::milliseconds(100));
-        const bool late = State().stopping || Clock::now() >= until;
+        const bool late = Ipc().stopping || Clock::now() >= until;
         // Still queued: take it back so that the window's thread never sees
         // it. Already being handled: wait for the handler to finish.
         if (!sm.done && late && detail::WithdrawSent(&sm)) return ErrorReply(IpcError::Timeout);
@@ -351,8 +351,8 @@ bool IsRemoteWindow(HWND hwnd)
 {
     const auto value = reinterpret_cast<std::uintptr_t>(hwnd);
     if ((value & kRemoteBit) == 0 || value > 0xFFFFFFFFu) return false;
-    std::lock_guard<std::mutex> lk(State().mu);
-    return (value & ~kRemoteBit) < State().remotes.size();
+    std::lock_guard<std::mutex> lk(Ipc().mu);
+    return (value & ~kRemoteBit) < Ipc().remotes.size();
 }
 
 namespace {
@@ -360,9 +360,9 @@ namespace {
 bool RemoteOf(HWND hwnd, RemoteWindow* out)
 {
     const auto index = reinterpret_cast<std::uintptr_t>(hwnd) & ~kRemoteBit;
-    std::lock_guard<std::mutex> lk(State().mu);
-    if (index >= State().remotes.size()) return false;
-    *out = State().remotes[index];
+    std::lock_guard<std::mutex> lk(Ipc().mu);
+    if (index >= Ipc().remotes.size()) return false;
+    *out = Ipc().remotes[index];
     return true;
 }
 
@@ -398,8 +398,8 @@ HWND RemoteFindWindow(const char* className, const char* title)
 {
     std::string root;
     {
-        std::lock_guard<std::mutex> lk(State().mu);
-        root = State().root;
+        std::lock_guard<std::mutex> lk(Ipc().mu);
+        root = Ipc().root;
     }
     if (root.empty()) return nullptr;
     const std::string request = FormatFindRequest(className, title);
@@ -407,9 +407,9 @@ HWND RemoteFindWindow(const char* className, const char* title)
     for (const std::string& name : PublishedSockets(root)) {
         const IpcReply reply = Exchange(name, request);
         if (reply.kind == IpcReply::Kind::Window) {
-            std::lock_guard<std::mutex> lk(State().mu);
-            State().remotes.push_back(RemoteWindow{name, reply.window});
-            return reinterpret_cast<HWND>(kRemoteBit | (State().remotes.size() - 1));
+            std::lock_guard<std::mutex> lk(Ipc().mu);
+            Ipc().remotes.push_back(RemoteWindow{name, reply.window});
+            return reinterpret_cast<HWND>(kRemoteBit | (Ipc().remotes.size() - 1));
         }
         // A busy process may well hold the window; say so rather than "none".
         if (reply.kind == IpcReply::Kind::Error && reply.error == IpcError::Busy) notFound = ERROR_BUSY;
@@ -427,20 +427,20 @@ namespace sim {
 
 void SetIpcRoot(const std::string& deviceRoot)
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    State().root = deviceRoot;
-    State().remotes.clear();
+    std::lock_guard<std::mutex> lk(Ipc().mu);
+    Ipc().root = deviceRoot;
+    Ipc().remotes.clear();
 }
 
 void SetIpcAcceptedMessages(std::vector<UINT> messages)
 {
-    std::lock_guard<std::mutex> lk(State().mu);
-    State().accepted = std::move(messages);
+    std::lock_guard<std::mutex> lk(Ipc().mu);
+    Ipc().accepted = std::move(messages);
 }
 
 bool StartIpcListener(std::string* error)
 {
-    IpcState& s = State();
+    IpcState& s = Ipc();
     std::lock_guard<std::mutex> lk(s.mu);
     if (s.listenFd >= 0) return true;
     const std::string folder = IpcFolder(s.root);
@@ -483,7 +483,7 @@ bool StartIpcListener(std::string* error)
 
 void StopIpcListener()
 {
-    IpcState& s = State();
+    IpcState& s = Ipc();
     std::thread listener;
     {
         std::lock_guard<std::mutex> lk(s.mu);

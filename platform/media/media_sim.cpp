@@ -45,7 +45,7 @@ struct MediaSimState {
     bool nextEncodeTimesOut = false;
 };
 
-MediaSimState& State()
+MediaSimState& MediaSim()
 {
     static MediaSimState state;
     return state;
@@ -55,35 +55,35 @@ MediaSimState& State()
 
 void sim::SetPictureSource(std::shared_ptr<PictureSource> source)
 {
-    std::lock_guard lk(State().mu);
-    State().picture = source ? std::move(source) : std::make_shared<BuiltInPicture>();
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().picture = source ? std::move(source) : std::make_shared<BuiltInPicture>();
 }
 
 void sim::SetSoundSource(std::shared_ptr<SoundSource> source)
 {
-    std::lock_guard lk(State().mu);
-    State().sound = source ? std::move(source) : std::make_shared<Silence>();
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().sound = source ? std::move(source) : std::make_shared<Silence>();
 }
 
 void sim::SetStillPicture(std::vector<std::uint8_t> jpeg)
 {
     auto still = jpeg.empty() ? nullptr : std::make_shared<const std::vector<std::uint8_t>>(std::move(jpeg));
-    std::lock_guard lk(State().mu);
-    State().still = std::move(still);
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().still = std::move(still);
 }
 
 bool sim::SetMediaFaults(const MediaFaults& faults)
 {
     if (faults.cameraOpenError > 0) return false;
-    std::lock_guard lk(State().mu);
-    State().faults = faults;
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().faults = faults;
     return true;
 }
 
 sim::MediaFaults sim::CurrentMediaFaults()
 {
-    std::lock_guard lk(State().mu);
-    return State().faults;
+    std::lock_guard lk(MediaSim().mu);
+    return MediaSim().faults;
 }
 
 namespace {
@@ -99,76 +99,76 @@ std::int64_t StallEnd(std::int64_t durationUs)
 void sim::StallCamera(std::int64_t durationUs)
 {
     const std::int64_t until = StallEnd(durationUs);
-    std::lock_guard lk(State().mu);
-    State().cameraStallUntilUs = std::max(State().cameraStallUntilUs, until);
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().cameraStallUntilUs = std::max(MediaSim().cameraStallUntilUs, until);
 }
 
 void sim::StallMicrophone(std::int64_t durationUs)
 {
     const std::int64_t until = StallEnd(durationUs);
-    std::lock_guard lk(State().mu);
-    State().micStallUntilUs = std::max(State().micStallUntilUs, until);
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().micStallUntilUs = std::max(MediaSim().micStallUntilUs, until);
 }
 
 void sim::TimeOutNextEncode()
 {
-    std::lock_guard lk(State().mu);
-    State().nextEncodeTimesOut = true;
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().nextEncodeTimesOut = true;
 }
 
 std::shared_ptr<sim::PictureSource> detail::CurrentPictureSource()
 {
-    std::lock_guard lk(State().mu);
-    if (!State().picture) State().picture = std::make_shared<BuiltInPicture>();
-    return State().picture;
+    std::lock_guard lk(MediaSim().mu);
+    if (!MediaSim().picture) MediaSim().picture = std::make_shared<BuiltInPicture>();
+    return MediaSim().picture;
 }
 
 std::shared_ptr<sim::SoundSource> detail::CurrentSoundSource()
 {
-    std::lock_guard lk(State().mu);
-    if (!State().sound) State().sound = std::make_shared<Silence>();
-    return State().sound;
+    std::lock_guard lk(MediaSim().mu);
+    if (!MediaSim().sound) MediaSim().sound = std::make_shared<Silence>();
+    return MediaSim().sound;
 }
 
 std::shared_ptr<const std::vector<std::uint8_t>> detail::CurrentStillPicture()
 {
-    std::lock_guard lk(State().mu);
-    return State().still;
+    std::lock_guard lk(MediaSim().mu);
+    return MediaSim().still;
 }
 
 std::int64_t detail::CameraStalledUntilUs()
 {
-    std::lock_guard lk(State().mu);
-    return State().cameraStallUntilUs;
+    std::lock_guard lk(MediaSim().mu);
+    return MediaSim().cameraStallUntilUs;
 }
 
 std::int64_t detail::MicrophoneStalledUntilUs()
 {
-    std::lock_guard lk(State().mu);
-    return State().micStallUntilUs;
+    std::lock_guard lk(MediaSim().mu);
+    return MediaSim().micStallUntilUs;
 }
 
 bool detail::EncodeTimesOut(std::uint64_t frame)
 {
-    std::lock_guard lk(State().mu);
-    if (State().nextEncodeTimesOut) {
-        State().nextEncodeTimesOut = false;
+    std::lock_guard lk(MediaSim().mu);
+    if (MediaSim().nextEncodeTimesOut) {
+        MediaSim().nextEncodeTimesOut = false;
         return true;
     }
-    return State().faults.encoderTimeoutAtFrame >= 0 &&
-           static_cast<std::uint64_t>(State().faults.encoderTimeoutAtFrame) == frame;
+    return MediaSim().faults.encoderTimeoutAtFrame >= 0 &&
+           static_cast<std::uint64_t>(MediaSim().faults.encoderTimeoutAtFrame) == frame;
 }
 
 void detail::ResetMediaSim()
 {
-    std::lock_guard lk(State().mu);
-    State().picture.reset();
-    State().sound.reset();
-    State().still.reset();
-    State().faults = {};
-    State().cameraStallUntilUs = 0;
-    State().micStallUntilUs = 0;
-    State().nextEncodeTimesOut = false;
+    std::lock_guard lk(MediaSim().mu);
+    MediaSim().picture.reset();
+    MediaSim().sound.reset();
+    MediaSim().still.reset();
+    MediaSim().faults = {};
+    MediaSim().cameraStallUntilUs = 0;
+    MediaSim().micStallUntilUs = 0;
+    MediaSim().nextEncodeTimesOut = false;
 }
 
 }  // namespace os

@@ -12,6 +12,9 @@
 
 namespace os::detail {
 
+// x / 255 rounded to the nearest integer, exact for 0 <= x <= 255 * 255 * 2.
+inline std::uint32_t Div255(std::uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
+
 struct BlitArgs {
     int x = 0, y = 0, width = 0, height = 0;
     int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
