@@ -1,5 +1,6 @@
 // The screen as the user sees it: the windows' surfaces composed in z-order,
 // and the screenshot written with libpng.
+#include <algorithm>
 #include <functional>
 
 #include "platform/devices/display.h"
@@ -37,14 +38,14 @@ std::vector<WindowView> VisibleWindows()
 // Copies the surface with its top-left at (ox, oy), inside `clip` (screen coordinates).
 void Paste(ScreenImage& screen, detail::Surface& s, std::int64_t ox, std::int64_t oy, const RECT& clip)
 {
-    for (int y = 0; y < s.height; ++y) {
-        const std::int64_t sy = oy + y;
-        if (sy < clip.top || sy >= clip.bottom) continue;
-        for (int x = 0; x < s.width; ++x) {
-            const std::int64_t sx = ox + x;
-            if (sx < clip.left || sx >= clip.right) continue;
-            const std::uint32_t argb = s.ReadArgb(x, y);
-            std::uint8_t* p = &screen.rgb[(static_cast<std::size_t>(sy) * screen.width + static_cast<std::size_t>(sx)) * 3];
+    const std::int64_t x0 = std::max<std::int64_t>(0, clip.left - ox);
+    const std::int64_t x1 = std::min<std::int64_t>(s.width, clip.right - ox);
+    const std::int64_t y0 = std::max<std::int64_t>(0, clip.top - oy);
+    const std::int64_t y1 = std::min<std::int64_t>(s.height, clip.bottom - oy);
+    for (std::int64_t y = y0; y < y1; ++y) {
+        std::uint8_t* p = &screen.rgb[(static_cast<std::size_t>(oy + y) * screen.width + static_cast<std::size_t>(ox + x0)) * 3];
+        for (std::int64_t x = x0; x < x1; ++x, p += 3) {
+            const std::uint32_t argb = s.ReadArgb(static_cast<int>(x), static_cast<int>(y));
             p[0] = static_cast<std::uint8_t>(argb >> 16);
             p[1] = static_cast<std::uint8_t>(argb >> 8);
             p[2] = static_cast<std::uint8_t>(argb);

@@ -2,7 +2,8 @@
 //
 // One platform thread, "screen window", owns the window and makes every SDL
 // call: it initialises SDL's video, opens the window at the screen's size,
-// and then, every kScreenWindowFrameMs of the real clock, takes the host's
+// and then, every kScreenWindowFrameMs of the real clock (longer when
+// composing is slow: it takes at most a fifth of the time), takes the host's
 // input events and composes the screen (CaptureScreen); the window is
 // redrawn when the picture changed, and resized when the screen did (a
 // rotation). Input is handed to the opener's callbacks on that thread: the
