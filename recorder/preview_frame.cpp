@@ -61,6 +61,10 @@ bool PreviewFrame_Put(PreviewFrame* f, const std::uint8_t* data, long length, in
     }
     const long pixels = static_cast<long>(width) * height;
     if (length < (rgb565 ? pixels * 2 : pixels * 3 / 2)) return false;
+    os::EnterCriticalSection(&f->lock);
+    const bool lastUntaken = f->present && f->liveSerial != f->takenSerial;
+    os::LeaveCriticalSection(&f->lock);
+    if (lastUntaken) return true;
     f->scratch.resize(static_cast<std::size_t>(pixels));
     if (rgb565) {
         std::memcpy(f->scratch.data(), data, static_cast<std::size_t>(pixels) * 2);

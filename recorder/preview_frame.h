@@ -1,8 +1,11 @@
 // The live preview's latest picture, handed from the preview sink's
-// streaming thread to the main screen. The sink's callback converts each
-// picture once to the screen's format (16-bit 5-6-5, rows top first) outside
-// any lock, then swaps it in under the frame's own small lock; the screen
-// copies it out under the same lock when it paints. Nothing waits and nothing
+// streaming thread to the main screen. The sink's callback converts a
+// picture to the screen's format (16-bit 5-6-5, rows top first) outside any
+// lock, then swaps it in under the frame's own small lock; the screen copies
+// it out under the same lock when it paints. A picture arriving while the
+// last one has not been taken yet is dropped unconverted: a screen that
+// paints slower than the camera, or not at all, costs no conversions, and
+// shows a picture at most one camera interval older than the newest. Nothing waits and nothing
 // else is locked under the frame lock; a paint takes it after the screen lock.
 //
 // A still the camera made itself may be shown in place of the live picture
@@ -34,6 +37,7 @@ struct PreviewFrame {
     std::uint32_t serial = 0;      // counts the pictures and stills taken in; never 0 once one came
     std::uint32_t liveSerial = 0;  // the live picture's
     bool present = false;          // a live picture is there (none yet, or forgotten)
+    std::uint32_t takenSerial = 0; // the live picture a reader last took (or passed over for a still)
     std::vector<std::uint16_t> still;
     int stillWidth = 0;
     int stillHeight = 0;
@@ -53,7 +57,8 @@ void PreviewFrame_Forget(PreviewFrame* f);
 
 // One picture from the preview sink: `rgb565` true for width x height 5-6-5
 // pixels, else planar YV12 (Y, V, U). A sample shorter than its size, an odd
-// or empty size, or one above the bitmap limit is dropped (false).
+// or empty size, or one above the bitmap limit is refused (false); one that
+// comes before the last was taken is passed over (true).
 bool PreviewFrame_Put(PreviewFrame* f, const std::uint8_t* data, long length, int width, int height, bool rgb565);
 
 // Shows a still of width x height RGB24 pixels (rows top first) for `ms`,
@@ -72,6 +77,9 @@ inline std::uint32_t PreviewFrame_Take(PreviewFrame* f, std::uint32_t seen, Prev
     os::EnterCriticalSection(&f->lock);
     if (f->stillShown && os::GetTickCount() - f->stillStart >= f->stillMs) f->stillShown = false;
     std::uint32_t serial = 0;
+    // While a still is shown the live pictures count as taken, so that the
+    // one shown after it is fresh.
+    f->takenSerial = f->liveSerial;
     if (f->stillShown) {
         serial = f->stillSerial;
         if (serial != seen) copy(f->still.data(), f->stillWidth, f->stillHeight, context);

@@ -14,6 +14,9 @@ constexpr double kWanderDepthHz = 4;    // by how much
 constexpr int kRumbleTaps = 6;          // moving average of the noise: tyre rumble, not hiss
 constexpr double kHumLevel = 2600;
 constexpr double kRumbleLevel = 2200;
+// The harmonics' phase offsets, 0.7 and 1.9 radians.
+const double kCos07 = std::cos(0.7), kSin07 = std::sin(0.7);
+const double kCos19 = std::cos(1.9), kSin19 = std::sin(1.9);
 
 // splitmix64: a well-mixed 64-bit value of the sample number.
 std::uint64_t Hash(std::uint64_t x)
@@ -40,7 +43,13 @@ std::int16_t Mix(std::int64_t n, int rate, Tap tap)
     // The phase of a tone whose frequency wanders as kFiringHz + depth * sin(2 pi w t).
     const double phase = kTwoPi * kFiringHz * t -
                          kWanderDepthHz / kWanderHz * std::cos(kTwoPi * kWanderHz * t) + kWanderDepthHz / kWanderHz;
-    const double hum = std::sin(phase) + 0.5 * std::sin(2 * phase + 0.7) + 0.25 * std::sin(3 * phase + 1.9);
+    // The second and third harmonics from the first by the multiple-angle
+    // formulas: one sine and cosine a sample instead of three sines.
+    const double s = std::sin(phase);
+    const double c = std::cos(phase);
+    const double sin2 = 2 * s * c, cos2 = c * c - s * s;
+    const double sin3 = s * (3 - 4 * s * s), cos3 = c * (4 * c * c - 3);
+    const double hum = s + 0.5 * (sin2 * kCos07 + cos2 * kSin07) + 0.25 * (sin3 * kCos19 + cos3 * kSin19);
     double rumble = 0;
     for (int k = 0; k < kRumbleTaps; ++k) rumble += tap(k);
     rumble /= kRumbleTaps;

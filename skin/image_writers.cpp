@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <csetjmp>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -123,24 +124,19 @@ bool WritePng(cairo_surface_t* surface, const std::string& path, std::string* er
     return false;
 }
 
-bool WriteJpeg(cairo_surface_t* surface, const std::string& path, int quality, std::string* error)
+namespace {
+
+// The setjmp frame holds only plain data: a longjmp back into a frame with
+// live C++ objects would leave them clobbered.
+bool CompressJpeg(std::FILE* file, const Rgb8* pixels, int width, int height, int quality, char* message)
 {
-    int width = 0;
-    int height = 0;
-    std::vector<Rgb8> pixels = Pixels(surface, &width, &height);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        *error = path + ": cannot be created";
-        return false;
-    }
     jpeg_compress_struct info{};
     JpegError jerr{};
     info.err = jpeg_std_error(&jerr.base);
     jerr.base.error_exit = JpegErrorExit;
     if (setjmp(jerr.jump) != 0) {
         jpeg_destroy_compress(&info);
-        std::fclose(file);
-        *error = path + ": " + jerr.message;
+        std::memcpy(message, jerr.message, JMSG_LENGTH_MAX);
         return false;
     }
     jpeg_create_compress(&info);
@@ -160,11 +156,32 @@ bool WriteJpeg(cairo_surface_t* surface, const std::string& path, int quality, s
     info.optimize_coding = TRUE;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(pixels.data() + static_cast<std::size_t>(info.next_scanline) * width);
+        JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<Rgb8*>(pixels) + static_cast<std::size_t>(info.next_scanline) * width);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
+    return true;
+}
+
+}  // namespace
+
+bool WriteJpeg(cairo_surface_t* surface, const std::string& path, int quality, std::string* error)
+{
+    int width = 0;
+    int height = 0;
+    const std::vector<Rgb8> pixels = Pixels(surface, &width, &height);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        *error = path + ": cannot be created";
+        return false;
+    }
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!CompressJpeg(file, pixels.data(), width, height, quality, message)) {
+        std::fclose(file);
+        *error = path + ": " + message;
+        return false;
+    }
     if (std::fclose(file) != 0) {
         *error = path + ": cannot be written";
         return false;

@@ -343,11 +343,18 @@ TEST_F(LivePictureFrameTest, PicturesAreHandedOverWholeOnceEachAndForgottenOnASt
     EXPECT_TRUE(seen.empty()) << "a picture already taken is not copied again";
 
     const std::vector<std::uint16_t> red(160 * 120, 0xF800);
+    const std::vector<std::uint16_t> blue(160 * 120, 0x001F);
     ASSERT_TRUE(PreviewFrame_Put(&frame, reinterpret_cast<const std::uint8_t*>(red.data()),
                                  static_cast<long>(red.size() * 2), 160, 120, true));
+    ASSERT_TRUE(PreviewFrame_Put(&frame, reinterpret_cast<const std::uint8_t*>(blue.data()),
+                                 static_cast<long>(blue.size() * 2), 160, 120, true));
     const std::uint32_t second = PreviewFrame_Take(&frame, first, LpKeepFirstPixel, &seen);
     EXPECT_NE(second, first);
-    EXPECT_EQ(seen, (std::vector<int>{0xF800, 0xF800, 160, 120}));
+    EXPECT_EQ(seen, (std::vector<int>{0xF800, 0xF800, 160, 120})) << "a picture before the last was taken is passed over";
+    ASSERT_TRUE(PreviewFrame_Put(&frame, reinterpret_cast<const std::uint8_t*>(blue.data()),
+                                 static_cast<long>(blue.size() * 2), 160, 120, true));
+    EXPECT_NE(PreviewFrame_Take(&frame, second, LpKeepFirstPixel, &seen), second);
+    EXPECT_EQ(seen, (std::vector<int>{0x001F, 0x001F, 160, 120})) << "once taken, the next comes in";
 
     PreviewFrame_Forget(&frame);
     EXPECT_EQ(PreviewFrame_Take(&frame, second, LpKeepFirstPixel, &seen), 0u) << "a stopped preview shows nothing old";
