@@ -171,8 +171,9 @@ std::string ElapsedText(EventRecorderApp* app)
 }
 
 // Figures written over the picture itself, where no gauge shows them (the
-// screens other than 800 x 480, and the full-screen picture): while
-// recording its elapsed time and distance, and the speed with a fix.
+// screens other than 800 x 480, and the full-screen picture), along its
+// foot: while recording its elapsed time (left) and distance (right, above
+// the speed), and the speed (right) with a fix.
 void DrawPictureTexts(os::HDC dc, const os::RECT& picture, EventRecorderApp* app)
 {
     if (picture.right <= picture.left || picture.bottom <= picture.top) return;
@@ -180,20 +181,23 @@ void DrawPictureTexts(os::HDC dc, const os::RECT& picture, EventRecorderApp* app
     float kmh = 0;
     const bool fix = GpsIconState(app, &kmh) >= 3;
     if (elapsed.empty() && !fix) return;
-    const int height = std::clamp((picture.bottom - picture.top) / 10, 12, 28);
+    const int height = std::clamp((picture.bottom - picture.top) / 12, 12, 40);
     os::HFONT font = CreateUiFont(height, true, false);
     const os::HGDIOBJ oldFont = os::SelectObject(dc, font);
-    const os::RECT inner{picture.left + 6, picture.top + 4, picture.right - 6, picture.bottom - 4};
-    constexpr os::UINT kLine = os::DT_SINGLELINE | os::DT_NOPREFIX;
+    const int margin = height / 3;
+    const os::RECT foot{picture.left + margin, picture.bottom - margin - height, picture.right - margin,
+                        picture.bottom - margin};
+    const os::RECT above{foot.left, foot.top - height, foot.right, foot.top};
+    constexpr os::UINT kLine = os::DT_SINGLELINE | os::DT_NOPREFIX | os::DT_VCENTER;
     if (!elapsed.empty()) {
-        DrawHaloText(dc, elapsed.c_str(), inner, kLine | os::DT_LEFT | os::DT_TOP, kWhite, kBlack);
+        DrawHaloText(dc, elapsed.c_str(), foot, kLine | os::DT_LEFT, kWhite, kBlack);
         const std::string distance = WholeDistanceText(ShownDistanceKm(app));
-        DrawHaloText(dc, distance.c_str(), inner, kLine | os::DT_RIGHT | os::DT_TOP, kWhite, kBlack);
+        DrawHaloText(dc, distance.c_str(), above, kLine | os::DT_RIGHT, kWhite, kBlack);
     }
     if (fix) {
         char speed[16];
         std::snprintf(speed, sizeof speed, "%d km/h", static_cast<int>(kmh + 0.5f) % 1000);
-        DrawHaloText(dc, speed, inner, kLine | os::DT_RIGHT | os::DT_BOTTOM, kWhite, kBlack);
+        DrawHaloText(dc, speed, foot, kLine | os::DT_RIGHT, kWhite, kBlack);
     }
     os::SelectObject(dc, oldFont);
     os::DeleteObject(font);
@@ -287,9 +291,13 @@ void DrawPopup(os::HDC dc, const os::RECT& client, const os::RECT& picture, Even
     if (message.kind == kMessagePlain) {
         os::HFONT plain = CreateUiFont(std::clamp((picture.bottom - picture.top) / 14, 12, 24), true, false);
         const os::HGDIOBJ oldPlain = os::SelectObject(dc, plain);
-        const os::RECT inner{picture.left + 8, picture.top + 8, picture.right - 8, picture.bottom - 8};
-        DrawHaloText(dc, message.text.c_str(), inner, os::DT_CENTER | os::DT_WORDBREAK | os::DT_NOPREFIX, kWhite,
-                     kBlack);
+        // At the picture's foot, like a caption, clear of what the camera writes at its top.
+        constexpr os::UINT kFormat = os::DT_CENTER | os::DT_WORDBREAK | os::DT_NOPREFIX;
+        os::RECT inner{picture.left + 8, picture.top + 8, picture.right - 8, picture.bottom - 8};
+        os::RECT needed = inner;
+        os::DrawTextW(dc, message.text.c_str(), -1, &needed, kFormat | os::DT_CALCRECT);
+        inner.top = std::max(inner.top, inner.bottom - (needed.bottom - needed.top));
+        DrawHaloText(dc, message.text.c_str(), inner, kFormat, kWhite, kBlack);
         os::SelectObject(dc, oldPlain);
         os::DeleteObject(plain);
         return;

@@ -183,7 +183,7 @@ TEST_F(LivePictureTest, AJpegStillIsShownInPlaceOfThePictureWhileItsMessageShows
     RunFor(300);
     const os::sim::ScreenImage still = Look();
     // Points of the frame the save message's box leaves uncovered.
-    for (const auto& [x, y] : {std::pair{0, 0}, {20, 120}, {160, kLpFrameHeight - 4}, {0, kLpFrameHeight - 1}}) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {20, 120}, {160, 20}, {0, kLpFrameHeight - 1}}) {
         const LpRgb c = LpPixel(still, kLpFrameLeft + x, kLpFrameTop + y);
         EXPECT_TRUE(c.r > 200 && c.g < 60 && c.b < 60) << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
     }
@@ -191,9 +191,10 @@ TEST_F(LivePictureTest, AJpegStillIsShownInPlaceOfThePictureWhileItsMessageShows
     // The save message is white writing straight on the still: no box hides it.
     const LpRgb middle = LpPixel(still, kLpFrameLeft + kLpFrameWidth / 2, midY);
     EXPECT_TRUE(middle.r > 200 && middle.g < 60 && middle.b < 60) << "the still's middle shows";
-    EXPECT_GT(LpWhitePixels(still, os::RECT{kLpFrameLeft, kLpFrameTop, kLpFrameLeft + kLpFrameWidth, kLpFrameTop + 60}),
+    EXPECT_GT(LpWhitePixels(still, os::RECT{kLpFrameLeft, kLpFrameTop + kLpFrameHeight - 60, kLpFrameLeft + kLpFrameWidth,
+                                            kLpFrameTop + kLpFrameHeight}),
               40)
-        << "the message's text over the still's top";
+        << "the message's text over the still's foot";
     os::EnterCriticalSection(&App()->photo.lock);
     const std::string saved = App()->photo.saved;
     const int capturing = App()->photo.capturing;
@@ -324,9 +325,11 @@ TEST_F(LivePictureTest, OtherScreensWriteTheFiguresOverThePicture)
     // The 320 x 240 frame centred in the picture area scaled to (100, 55)-(427, 427).
     constexpr int kLeft = 103, kTop = 121;
     EXPECT_TRUE(LpGreen(LpPixel(screen, kLeft + 160, kTop + 120)));
-    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 160, kTop + 200, kLeft + 320, kTop + 240}), 30) << "the speed";
-    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 200, kTop + os::kCaptureIndexRows + 1, kLeft + 320, kTop + 40}), 20)
-        << "the distance, below the camera's index band";
+    // Along the foot: the time at the left, the speed at the right with the distance above it.
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft, kTop + 215, kLeft + 140, kTop + 240}), 30) << "the time";
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 180, kTop + 215, kLeft + 320, kTop + 240}), 30) << "the speed";
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 180, kTop + 190, kLeft + 320, kTop + 214}), 20) << "the distance";
+    EXPECT_EQ(LpWhitePixels(screen, os::RECT{kLeft, kTop + 100, kLeft + 320, kTop + 180}), 0) << "the picture's middle";
 }
 
 TEST(LivePictureRules, PlacementAndPanelTextsHoldForAnySizeAndAnyLanguageString)
