@@ -291,12 +291,13 @@ void DrawPopup(os::HDC dc, const os::RECT& client, const os::RECT& picture, Even
     if (message.kind == kMessagePlain) {
         os::HFONT plain = CreateUiFont(std::clamp((picture.bottom - picture.top) / 14, 12, 24), true, false);
         const os::HGDIOBJ oldPlain = os::SelectObject(dc, plain);
-        // At the picture's foot, like a caption, clear of what the camera writes at its top.
+        // In the picture's middle, clear of its top (where a camera may
+        // stamp the time) and of the figures along its foot.
         constexpr os::UINT kFormat = os::DT_CENTER | os::DT_WORDBREAK | os::DT_NOPREFIX;
         os::RECT inner{picture.left + 8, picture.top + 8, picture.right - 8, picture.bottom - 8};
         os::RECT needed = inner;
         os::DrawTextW(dc, message.text.c_str(), -1, &needed, kFormat | os::DT_CALCRECT);
-        inner.top = std::max(inner.top, inner.bottom - (needed.bottom - needed.top));
+        inner.top = std::max(inner.top, (picture.top + picture.bottom - (needed.bottom - needed.top)) / 2);
         DrawHaloText(dc, message.text.c_str(), inner, kFormat, kWhite, kBlack);
         os::SelectObject(dc, oldPlain);
         os::DeleteObject(plain);
