@@ -68,11 +68,12 @@ int ReleasedButton(ScreenTable* screens, int x, int y)
 }
 
 // The information panel's share of a touch: only on the 800 x 480 recording
-// screen, and not while a message waits to be dismissed by it.
+// and GPS screens, and not while a message waits to be dismissed by it.
 InfoPanelTouch PanelTouch(const EventRecorderApp* app, int x, int y)
 {
     const bool messageWaits = app->message.shown && app->message.kind != -1;
-    if (app->resolutionClass != 3 || app->cmdMode != 4 || messageWaits) return InfoPanelTouch::None;
+    const bool panelMode = app->cmdMode == 4 || app->cmdMode == 1;
+    if (app->resolutionClass != 3 || !panelMode || messageWaits) return InfoPanelTouch::None;
     return InfoPanelTouchAt(app->infoPanelShown != 0, x, y);
 }
 

@@ -5,6 +5,7 @@
 #include "app/rotation_alert.h"
 #include "platform/shell/shell.h"
 #include "platform/windows/window.h"
+#include "ui/sms_popup.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ bool IsSmsCancel(os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 os::LRESULT SmsCancelProc(os::HWND hwnd, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     if (msg == os::WM_ERASEBKGND) return 1;  // the background is never erased
+    if (msg == os::WM_PAINT) {
+        PaintSmsCancelPopup(hwnd);
+        return 0;
+    }
     if (IsSmsCancel(msg, wParam, lParam)) {
         CancelAccidentAlert(g_hMainWindow);
         return 0;

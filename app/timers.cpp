@@ -36,7 +36,8 @@ void OnTimerProc(os::HWND hwnd, os::UINT_PTR id)
     case kIdleResetTimer:
         os::SystemIdleTimerReset();
         // The dashboard's clock, speed, gauges and picture move on every second.
-        if (EventRecorderApp* app = AppFromWindow(hwnd); app != nullptr && (app->cmdMode == 4 || app->cmdMode == 3)) {
+        if (EventRecorderApp* app = AppFromWindow(hwnd); app != nullptr && app->cmdMode >= 1 && app->cmdMode <= 5 &&
+                                                          app->cmdMode != 2) {
             RequestRepaint(hwnd);
         }
         break;

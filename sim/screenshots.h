@@ -4,7 +4,9 @@
 // of device time. The periodic files are named for the device time they
 // show, "screen-hh-mm-ss.mmm.png", so that they sort in the order taken and
 // a virtual run names and fills them the same way every time. A file that
-// cannot be written is a host problem of the run.
+// cannot be written is a host problem of the run. Each one written is
+// logged ("[os] screenshot NAME: N drawing objects") with the count of live
+// drawing objects at that moment.
 #pragma once
 
 #include <cstdint>

@@ -405,7 +405,7 @@ void SkinMaker::Popups()
         cairo_t* cr = box.Cr();
         const double edge = P(3);
         RoundRect(cr, edge, edge, w - 2 * edge, h - 2 * edge, P(14));
-        FillVertical(cr, 0, h, colour::kPanelLight, colour::kPanel, 0.97);
+        FillVertical(cr, 0, h, colour::kPanelLight, colour::kPanel, 1.0);
         cairo_save(cr);
         cairo_clip_preserve(cr);
         cairo_new_path(cr);

@@ -57,16 +57,22 @@ os::HFONT CreateUiFont(int height, bool bold, bool italic)
     return os::CreateFontIndirectW(&font);
 }
 
-void DrawOutlinedText(os::HDC dc, const char* text, const os::RECT& rect, os::UINT format)
+void DrawHaloText(os::HDC dc, const char* text, const os::RECT& rect, os::UINT format, os::COLORREF color,
+                  os::COLORREF halo)
 {
     const os::COLORREF oldColor = os::GetTextColor(dc);
     const int oldMode = os::SetBkMode(dc, os::TRANSPARENT);
     for (const auto& [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 1}}) {
-        DrawTextIn(dc, text, Moved(rect, dx, dy), format, kWhite);
+        DrawTextIn(dc, text, Moved(rect, dx, dy), format, halo);
     }
-    DrawTextIn(dc, text, rect, format, kBlack);
+    DrawTextIn(dc, text, rect, format, color);
     os::SetBkMode(dc, oldMode);
     os::SetTextColor(dc, oldColor);
+}
+
+void DrawOutlinedText(os::HDC dc, const char* text, const os::RECT& rect, os::UINT format)
+{
+    DrawHaloText(dc, text, rect, format, kBlack, kWhite);
 }
 
 void DrawTextOnColor(os::HDC dc, const char* text, os::UINT format, const os::RECT& rect, os::COLORREF color)

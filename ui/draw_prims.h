@@ -13,6 +13,10 @@ constexpr os::COLORREF kBlack = 0x000000;
 os::HFONT CreateUiFont(int height, bool bold, bool italic);
 // Black text with a one-pixel white halo.
 void DrawOutlinedText(os::HDC dc, const char* text, const os::RECT& rect, os::UINT format);
+// Text in `color` with a one-pixel halo in `halo`, on a transparent
+// background: legible over any picture.
+void DrawHaloText(os::HDC dc, const char* text, const os::RECT& rect, os::UINT format, os::COLORREF color,
+                  os::COLORREF halo);
 // Fills the rectangle with `color`, then draws the text in white.
 void DrawTextOnColor(os::HDC dc, const char* text, os::UINT format, const os::RECT& rect, os::COLORREF color);
 void FillRectColor(os::HDC dc, int x, int y, int width, int height, os::COLORREF color);

@@ -1,5 +1,6 @@
 #include "ui/main_screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "ui/info_panel.h"
 #include "ui/popup_layout.h"
 #include "ui/preview_picture.h"
+#include "ui/screen_text.h"
 #include "ui/skin_images.h"
 
 namespace {
@@ -27,8 +29,11 @@ constexpr os::COLORREF kCyan = os::RGB(0, 200, 230);
 constexpr os::COLORREF kAmber = os::RGB(255, 176, 0);
 constexpr os::COLORREF kDarkPanel = os::RGB(16, 22, 28);
 constexpr int kWideScreenClass = 3;
+constexpr int kGpsMode = 1;
 constexpr int kSensitivityMode = 3;
 constexpr int kRecordingMode = 4;
+constexpr int kFullPictureMode = 5;
+constexpr int kMessagePlain = 0;
 constexpr int kLevels = 10;
 constexpr const char* kVersionText = "Version 1.1.0";
 constexpr const char* kNoticeEnglish =
@@ -130,6 +135,74 @@ int GpsIconState(EventRecorderApp* app, float* speedKmh = nullptr)
     return body.gsaFixType == 3 ? 4 : 3;
 }
 
+// The distance the screen shows: the GPS log's on the GPS screen, the
+// recording's on the others.
+double ShownDistanceKm(EventRecorderApp* app)
+{
+    double km = 0;
+    if (app->cmdMode == kGpsMode) {
+        if (!app->gps.locksMade.load()) return 0;
+        os::EnterCriticalSection(&app->gps.lock);
+        km = app->gps.logDistanceKm;
+        os::LeaveCriticalSection(&app->gps.lock);
+        return km;
+    }
+    RecorderState& recorder = app->recorder;
+    if (!recorder.lockMade) return 0;
+    os::EnterCriticalSection(&recorder.lock);
+    km = recorder.timeline.distanceKm;
+    os::LeaveCriticalSection(&recorder.lock);
+    return km;
+}
+
+// The recording's elapsed time as "hh:mm:ss"; empty while nothing records.
+std::string ElapsedText(EventRecorderApp* app)
+{
+    if (app->recorder.status.recording == 0) return {};
+    os::SYSTEMTIME now;
+    os::GetLocalTime(&now);
+    os::SYSTEMTIME start = app->recorder.status.startTime;
+    os::SYSTEMTIME elapsed{};
+    if (!TimeDifference(&start, &now, &elapsed)) return {};
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", elapsed.wHour % 100u, elapsed.wMinute % 60u,
+                  elapsed.wSecond % 60u);
+    return text;
+}
+
+// Figures written over the picture itself, where no gauge shows them (the
+// screens other than 800 x 480, and the full-screen picture), along its
+// foot: while recording its elapsed time (left) and distance (right, above
+// the speed), and the speed (right) with a fix.
+void DrawPictureTexts(os::HDC dc, const os::RECT& picture, EventRecorderApp* app)
+{
+    if (picture.right <= picture.left || picture.bottom <= picture.top) return;
+    const std::string elapsed = ElapsedText(app);
+    float kmh = 0;
+    const bool fix = GpsIconState(app, &kmh) >= 3;
+    if (elapsed.empty() && !fix) return;
+    const int height = std::clamp((picture.bottom - picture.top) / 12, 12, 40);
+    os::HFONT font = CreateUiFont(height, true, false);
+    const os::HGDIOBJ oldFont = os::SelectObject(dc, font);
+    const int margin = height / 3;
+    const os::RECT foot{picture.left + margin, picture.bottom - margin - height, picture.right - margin,
+                        picture.bottom - margin};
+    const os::RECT above{foot.left, foot.top - height, foot.right, foot.top};
+    constexpr os::UINT kLine = os::DT_SINGLELINE | os::DT_NOPREFIX | os::DT_VCENTER;
+    if (!elapsed.empty()) {
+        DrawHaloText(dc, elapsed.c_str(), foot, kLine | os::DT_LEFT, kWhite, kBlack);
+        const std::string distance = WholeDistanceText(ShownDistanceKm(app));
+        DrawHaloText(dc, distance.c_str(), above, kLine | os::DT_RIGHT, kWhite, kBlack);
+    }
+    if (fix) {
+        char speed[16];
+        std::snprintf(speed, sizeof speed, "%d km/h", static_cast<int>(kmh + 0.5f) % 1000);
+        DrawHaloText(dc, speed, foot, kLine | os::DT_RIGHT, kWhite, kBlack);
+    }
+    os::SelectObject(dc, oldFont);
+    os::DeleteObject(font);
+}
+
 void DrawStatusBar(const Painter& p, EventRecorderApp* app)
 {
     const skin::ImageCells& cells = skin::kImageCells[p.images.sizeIndex];
@@ -181,6 +254,8 @@ void DrawPanels(const Painter& p, EventRecorderApp* app)
     std::snprintf(events, sizeof events, "%u", app->filedEvents);
     DrawStripText(p.dc, p.images.contentsFont, skin::kContents, skin::kContents.cell[size], events, p.X(594),
                   p.Y(318), true);
+    const std::string distance = WholeDistanceText(ShownDistanceKm(app));
+    DrawStripText(p.dc, p.images.infoFont, skin::kInfo, skin::kInfo.cell[size], distance, p.X(594), p.Y(254), true);
     p.Copy(p.images.levelRail, 487, 356);
     const char level[2] = {static_cast<char>('0' + app->settings.EventTagDetectLevelX % 10), '\0'};
     DrawStripText(p.dc, p.images.sensitivity, skin::kEventSensitivity, skin::kEventSensitivity.cell[size], level,
@@ -191,15 +266,8 @@ void DrawRecordingBar(const Painter& p, EventRecorderApp* app)
 {
     const bool recording = app->recorder.status.recording != 0;
     p.Copy(recording ? p.images.barRecording : p.images.barIdle, 0, 427);
-    if (!recording) return;
-    os::SYSTEMTIME now;
-    os::GetLocalTime(&now);
-    os::SYSTEMTIME start = app->recorder.status.startTime;
-    os::SYSTEMTIME elapsed{};
-    if (!TimeDifference(&start, &now, &elapsed)) return;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", elapsed.wHour % 100u, elapsed.wMinute % 60u,
-                  elapsed.wSecond % 60u);
+    const std::string text = ElapsedText(app);
+    if (text.empty()) return;
     DrawStripText(p.dc, p.images.elapsed, skin::kElapsedTime, skin::kElapsedTime.cell[p.images.sizeIndex], text,
                   p.X(176), p.Y(434), true);
 }
@@ -214,15 +282,32 @@ void DrawToolbar(os::HDC dc, EventRecorderApp* app)
     }
 }
 
-void DrawPopup(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
+// A plain message (the photo's save message) is white text straight over
+// the picture, which stays to be seen; the others come in a box.
+void DrawPopup(os::HDC dc, const os::RECT& client, const os::RECT& picture, EventRecorderApp* app)
 {
     const ScreenMessage& message = app->message;
     if (!message.shown || app->cmdMode == 6 || app->cmdMode == 8) return;
+    if (message.kind == kMessagePlain) {
+        os::HFONT plain = CreateUiFont(std::clamp((picture.bottom - picture.top) / 14, 12, 24), true, false);
+        const os::HGDIOBJ oldPlain = os::SelectObject(dc, plain);
+        // In the picture's middle, clear of its top (where a camera may
+        // stamp the time) and of the figures along its foot.
+        constexpr os::UINT kFormat = os::DT_CENTER | os::DT_WORDBREAK | os::DT_NOPREFIX;
+        os::RECT inner{picture.left + 8, picture.top + 8, picture.right - 8, picture.bottom - 8};
+        os::RECT needed = inner;
+        os::DrawTextW(dc, message.text.c_str(), -1, &needed, kFormat | os::DT_CALCRECT);
+        inner.top = std::max(inner.top, (picture.top + picture.bottom - (needed.bottom - needed.top)) / 2);
+        DrawHaloText(dc, message.text.c_str(), inner, kFormat, kWhite, kBlack);
+        os::SelectObject(dc, oldPlain);
+        os::DeleteObject(plain);
+        return;
+    }
     const MainScreenImages& images = app->mainScreen;
     const os::RECT box = PopupBox(client);
     const bool buttons = PopupHasButtons(message.kind);
-    os::HBITMAP picture = images.popupBoxes[buttons ? 2 : 0];
-    DrawAlphaImage(dc, picture, box.left, box.top, box.right, box.bottom, nullptr, 255, os::AC_SRC_ALPHA);
+    os::HBITMAP boxPicture = images.popupBoxes[buttons ? 2 : 0];
+    DrawAlphaImage(dc, boxPicture, box.left, box.top, box.right, box.bottom, nullptr, 255, os::AC_SRC_ALPHA);
     os::HFONT font = CreateUiFont(22, true, false);
     os::HGDIOBJ oldFont = os::SelectObject(dc, font);
     const int oldMode = os::SetBkMode(dc, os::TRANSPARENT);
@@ -243,16 +328,17 @@ void DrawPopup(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
     }
 }
 
-// The camera's latest picture, or the test pattern before there is one.
-void DrawPicture(const Painter& p, EventRecorderApp* app)
+// The camera's latest picture, or the test pattern before there is one,
+// centred in `area`; returns where the picture lies.
+os::RECT DrawPicture(os::HDC dc, const os::RECT& area, EventRecorderApp* app)
 {
-    const os::RECT area{p.X(126), p.Y(55), p.X(534), p.Y(427)};
     const bool large = app->settings.VideoSize != 0;
     const int layoutW = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
     const int layoutH = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
     MainScreenImages& images = app->mainScreen;
-    DrawPreviewPicture(p.dc, area, layoutW, layoutH, &app->recorder.preview, app->captureRunning.load() != 0,
+    DrawPreviewPicture(dc, area, layoutW, layoutH, &app->recorder.preview, app->captureRunning.load() != 0,
                        &images.preview, &images.testPattern);
+    return FitPicture(area, layoutW, layoutH, layoutW, layoutH).dest;
 }
 
 // The panel's values: the recording's start time and distance while one
@@ -262,7 +348,15 @@ InfoPanelValues ReadInfoPanelValues(EventRecorderApp* app)
     InfoPanelValues values;
     RecorderState& recorder = app->recorder;
     values.start = app->startTime;
-    if (recorder.lockMade) {
+    if (app->cmdMode == kGpsMode) {
+        // The GPS screen's panel is about its log.
+        if (app->gps.locksMade.load()) {
+            os::EnterCriticalSection(&app->gps.lock);
+            if (app->gps.logging && app->gps.logStartTime.wYear != 0) values.start = app->gps.logStartTime;
+            values.distanceKm = app->gps.logDistanceKm;
+            os::LeaveCriticalSection(&app->gps.lock);
+        }
+    } else if (recorder.lockMade) {
         os::EnterCriticalSection(&recorder.lock);
         if (recorder.status.recording && recorder.status.startTime.wYear != 0) values.start = recorder.status.startTime;
         values.distanceKm = recorder.timeline.distanceKm;
@@ -361,7 +455,9 @@ void DrawRecordingScreen(os::HDC dc, const os::RECT& client, EventRecorderApp* a
     FillRectColor(dc, client, kBlack);
     p.Copy(images.background, 0, 0);
     p.Copy(images.pictureBox, 126, 55);
-    DrawPicture(p, app);
+    const os::RECT area{p.X(126), p.Y(55), p.X(534), p.Y(427)};
+    const os::RECT picture = DrawPicture(dc, area, app);
+    if (app->resolutionClass != kWideScreenClass) DrawPictureTexts(dc, picture, app);
     DrawStatusBar(p, app);
     DrawPanels(p, app);
     DrawRecordingBar(p, app);
@@ -374,10 +470,50 @@ void DrawRecordingScreen(os::HDC dc, const os::RECT& client, EventRecorderApp* a
     DrawToolbar(dc, app);
     if (EventTaggedFlag != 0) p.Blend(images.eventSaved, 180, 196);
     if (sensitivity) DrawSensitivity(p, app);
-    DrawPopup(dc, client, app);
-    if (app->resolutionClass == kWideScreenClass && app->cmdMode == kRecordingMode && app->infoPanelShown) {
-        DrawInfoPanel(p, app);
+    DrawPopup(dc, client, picture, app);
+    const bool panelMode = app->cmdMode == kRecordingMode || app->cmdMode == kGpsMode;
+    if (app->resolutionClass == kWideScreenClass && panelMode && app->infoPanelShown) DrawInfoPanel(p, app);
+}
+
+// The picture alone on black, as large as the screen takes it with its
+// shape kept, its figures written over it; no button takes touches.
+void DrawFullPicture(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
+{
+    FillRectColor(dc, client, kBlack);
+    for (ScreenEntry& entry : app->screens) entry.visible = 0;
+    const bool large = app->settings.VideoSize != 0;
+    const int layoutW = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
+    const int layoutH = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    // The larger of the two scales that still fits, in whole pixels.
+    const bool byWidth = static_cast<long long>(width) * layoutH <= static_cast<long long>(height) * layoutW;
+    const int shownW = byWidth ? width : static_cast<int>(static_cast<long long>(height) * layoutW / layoutH);
+    const int shownH = byWidth ? static_cast<int>(static_cast<long long>(width) * layoutH / layoutW) : height;
+    const os::RECT picture{client.left + (width - shownW) / 2, client.top + (height - shownH) / 2,
+                           client.left + (width + shownW) / 2, client.top + (height + shownH) / 2};
+    os::HDC frameDc = os::CreateCompatibleDC(dc);
+    os::HBITMAP frame = os::CreateCompatibleBitmap(dc, layoutW, layoutH);
+    if (frameDc != nullptr && frame != nullptr) {
+        const os::HGDIOBJ oldFrame = os::SelectObject(frameDc, frame);
+        DrawPicture(frameDc, os::RECT{0, 0, layoutW, layoutH}, app);
+        os::StretchBlt(dc, picture.left, picture.top, picture.right - picture.left, picture.bottom - picture.top,
+                       frameDc, 0, 0, layoutW, layoutH, os::SRCCOPY);
+        os::SelectObject(frameDc, oldFrame);
     }
+    if (frame != nullptr) os::DeleteObject(frame);
+    if (frameDc != nullptr) os::DeleteDC(frameDc);
+    DrawPictureTexts(dc, picture, app);
+    if (EventTaggedFlag != 0) {
+        int w = 0;
+        int h = 0;
+        if (BitmapSize(app->mainScreen.eventSaved, &w, &h)) {
+            const int left = (client.left + client.right - w) / 2;
+            const int top = (client.top + client.bottom - h) / 2;
+            DrawAlphaImage(dc, app->mainScreen.eventSaved, left, top, left + w, top + h, nullptr, 255, os::AC_SRC_ALPHA);
+        }
+    }
+    DrawPopup(dc, client, picture, app);
 }
 
 }  // namespace
@@ -395,8 +531,11 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
         os::HDC buffer = os::CreateCompatibleDC(target);
         os::HBITMAP frame = os::CreateCompatibleBitmap(target, client.right, client.bottom);
         os::HGDIOBJ old = os::SelectObject(buffer, frame);
-        if (app->cmdMode == kRecordingMode || app->cmdMode == kSensitivityMode) {
+        const uint32_t mode = app->cmdMode;
+        if (mode == kRecordingMode || mode == kSensitivityMode || mode == kGpsMode) {
             DrawRecordingScreen(buffer, client, app);
+        } else if (mode == kFullPictureMode) {
+            DrawFullPicture(buffer, client, app);
         } else {
             DrawStartScreen(buffer, client, app->mainScreen, app->imagingFactory);
         }

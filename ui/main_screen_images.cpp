@@ -71,6 +71,7 @@ void LoadPictures(const Loader& skin, MainScreenImages* m)
     m->battery = skin.Alpha("03_icon", "battery.png");
     m->onAir = skin.Alpha("03_icon", "on_air.png");
     for (int i = 0; i < 4; ++i) m->popupBoxes[i] = skin.Alpha("01_common", kPopupBoxNames[i]);
+    m->smsBox = skin.Alpha("01_common", "box_popup_sms.png");
     m->elapsed = skin.Alpha("05_font", skin::kElapsedTime.file);
     m->sensitivity = skin.Alpha("05_font", skin::kEventSensitivity.file);
     m->speed = skin.Alpha("05_font", skin::kSpeed.file);
@@ -144,7 +145,7 @@ void ReleaseMainScreen(os::HWND hwnd)
     for (os::HBITMAP* b : {&m->background, &m->pictureBox, &m->barIdle, &m->barRecording, &m->levelRail,
                            &m->brandMark, &m->infoPanel, &m->strips[0], &m->strips[1], &m->top, &m->contents,
                            &m->speedBox, &m->eventSaved, &m->gps, &m->memory, &m->gauge, &m->battery, &m->onAir,
-                           &m->logo, &m->popupBoxes[0], &m->popupBoxes[1], &m->popupBoxes[2], &m->popupBoxes[3],
+                           &m->logo, &m->popupBoxes[0], &m->popupBoxes[1], &m->popupBoxes[2], &m->popupBoxes[3], &m->smsBox,
                            &m->elapsed, &m->sensitivity, &m->speed, &m->memoryFont, &m->contentsFont, &m->infoFont}) {
         Delete(b);
     }

@@ -36,6 +36,7 @@ struct MainScreenImages {
     os::HBITMAP onAir = nullptr;
     os::HBITMAP logo = nullptr;
     os::HBITMAP popupBoxes[4] = {};  // box_popup01, _new, 02, 02_03
+    os::HBITMAP smsBox = nullptr;     // the accident-SMS cancel pop-up's box
     os::HBITMAP elapsed = nullptr;
     os::HBITMAP sensitivity = nullptr;
     os::HBITMAP speed = nullptr;

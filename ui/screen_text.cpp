@@ -1,5 +1,6 @@
 #include "ui/screen_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,6 +65,19 @@ std::string DistanceText(std::string_view format, double km)
     char number[128];
     std::snprintf(number, sizeof number, checked.c_str(), kilometres ? km : km * 1000.0);
     return std::string(number) + (kilometres ? " km" : " m");
+}
+
+std::string WholeDistanceText(double km)
+{
+    if (!(km > 0)) km = 0;  // also NaN
+    constexpr double kLargest = 999999;
+    char text[32];
+    if (km > 1.0) {
+        std::snprintf(text, sizeof text, "%d km", static_cast<int>(std::min(km, kLargest)));
+    } else {
+        std::snprintf(text, sizeof text, "%d m", static_cast<int>(km * 1000.0));
+    }
+    return text;
 }
 
 bool PixelsToHimetric(int left, int top, int right, int bottom, int dpiX, int dpiY, HimetricRect* out)

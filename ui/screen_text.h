@@ -19,6 +19,9 @@ std::string CheckedFormat(std::string_view format, std::string_view conversions,
 // The distance line: more than 1 km as kilometres with " km", else metres
 // with " m", the number formatted by `format` (one double).
 std::string DistanceText(std::string_view format, double km);
+// The same rule in whole units, "%d km" or "%d m" (truncated), for the
+// figures drawn over the picture; a negative or unknown distance is "0 m".
+std::string WholeDistanceText(double km);
 
 // dpi 0 is refused (false, nothing written). Each coordinate x 2540 / dpi, truncated.
 struct HimetricRect {

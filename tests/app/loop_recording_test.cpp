@@ -2,7 +2,8 @@
 // clips (and two clips of an earlier day), with a manual event every ten
 // minutes, judged from outside: the
 // files left on the card (read by the AVI reader and kestrava-info), the
-// clips the trace says were deleted, and the space counters it shows.
+// clips the trace says were deleted, the space counters it shows, and the
+// live drawing objects beside the screenshots taken along the drive.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,6 +67,7 @@ struct TraceFacts {
     std::vector<std::string> deleted;  // device paths, in deletion order
     std::uint64_t erasedSinceLastCount = 0;
     int recordingStops = 0;
+    std::vector<int> drawingObjects;  // beside each screenshot, in order
 };
 
 TraceFacts ReadTrace(const std::string& path)
@@ -76,6 +78,7 @@ TraceFacts ReadTrace(const std::string& path)
         R"(^(\S+) UpdateTarvoMemoryVar> Usable Total:(\d+), Evt total:(\d+), Evt Free:(\d+), AVI Total:(\d+))");
     const std::regex listed(R"(\*\* File \[(.*)\] -> (\d+) )");
     const std::regex deleted(R"(-- File \[(.*)\] -> nTotalEraseMem:)");
+    const std::regex objects(R"(\[os\] screenshot \S+: (\d+) drawing objects)");
     std::map<std::string, std::uint64_t> sizes;
     std::smatch m;
     for (std::string line; std::getline(in, line);) {
@@ -87,6 +90,8 @@ TraceFacts ReadTrace(const std::string& path)
         } else if (std::regex_search(line, m, deleted)) {
             facts.deleted.push_back(m[1]);
             facts.erasedSinceLastCount += sizes[m[1]];
+        } else if (std::regex_search(line, m, objects)) {
+            facts.drawingObjects.push_back(std::stoi(m[1]));
         } else if (line.find("Recording stops") != std::string::npos) {
             ++facts.recordingStops;
         }
@@ -129,7 +134,8 @@ TEST(LoopDrive, ASmallCardKeepsEveryEventClipAndRecyclesTheOldestClips)
     }
     const auto run = testing_support::RunProgram({"--root", folder / "drive", "--clock", "virtual", "--profile",
                                                   folder / "profile.json", "--scenario", scenario, "--trace",
-                                                  folder / "trace.txt"},
+                                                  folder / "trace.txt", "--screenshot-every", kSanitized ? "30s" : "10m",
+                                                  "--screenshot-folder", folder / "screens"},
                                                  folder, "drive");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string timeFolder = folder / (std::string("drive/") + kTimeFolder);
@@ -215,6 +221,17 @@ TEST(LoopDrive, ASmallCardKeepsEveryEventClipAndRecyclesTheOldestClips)
     // A pass that was still running at the end deleted after the last count.
     EXPECT_EQ(trace.counters.back().aviTotal - trace.erasedSinceLastCount,
               BytesBelow(folder / "drive/volumes/Storage Card/Ardvane"));
+
+    // The screen is redrawn all along (the clock, the picture, the event
+    // messages), and the drawing objects it uses do not pile up. A paint
+    // under way when a screenshot is taken holds a few of its own for a
+    // moment, so each end of the drive counts as its smallest of three.
+    const std::vector<int>& objects = trace.drawingObjects;
+    ASSERT_GE(objects.size(), 6u) << "a screenshot with its count every period of the drive";
+    const int early = *std::min_element(objects.begin(), objects.begin() + 3);
+    const int late = *std::min_element(objects.end() - 3, objects.end());
+    EXPECT_GT(early, 0);
+    EXPECT_LE(late, early) << "drawing objects grew over the drive";
 
     // Every file left plays.
     std::string command = std::string(KESTRAVA_BINARY_DIR) + "/kestrava-info check";

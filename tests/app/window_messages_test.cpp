@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <tuple>
+#include <vector>
 
 #include "app/accident_alert.h"
 #include "app/cmd_run.h"
@@ -10,6 +12,7 @@
 #include "photo/photo_state.h"
 #include "platform/windows/dialog.h"
 #include "platform/devices/power.h"
+#include "platform/graphics/graphics_sim.h"
 #include "recorder/mov.h"
 #include "tests/app/main_window_fixture.h"
 
@@ -169,6 +172,35 @@ TEST_F(WindowMessagesTest, AnAccidentAlertSendsOnceAfterItsCountdownUnlessCancel
     EXPECT_EQ(sent(), 1) << "the joined alert sends nothing more";
 
     os::SendMessageW(hwnd, WM_RECORDER_ACCIDENT_ALERT, 0, 0);
+    // The pop-up as the driver sees it: the seconds left in large amber
+    // figures, redrawn each second, and the cancel button where it takes
+    // the touch; its paints leave no drawing object behind.
+    RunFor(1100);
+    const auto look = [] {
+        const os::sim::ScreenImage screen = os::sim::CaptureScreen();
+        std::vector<std::uint8_t> figures;
+        int amber = 0;
+        int light = 0;
+        for (int y = 0; y < screen.height; ++y)
+            for (int x = 0; x < screen.width; ++x) {
+                const std::uint8_t* c = &screen.rgb[(static_cast<std::size_t>(y) * screen.width + x) * 3];
+                const bool inFigures = x >= 86 + 220 && x < 86 + 600 && y >= 82 + 100 && y < 82 + 180;
+                const os::POINT inPopup{x - 86, y - 82};
+                if (inFigures) figures.insert(figures.end(), c, c + 3);
+                if (inFigures && c[0] > 200 && c[1] > 130 && c[1] < 220 && c[2] < 80) ++amber;
+                if (os::PtInRect(&kSmsCancelButton, inPopup) && c[0] > 200 && c[1] > 200 && c[2] > 200) ++light;
+            }
+        return std::tuple{figures, amber, light};
+    };
+    const auto [figures6, amber6, cancelText] = look();
+    const int objects = os::sim::GdiObjectCount();
+    RunFor(1000);
+    const auto [figures5, amber5, cancelText5] = look();
+    EXPECT_GT(amber6, 150);
+    EXPECT_GT(amber5, 150);
+    EXPECT_NE(figures6, figures5) << "the figures count down";
+    EXPECT_GT(cancelText, 40) << "the cancel button's label";
+    EXPECT_EQ(os::sim::GdiObjectCount(), objects);
     const os::LPARAM outside = os::MAKELPARAM(kSmsCancelButton.left - 5, kSmsCancelButton.top + 5);
     os::SendMessageW(g_hAccSmsCancelWindow, os::WM_LBUTTONUP, 0, outside);
     EXPECT_TRUE(App()->accidentAlert.pending);

@@ -4,6 +4,7 @@
 // closed by touches, its lines following the GPS route; the sensitivity
 // screen and its way back. The placement and format rules are also checked
 // on their own over awkward sizes and hostile language strings.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -182,11 +183,16 @@ TEST_F(LivePictureTest, AJpegStillIsShownInPlaceOfThePictureWhileItsMessageShows
     RunFor(300);
     const os::sim::ScreenImage still = Look();
     // Points of the frame the save message's box leaves uncovered.
-    for (const auto& [x, y] : {std::pair{0, 0}, {20, 120}, {160, kLpFrameHeight - 4}, {0, kLpFrameHeight - 1}}) {
+    for (const auto& [x, y] : {std::pair{0, 0}, {20, 120}, {160, 20}, {0, kLpFrameHeight - 1}}) {
         const LpRgb c = LpPixel(still, kLpFrameLeft + x, kLpFrameTop + y);
         EXPECT_TRUE(c.r > 200 && c.g < 60 && c.b < 60) << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
     }
     EXPECT_FALSE(LpGreen(LpPixel(still, kLpFrameLeft - 1, midY))) << "the still keeps the live picture's place";
+    // The save message is white writing straight on the still: no box hides it.
+    const LpRgb below = LpPixel(still, kLpFrameLeft + kLpFrameWidth / 2, kLpFrameTop + 200);
+    EXPECT_TRUE(below.r > 200 && below.g < 60 && below.b < 60) << "the still shows where a box would lie";
+    EXPECT_GT(LpWhitePixels(still, os::RECT{kLpFrameLeft, midY - 30, kLpFrameLeft + kLpFrameWidth, midY + 30}), 40)
+        << "the message's text over the still's middle";
     os::EnterCriticalSection(&App()->photo.lock);
     const std::string saved = App()->photo.saved;
     const int capturing = App()->photo.capturing;
@@ -267,6 +273,61 @@ TEST_F(LivePictureTest, TheInformationPanelFollowsTheRouteAndTouchesOpenAndClose
     EXPECT_EQ(App()->cmdMode, 4u);
     EXPECT_TRUE(LpGreen(LpPixel(Look(), 330, 241)));
     EXPECT_TRUE(App()->screens[7].visible);
+
+    // The GPS screen: the same dashboard, and its panel tells the GPS log's distance.
+    Command(IDM_BUTTON, 1);
+    ASSERT_EQ(App()->cmdMode, 1u);
+    os::EnterCriticalSection(&App()->gps.lock);
+    App()->gps.logDistanceKm = 2.5f;
+    os::LeaveCriticalSection(&App()->gps.lock);
+    Tap(600, 150);
+    EXPECT_EQ(App()->infoPanelShown, 1) << "the speed box opens the panel on the GPS screen too";
+    EXPECT_FALSE(LpGreen(LpPixel(Look(), panel.left + 100, panel.top + 100)));
+    const std::string gpsDistance = CurrentInfoPanelLines(hwnd).line[2];
+    double km = 0;
+    ASSERT_EQ(std::sscanf(LpFigures(gpsDistance), "%lf", &km), 1) << gpsDistance;
+    EXPECT_NEAR(km, 2.5, 0.01) << gpsDistance;
+    EXPECT_NE(gpsDistance.find(" km"), std::string::npos) << gpsDistance;
+    Tap(600, 150);
+
+    // The full-screen picture: the frame alone on black, as large as the
+    // screen takes it (320 x 240 twice over: 640 x 480 in the middle), its
+    // figures written over it, and no button to press.
+    Command(IDM_BUTTON, 5);
+    ASSERT_EQ(App()->cmdMode, 5u);
+    const os::sim::ScreenImage full = Look();
+    EXPECT_TRUE(LpGreen(LpPixel(full, 82, 240)));
+    EXPECT_TRUE(LpGreen(LpPixel(full, 717, 240)));
+    EXPECT_TRUE(LpGreen(LpPixel(full, 400, 440)));
+    for (const auto& [x, y] : {std::pair{14, 67}, {78, 240}, {722, 240}}) {
+        const LpRgb c = LpPixel(full, x, y);
+        EXPECT_EQ(c.r + c.g + c.b, 0) << x << "," << y << ": black beside the picture, no toolbar";
+    }
+    for (int i = 1; i < kScreenCount; ++i) EXPECT_FALSE(App()->screens[i].visible) << i;
+    EXPECT_GT(LpWhitePixels(full, os::RECT{400, 400, 720, 480}), 30) << "the speed over the picture";
+    Command(IDM_BUTTON, 4);
+    Look();
+    EXPECT_TRUE(App()->screens[7].visible);
+}
+
+// Off the 800 x 480 layout no gauge shows the speed and the recording's
+// time and distance, so they are written over the picture.
+TEST_F(LivePictureTest, OtherScreensWriteTheFiguresOverThePicture)
+{
+    profile.screen.width = 640;
+    profile.screen.height = 480;
+    StartWithStalledCamera(0);
+    RunFor(20000);
+    ASSERT_NE(App()->recorder.status.recording, 0);
+    const os::sim::ScreenImage screen = Look();
+    // The 320 x 240 frame centred in the picture area scaled to (100, 55)-(427, 427).
+    constexpr int kLeft = 103, kTop = 121;
+    EXPECT_TRUE(LpGreen(LpPixel(screen, kLeft + 160, kTop + 120)));
+    // Along the foot: the time at the left, the speed at the right with the distance above it.
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft, kTop + 215, kLeft + 140, kTop + 240}), 30) << "the time";
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 180, kTop + 215, kLeft + 320, kTop + 240}), 30) << "the speed";
+    EXPECT_GT(LpWhitePixels(screen, os::RECT{kLeft + 180, kTop + 190, kLeft + 320, kTop + 214}), 20) << "the distance";
+    EXPECT_EQ(LpWhitePixels(screen, os::RECT{kLeft, kTop + 100, kLeft + 320, kTop + 180}), 0) << "the picture's middle";
 }
 
 TEST(LivePictureRules, PlacementAndPanelTextsHoldForAnySizeAndAnyLanguageString)

@@ -59,6 +59,31 @@ TEST_F(MainScreenTest, ToolbarButtonsShowTheirLookForEachState)
     EXPECT_NE(Brightness(Tile(331)), Brightness(settingsNormal)) << "the disabled look";
     App()->screens[6].disabled = 0;
 
+    // A disabled button keeps its look under a finger and sends nothing.
+    const Rgb micNormal = Tile(240);
+    App()->screens[12].disabled = 1;
+    Repaint();
+    const Rgb micDisabled = Tile(240);
+    EXPECT_NE(Brightness(micDisabled), Brightness(micNormal));
+    const std::uint32_t audio = App()->settings.DisableRecordAudio;
+    os::SendMessageW(hwnd, os::WM_LBUTTONDOWN, 0, os::MAKELPARAM(60, 280));
+    Repaint();
+    EXPECT_EQ(Brightness(Tile(240)), Brightness(micDisabled)) << "no pressed look";
+    os::SendMessageW(hwnd, os::WM_LBUTTONUP, 0, os::MAKELPARAM(60, 280));
+    Repaint();
+    EXPECT_EQ(App()->settings.DisableRecordAudio, audio) << "the microphone was not switched";
+    EXPECT_EQ(App()->cmdMode, 4u);
+    App()->screens[12].disabled = 0;
+
+    // The plus button at its place (707, 356) shows its pressed look under a finger.
+    const Rgb plusNormal = At(707 + 8, 356 + 8);
+    os::SendMessageW(hwnd, os::WM_LBUTTONDOWN, 0, os::MAKELPARAM(750, 390));
+    Repaint();
+    EXPECT_GT(Brightness(At(707 + 8, 356 + 8)), Brightness(plusNormal) + 150) << "the plus button's pressed look";
+    EXPECT_EQ(Brightness(Tile(55)), Brightness(exitNormal));
+    os::SendMessageW(hwnd, os::WM_LBUTTONUP, 0, os::MAKELPARAM(700, 100));
+    Repaint();
+
     // The speaker pair: sound off shows the struck-through symbol's look.
     // One composition of the screen per look: a pixel at a time would compose it for each.
     const auto speaker = [] {

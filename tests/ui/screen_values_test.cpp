@@ -3,6 +3,7 @@
 // language-library formats that do not take the values given.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "ui/indicators.h"
@@ -94,6 +95,13 @@ TEST(ScreenValues, FormatsThatDoNotTakeTheirValuesAreReplaced)
     EXPECT_EQ(DistanceText("%g", 1.01), "1.01 km");
     EXPECT_EQ(DistanceText("Distance %.1f", 12.34), "Distance 12.3 km");
     EXPECT_EQ(DistanceText("Distance %s", 0.5), "500 m") << "a translation asking for a string";
+    // The whole-unit figures written over the picture follow the same rule.
+    EXPECT_EQ(WholeDistanceText(0.25), "250 m");
+    EXPECT_EQ(WholeDistanceText(1.0), "1000 m");
+    EXPECT_EQ(WholeDistanceText(1.01), "1 km");
+    EXPECT_EQ(WholeDistanceText(-3), "0 m");
+    EXPECT_EQ(WholeDistanceText(std::nan("")), "0 m");
+    EXPECT_EQ(WholeDistanceText(1e300), "999999 km") << "no overflow into a negative";
 
     HimetricRect r{};
     ASSERT_TRUE(PixelsToHimetric(96, 96, 192, 192, 96, 96, &r));
