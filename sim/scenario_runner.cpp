@@ -27,6 +27,8 @@ namespace {
 
 constexpr const char* kSettingsKey = "\\Software\\Holmbrek\\Ardvane";
 
+constexpr os::DWORD kEndRetryMs = 100;
+
 struct Runner {
     Scenario scenario;
     os::HANDLE stop = nullptr;
@@ -45,12 +47,14 @@ os::HWND TargetWindow(const ScenarioEvent& e)
     return hwnd != nullptr && os::GetWindowThreadProcessId(hwnd, nullptr) != 0 ? hwnd : nullptr;
 }
 
-void PostToTarget(const ScenarioEvent& e, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+bool PostToTarget(const ScenarioEvent& e, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
 {
     os::HWND hwnd = TargetWindow(e);
     if (hwnd == nullptr || !os::PostMessageW(hwnd, msg, wParam, lParam)) {
         os::PlatformLog("scenario event %zu: no window to take message %u", e.source, msg);
+        return false;
     }
+    return true;
 }
 
 void Touch(const ScenarioEvent& e, os::UINT msg)
@@ -129,9 +133,18 @@ os::DWORD RunnerThread(void* param)
         const std::int64_t wait = e.atMs - static_cast<std::int64_t>(os::DeviceTimeUs() / 1000);
         const auto ms = static_cast<os::DWORD>(std::clamp<std::int64_t>(wait, 0, 0xFFFFFFFE));
         if (os::WaitForSingleObject(runner->stop, ms) != os::WAIT_TIMEOUT) return 0;
-        // Marked before the post: the program may end before this thread runs again.
-        if (e.kind == EventKind::End) runner->endPosted = true;
-        PerformScenarioEvent(e);
+        if (e.kind != EventKind::End) {
+            PerformScenarioEvent(e);
+            continue;
+        }
+        // Marked before the post: the program may end before this thread runs
+        // again. On the real clock a loaded host can start the program slower
+        // than the run is long: an end that finds no window yet is posted
+        // again until one takes it, or the program ends by itself.
+        runner->endPosted = true;
+        while (!PostToTarget(e, e.msg, e.wParam, e.lParam)) {
+            if (os::WaitForSingleObject(runner->stop, kEndRetryMs) != os::WAIT_TIMEOUT) return 0;
+        }
     }
     return 0;
 }

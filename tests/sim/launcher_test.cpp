@@ -314,6 +314,12 @@ TEST(Launcher, ForSetsTheLengthOfARunWithoutAScenario)
         testing_support::RunProgram({"--root", folder / "device", "--clock", "virtual", "--for", "3m"}, folder);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("ran 00:03:00"), std::string::npos) << "not cut short by the built-in minute: " << run.out;
+    // On the real clock a run can be shorter than the program's start: its end
+    // comes before the main window does, and must still end it.
+    const testing_support::ProgramRun quick =
+        testing_support::RunProgram({"--root", folder / "quick", "--for", "1ms"}, folder, "quick");
+    ASSERT_EQ(quick.exitCode, 0) << quick.err;
+    EXPECT_NE(quick.out.find("ended at the end of the run"), std::string::npos) << quick.out;
 }
 
 }  // namespace
