@@ -22,7 +22,6 @@ constexpr int kSendSms = 1201;
 constexpr int kSmsLabels[] = {1202, 1203};
 constexpr int kNumberField = 1204;
 constexpr int kTextField = 1205;
-constexpr os::UINT kDefaultsCommand = 40004;
 
 constexpr os::UINT kFirstLevelString = 1231;
 constexpr int kLevels = 10;

@@ -13,7 +13,6 @@ constexpr int kSoundOnCall = 1016;
 constexpr int kSplitTimeList = 1022;
 constexpr int kQualityList = 1023;
 constexpr int kHiddenControls[] = {1033, 1027, 1009, 1010};
-constexpr os::UINT kDefaultsCommand = 40004;
 
 constexpr os::UINT kSoundOnCallQuestion = 70;
 constexpr os::UINT kQualityChangeWarning = 1270;

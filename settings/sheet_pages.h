@@ -10,6 +10,9 @@
 
 struct EventRecorderApp;
 
+// The page menu bar's "Defaults" command.
+constexpr os::UINT kDefaultsCommand = 40004;
+
 // Per page: set at the end of WM_INITDIALOG; a page writes nothing back
 // unless it is set. The menu bar is the page's own.
 struct SheetPageState {

@@ -25,7 +25,6 @@ constexpr int kScreenOffList = 1029;
 constexpr int kLanguageList = 1034;
 constexpr int kFreeSpaceText = 1035;
 constexpr int kQuotaList = 1036;
-constexpr os::UINT kDefaultsCommand = 40004;
 constexpr os::UINT kStorageNotice = os::WM_APP + 16390;
 
 constexpr os::UINT kVolumeTooSmall = 1280;

@@ -25,33 +25,33 @@ constexpr char kStaticClass[] = "static";
 // its own thread. Well above the program's WM_USER and WM_APP ranges.
 constexpr UINT kTakeFocusMessage = 0xBF00;
 
-struct ControlData {
+struct ControlRec {
     std::vector<std::string> entries;
     int selection = -1;
     bool checked = false;
 };
 
 std::mutex g_controlMutex;
-std::map<HWND, ControlData> g_controls;
-HWND g_focus = nullptr;
+std::map<HWND, ControlRec> g_controls;
+HWND g_controlFocus = nullptr;
 
 template <typename F>
-auto WithData(HWND hwnd, F f)
+auto WithControlData(HWND hwnd, F f)
 {
     std::lock_guard<std::mutex> lock(g_controlMutex);
     return f(g_controls[hwnd]);
 }
 
-void Forget(HWND hwnd)
+void ForgetControl(HWND hwnd)
 {
     std::lock_guard<std::mutex> lock(g_controlMutex);
     g_controls.erase(hwnd);
-    if (g_focus == hwnd) g_focus = nullptr;
+    if (g_controlFocus == hwnd) g_controlFocus = nullptr;
 }
 
-DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+DWORD ControlStyle(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
 
-void NotifyOwner(HWND hwnd, WORD code)
+void NotifyControlOwner(HWND hwnd, WORD code)
 {
     SendMessageW(GetWindow(hwnd, GW_OWNER), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(hwnd)), code),
                  reinterpret_cast<LPARAM>(hwnd));
@@ -59,43 +59,43 @@ void NotifyOwner(HWND hwnd, WORD code)
 
 // ---- Painting: plain shapes and one font, legible on a screenshot.
 
-constexpr COLORREF kPageColour = RGB(236, 236, 236);
-constexpr COLORREF kBoxColour = RGB(255, 255, 255);
-constexpr COLORREF kInkColour = RGB(16, 16, 16);
-constexpr COLORREF kGreyInk = RGB(150, 150, 150);
-constexpr COLORREF kFrameColour = RGB(90, 90, 90);
+constexpr COLORREF kControlPageColour = RGB(236, 236, 236);
+constexpr COLORREF kControlBoxColour = RGB(255, 255, 255);
+constexpr COLORREF kControlInk = RGB(16, 16, 16);
+constexpr COLORREF kControlGreyInk = RGB(150, 150, 150);
+constexpr COLORREF kControlFrameColour = RGB(90, 90, 90);
 
-enum class Look { Label, Box, CheckBox, Button };
-constexpr LONG kBoxRowHeight = 44;
+enum class ControlLook { Label, Box, CheckBox, Button };
+constexpr LONG kControlRowHeight = 44;
 
-void PaintControl(HWND hwnd, Look look, const std::string& text, bool checked)
+void PaintControlWindow(HWND hwnd, ControlLook look, const std::string& text, bool checked)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     if (dc == nullptr) return;
     RECT r;
     GetClientRect(hwnd, &r);
-    HBRUSH page = CreateSolidBrush(kPageColour);
+    HBRUSH page = CreateSolidBrush(kControlPageColour);
     FillRect(dc, &r, page);
     DeleteObject(page);
     const bool enabled = IsWindowEnabled(hwnd) != FALSE;
-    HPEN pen = CreatePen(PS_SOLID, 1, enabled ? kFrameColour : kGreyInk);
+    HPEN pen = CreatePen(PS_SOLID, 1, enabled ? kControlFrameColour : kControlGreyInk);
     HGDIOBJ oldPen = SelectObject(dc, pen);
-    HBRUSH white = CreateSolidBrush(kBoxColour);
+    HBRUSH white = CreateSolidBrush(kControlBoxColour);
     HGDIOBJ oldBrush = SelectObject(dc, white);
     // A list's window reaches down over its drop-down; closed, it shows one row.
-    if (look == Look::Box) r.bottom = std::min<LONG>(r.bottom, r.top + kBoxRowHeight);
+    if (look == ControlLook::Box) r.bottom = std::min<LONG>(r.bottom, r.top + kControlRowHeight);
     RECT textRect = r;
     textRect.left += 6;
-    if (look == Look::Box || look == Look::Button) {
+    if (look == ControlLook::Box || look == ControlLook::Button) {
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
-        if (look == Look::Box) {
+        if (look == ControlLook::Box) {
             // The drop-down mark of a list: a small box at the right end.
             const LONG mark = r.bottom - r.top;
             Rectangle(dc, r.right - mark, r.top, r.right, r.bottom);
             textRect.right -= mark;
         }
-    } else if (look == Look::CheckBox) {
+    } else if (look == ControlLook::CheckBox) {
         const LONG side = std::min<LONG>(24, r.bottom - r.top);
         const LONG top = (r.top + r.bottom - side) / 2;
         Rectangle(dc, r.left + 2, top, r.left + 2 + side, top + side);
@@ -115,9 +115,9 @@ void PaintControl(HWND hwnd, Look look, const std::string& text, bool checked)
     HFONT font = CreateFontIndirectW(&lf);
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, enabled ? kInkColour : kGreyInk);
+    SetTextColor(dc, enabled ? kControlInk : kControlGreyInk);
     const UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
-                        (look == Look::Button ? DT_CENTER : DT_LEFT);
+                        (look == ControlLook::Button ? DT_CENTER : DT_LEFT);
     DrawTextW(dc, text.c_str(), -1, &textRect, format);
     SelectObject(dc, oldFont);
     DeleteObject(font);
@@ -129,7 +129,7 @@ void PaintControl(HWND hwnd, Look look, const std::string& text, bool checked)
 LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_PAINT) {
-        PaintControl(hwnd, Look::Label, GetWindowText(hwnd), false);
+        PaintControlWindow(hwnd, ControlLook::Label, GetWindowText(hwnd), false);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -137,28 +137,28 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    const bool checkBox = (StyleOf(hwnd) & BS_AUTOCHECKBOX) == BS_AUTOCHECKBOX;
+    const bool checkBox = (ControlStyle(hwnd) & BS_AUTOCHECKBOX) == BS_AUTOCHECKBOX;
     switch (msg) {
     case WM_LBUTTONUP:
         if (!IsWindowEnabled(hwnd)) return 0;
         if (checkBox) {
-            WithData(hwnd, [](ControlData& d) { d.checked = !d.checked; });
+            WithControlData(hwnd, [](ControlRec& d) { d.checked = !d.checked; });
             InvalidateRect(hwnd, nullptr, FALSE);
         }
         PostMessageW(GetWindow(hwnd, GW_OWNER), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(hwnd)), BN_CLICKED),
                      reinterpret_cast<LPARAM>(hwnd));
         return 0;
-    case BM_GETCHECK: return WithData(hwnd, [](ControlData& d) { return d.checked ? BST_CHECKED : BST_UNCHECKED; });
+    case BM_GETCHECK: return WithControlData(hwnd, [](ControlRec& d) { return d.checked ? BST_CHECKED : BST_UNCHECKED; });
     case BM_SETCHECK:
-        WithData(hwnd, [wParam](ControlData& d) { d.checked = wParam == BST_CHECKED; });
+        WithControlData(hwnd, [wParam](ControlRec& d) { d.checked = wParam == BST_CHECKED; });
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     case WM_PAINT: {
-        const bool checked = WithData(hwnd, [](ControlData& d) { return d.checked; });
-        PaintControl(hwnd, checkBox ? Look::CheckBox : Look::Button, GetWindowText(hwnd), checked);
+        const bool checked = WithControlData(hwnd, [](ControlRec& d) { return d.checked; });
+        PaintControlWindow(hwnd, checkBox ? ControlLook::CheckBox : ControlLook::Button, GetWindowText(hwnd), checked);
         return 0;
     }
-    case WM_DESTROY: Forget(hwnd); return 0;
+    case WM_DESTROY: ForgetControl(hwnd); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
@@ -170,19 +170,19 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case CB_ADDSTRING:
         if (lParam == 0) return CB_ERR;
-        result = WithData(hwnd, [lParam](ControlData& d) {
+        result = WithControlData(hwnd, [lParam](ControlRec& d) {
             d.entries.emplace_back(reinterpret_cast<const char*>(lParam));
             return static_cast<LRESULT>(d.entries.size() - 1);
         });
         return result;
     case CB_RESETCONTENT:
-        WithData(hwnd, [](ControlData& d) { d = ControlData{}; });
+        WithControlData(hwnd, [](ControlRec& d) { d = ControlRec{}; });
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case CB_GETCOUNT: return WithData(hwnd, [](ControlData& d) { return static_cast<LRESULT>(d.entries.size()); });
-    case CB_GETCURSEL: return WithData(hwnd, [](ControlData& d) { return static_cast<LRESULT>(d.selection); });
+    case CB_GETCOUNT: return WithControlData(hwnd, [](ControlRec& d) { return static_cast<LRESULT>(d.entries.size()); });
+    case CB_GETCURSEL: return WithControlData(hwnd, [](ControlRec& d) { return static_cast<LRESULT>(d.selection); });
     case CB_SETCURSEL:
-        result = WithData(hwnd, [index](ControlData& d) {
+        result = WithControlData(hwnd, [index](ControlRec& d) {
             if (index < 0 || index >= static_cast<long>(d.entries.size())) {
                 d.selection = -1;
                 return CB_ERR;
@@ -194,7 +194,7 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return result;
     case CB_GETLBTEXT:
     case CB_GETLBTEXTLEN:
-        return WithData(hwnd, [&](ControlData& d) {
+        return WithControlData(hwnd, [&](ControlRec& d) {
             if (index < 0 || index >= static_cast<long>(d.entries.size())) return CB_ERR;
             const std::string& entry = d.entries[static_cast<std::size_t>(index)];
             if (msg == CB_GETLBTEXT) {
@@ -204,19 +204,19 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return static_cast<LRESULT>(detail::fs::CountCodePoints(entry));
         });
     case WM_PAINT: {
-        const std::string shown = WithData(hwnd, [](ControlData& d) {
+        const std::string shown = WithControlData(hwnd, [](ControlRec& d) {
             return d.selection >= 0 ? d.entries[static_cast<std::size_t>(d.selection)] : std::string();
         });
-        PaintControl(hwnd, Look::Box, shown, false);
+        PaintControlWindow(hwnd, ControlLook::Box, shown, false);
         return 0;
     }
-    case WM_DESTROY: Forget(hwnd); return 0;
+    case WM_DESTROY: ForgetControl(hwnd); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
 // The UTF-8 form of one character.
-std::string Utf8Of(WPARAM codePoint)
+std::string ControlCharUtf8(WPARAM codePoint)
 {
     std::string out;
     const auto c = static_cast<std::uint32_t>(codePoint);
@@ -239,7 +239,7 @@ std::string Utf8Of(WPARAM codePoint)
 }
 
 // The text without its last character.
-std::string DropLast(const std::string& text)
+std::string DropLastChar(const std::string& text)
 {
     std::size_t end = text.size();
     while (end > 0 && (static_cast<unsigned char>(text[end - 1]) & 0xC0) == 0x80) --end;
@@ -251,7 +251,7 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_CHAR: {
         const std::string text = GetWindowText(hwnd);
-        SetWindowTextW(hwnd, (wParam == VK_BACK ? DropLast(text) : text + Utf8Of(wParam)).c_str());
+        SetWindowTextW(hwnd, (wParam == VK_BACK ? DropLastChar(text) : text + ControlCharUtf8(wParam)).c_str());
         return 0;
     }
     case WM_PASTE:
@@ -273,11 +273,11 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         const auto end = static_cast<LRESULT>(detail::fs::CountCodePoints(GetWindowText(hwnd)));
         return end | end << 16;
     }
-    case WM_SETFOCUS: NotifyOwner(hwnd, EN_SETFOCUS); return 0;
-    case WM_KILLFOCUS: NotifyOwner(hwnd, EN_KILLFOCUS); return 0;
+    case WM_SETFOCUS: NotifyControlOwner(hwnd, EN_SETFOCUS); return 0;
+    case WM_KILLFOCUS: NotifyControlOwner(hwnd, EN_KILLFOCUS); return 0;
     case kTakeFocusMessage: SetFocus(hwnd); return 0;
-    case WM_PAINT: PaintControl(hwnd, Look::Box, GetWindowText(hwnd), false); return 0;
-    case WM_DESTROY: Forget(hwnd); return 0;
+    case WM_PAINT: PaintControlWindow(hwnd, ControlLook::Box, GetWindowText(hwnd), false); return 0;
+    case WM_DESTROY: ForgetControl(hwnd); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
@@ -344,8 +344,8 @@ HWND SetFocus(HWND hwnd)
     HWND previous = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_controlMutex);
-        previous = g_focus;
-        g_focus = hwnd;
+        previous = g_controlFocus;
+        g_controlFocus = hwnd;
     }
     if (previous == hwnd) return previous;
     if (previous != nullptr && IsWindow(previous)) {
@@ -358,7 +358,7 @@ HWND SetFocus(HWND hwnd)
 HWND GetFocus()
 {
     std::lock_guard<std::mutex> lock(g_controlMutex);
-    return g_focus;
+    return g_controlFocus;
 }
 
 bool sim::ViewControl(UINT id, ControlView* out)
@@ -387,7 +387,7 @@ bool sim::ChooseListEntry(UINT id, int index)
 {
     HWND control = HandControl(id, kComboBoxClass);
     if (control == nullptr) return false;
-    const bool chosen = WithData(control, [index](ControlData& d) {
+    const bool chosen = WithControlData(control, [index](ControlRec& d) {
         if (index < 0 || index >= static_cast<int>(d.entries.size())) return false;
         d.selection = index;
         return true;
@@ -401,8 +401,8 @@ bool sim::ChooseListEntry(UINT id, int index)
 bool sim::TickCheckBox(UINT id, bool checked)
 {
     HWND control = HandControl(id, kButtonClass);
-    if (control == nullptr || (StyleOf(control) & BS_AUTOCHECKBOX) != BS_AUTOCHECKBOX) return false;
-    const bool now = WithData(control, [](ControlData& d) { return d.checked; });
+    if (control == nullptr || (ControlStyle(control) & BS_AUTOCHECKBOX) != BS_AUTOCHECKBOX) return false;
+    const bool now = WithControlData(control, [](ControlRec& d) { return d.checked; });
     if (now == checked) return true;
     return PostMessageW(control, WM_LBUTTONUP, 0, 0) != FALSE;
 }

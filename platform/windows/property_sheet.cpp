@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kSheetClass[] = "PropertySheet";
 
-struct Sheet {
+struct SheetRec {
     HWND hwnd = nullptr;
     std::string caption;
     std::vector<PROPSHEETPAGEW> descriptions;
@@ -28,23 +28,23 @@ struct Sheet {
 // The open sheets, innermost last. Touched on the sheets' thread; the
 // simulator reads it under the lock.
 std::mutex g_sheetMutex;
-std::vector<Sheet> g_sheets;
+std::vector<SheetRec> g_sheets;
 
-Sheet* FindSheet(HWND hwnd)
+SheetRec* FindSheet(HWND hwnd)
 {
-    auto it = std::find_if(g_sheets.begin(), g_sheets.end(), [hwnd](const Sheet& s) { return s.hwnd == hwnd; });
+    auto it = std::find_if(g_sheets.begin(), g_sheets.end(), [hwnd](const SheetRec& s) { return s.hwnd == hwnd; });
     return it == g_sheets.end() ? nullptr : &*it;
 }
 
 // Makes page `index` when it is new and shows it in place of the current one.
-bool ShowPage(HWND sheet, int index)
+bool ShowSheetPage(HWND sheet, int index)
 {
     PROPSHEETPAGEW description;
     HWND page = nullptr;
     HWND previous = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_sheetMutex);
-        Sheet* s = FindSheet(sheet);
+        SheetRec* s = FindSheet(sheet);
         if (s == nullptr || index < 0 || index >= static_cast<int>(s->pages.size())) return false;
         description = s->descriptions[static_cast<std::size_t>(index)];
         page = s->pages[static_cast<std::size_t>(index)];
@@ -56,7 +56,7 @@ bool ShowPage(HWND sheet, int index)
         if (page == nullptr) return false;
         {
             std::lock_guard<std::mutex> lock(g_sheetMutex);
-            Sheet* s = FindSheet(sheet);
+            SheetRec* s = FindSheet(sheet);
             s->pages[static_cast<std::size_t>(index)] = page;
             s->made.push_back(page);
         }
@@ -82,10 +82,10 @@ LRESULT SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             EndModalLoop(hwnd, LOWORD(wParam) == IDOK ? 1 : 0);
         }
         return 0;
-    case PSM_SETCURSEL: return ShowPage(hwnd, static_cast<int>(wParam)) ? TRUE : FALSE;
+    case PSM_SETCURSEL: return ShowSheetPage(hwnd, static_cast<int>(wParam)) ? TRUE : FALSE;
     case PSM_GETCURRENTPAGEHWND: {
         std::lock_guard<std::mutex> lock(g_sheetMutex);
-        const Sheet* s = FindSheet(hwnd);
+        const SheetRec* s = FindSheet(hwnd);
         return s != nullptr && s->current >= 0
                    ? reinterpret_cast<LRESULT>(s->pages[static_cast<std::size_t>(s->current)])
                    : 0;
@@ -108,12 +108,12 @@ LRESULT SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 // Destroys the pages made so far, the last made first (as the windows'
 // list of the sheet has them), into the dialog history.
-void DestroyPages(HWND sheet)
+void DestroySheetPages(HWND sheet)
 {
     std::vector<HWND> pages;
     {
         std::lock_guard<std::mutex> lock(g_sheetMutex);
-        if (const Sheet* s = FindSheet(sheet)) pages.assign(s->made.rbegin(), s->made.rend());
+        if (const SheetRec* s = FindSheet(sheet)) pages.assign(s->made.rbegin(), s->made.rend());
     }
     for (HWND page : pages) {
         const sim::DialogState last = detail::DialogStateOf(page);
@@ -150,7 +150,7 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header)
     if (sheet == nullptr) return -1;
     {
         std::lock_guard<std::mutex> lock(g_sheetMutex);
-        Sheet s;
+        SheetRec s;
         s.hwnd = sheet;
         s.caption = caption;
         s.descriptions.assign(header->ppsp, header->ppsp + header->nPages);
@@ -162,18 +162,18 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header)
     ShowWindow(sheet, SW_SHOW);
     SetForegroundWindow(sheet);
     INT_PTR result = -1;
-    if (ShowPage(sheet, static_cast<int>(header->nStartPage))) {
+    if (ShowSheetPage(sheet, static_cast<int>(header->nStartPage))) {
         if ((header->dwFlags & PSH_USECALLBACK) != 0 && header->pfnCallback != nullptr) {
             header->pfnCallback(sheet, PSCB_INITIALIZED, 0);
         }
         result = RunModalLoop(sheet);
     }
     const DWORD error = GetLastError();
-    DestroyPages(sheet);
+    DestroySheetPages(sheet);
     DestroyWindow(sheet);
     {
         std::lock_guard<std::mutex> lock(g_sheetMutex);
-        g_sheets.erase(std::remove_if(g_sheets.begin(), g_sheets.end(), [sheet](const Sheet& s) { return s.hwnd == sheet; }),
+        g_sheets.erase(std::remove_if(g_sheets.begin(), g_sheets.end(), [sheet](const SheetRec& s) { return s.hwnd == sheet; }),
                        g_sheets.end());
     }
     if (previousForeground != nullptr && IsWindow(previousForeground)) SetForegroundWindow(previousForeground);
@@ -186,7 +186,7 @@ bool sim::OpenSheet(SheetState* out)
 {
     std::lock_guard<std::mutex> lock(g_sheetMutex);
     if (g_sheets.empty() || out == nullptr) return false;
-    const Sheet& s = g_sheets.back();
+    const SheetRec& s = g_sheets.back();
     *out = SheetState{s.hwnd, s.caption, s.current, s.pages};
     return true;
 }

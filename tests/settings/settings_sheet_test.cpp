@@ -44,7 +44,7 @@ os::sim::ControlView SheetControl(os::UINT id)
     return view;
 }
 
-int EntryIndex(const os::sim::ControlView& list, const std::string& text)
+int SheetEntryIndex(const os::sim::ControlView& list, const std::string& text)
 {
     const auto it = std::find(list.entries.begin(), list.entries.end(), text);
     return it == list.entries.end() ? -1 : static_cast<int>(it - list.entries.begin());
@@ -131,11 +131,11 @@ TEST_F(SettingsSheetTest, StoragePageRefusesSmallCardsAndKeepsWhatItCannotShow)
             quotas = SheetControl(1036);
             screenOff = SheetControl(1029);
             languages = SheetControl(1034);
-            EXPECT_TRUE(os::sim::ChooseListEntry(1001, EntryIndex(volumes, "Small Card")));
+            EXPECT_TRUE(os::sim::ChooseListEntry(1001, SheetEntryIndex(volumes, "Small Card")));
         },
         [&] {
             afterRefusal = SheetControl(1001);
-            EXPECT_TRUE(os::sim::ChooseListEntry(1034, EntryIndex(languages, "Klingon")));
+            EXPECT_TRUE(os::sim::ChooseListEntry(1034, SheetEntryIndex(languages, "Klingon")));
             EXPECT_TRUE(os::sim::SelectSheetPage(2));
         },
         [] { EXPECT_EQ(SheetControl(1201).visible, false) << "the SMS box stays hidden"; },
@@ -277,7 +277,7 @@ TEST_F(SettingsSheetTest, SwitchingToKoreanShowsKoreanTexts)
     const std::string englishTitle(App()->screens[6].title.View());
     const std::string englishDone = Text(2040);
     RunSheet({[] {
-        EXPECT_TRUE(os::sim::ChooseListEntry(1034, EntryIndex(SheetControl(1034), "Korean")));
+        EXPECT_TRUE(os::sim::ChooseListEntry(1034, SheetEntryIndex(SheetControl(1034), "Korean")));
     }});
     EXPECT_EQ(App()->settings.Langauge, std::string_view("Korean"));
     EXPECT_NE(Text(2040), englishDone) << "the Korean library is loaded";
