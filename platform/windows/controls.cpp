@@ -93,6 +93,11 @@ void PaintControlWindow(HWND hwnd, ControlLook look, const std::string& text, bo
             // The drop-down mark of a list: a small box at the right end.
             const LONG mark = r.bottom - r.top;
             Rectangle(dc, r.right - mark, r.top, r.right, r.bottom);
+            const LONG cx = r.right - mark / 2;
+            const LONG cy = (r.top + r.bottom) / 2;
+            MoveToEx(dc, cx - mark / 5, cy - mark / 10, nullptr);
+            LineTo(dc, cx, cy + mark / 10);
+            LineTo(dc, cx + mark / 5 + 1, cy - mark / 10 - 1);
             textRect.right -= mark;
         }
     } else if (look == ControlLook::CheckBox) {
