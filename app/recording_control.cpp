@@ -263,6 +263,9 @@ void OnSettings(os::HWND hwnd)
     PrepareRecordingRoot(hwnd);
     SetScreenTitle(hwnd);
     if (app->restartRecording) {
+        // The encoder takes a new bit rate as its streams start: the file being
+        // recorded ends here, and timer 2 starts the next one afresh.
+        if (app->recorder.status.recording) StopAndAccountRecording(hwnd, 0, false);
         NoteSpaceSettingsChanged(hwnd);
         if (app->freeSpaceBytes > FreeSpaceReserve(app->settings.MinFreeSpaceMB)) {
             RunCapture(hwnd);

@@ -107,6 +107,25 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
     case EventKind::Screenshot:
         m.text = e.text;
         break;
+    case EventKind::Choose:
+        m.control = e.control;
+        m.entry = e.entry;
+        break;
+    case EventKind::Check:
+        m.control = e.control;
+        m.checked = e.checked;
+        break;
+    case EventKind::Type:
+        m.control = e.control;
+        m.text = e.text;
+        m.paste = e.paste;
+        break;
+    case EventKind::MenuCommand:
+        m.control = e.control;
+        break;
+    case EventKind::SheetPage:
+        m.entry = e.entry;
+        break;
     case EventKind::EncoderTimeout:
     case EventKind::Photo:
     case EventKind::CallStart:
@@ -194,6 +213,19 @@ void CheckKindRanges(const ScenarioEvent& e)
         // A plain name inside the screenshot folder, never a path out of it.
         FUZZ_CHECK(e.text.size() >= 5 && e.text.size() <= 64 && e.text.ends_with(".png") && e.text.front() != '.');
         FUZZ_CHECK(e.text.find('/') == std::string::npos && e.text.find('\\') == std::string::npos);
+        break;
+    case EventKind::Choose:
+        FUZZ_CHECK(e.control <= 0xFFFF && e.entry >= 0 && e.entry <= 1023);
+        break;
+    case EventKind::Check:
+    case EventKind::MenuCommand:
+        FUZZ_CHECK(e.control <= 0xFFFF);
+        break;
+    case EventKind::Type:
+        FUZZ_CHECK(e.control <= 0xFFFF && sim::json::CountChars(e.text) <= 260);
+        break;
+    case EventKind::SheetPage:
+        FUZZ_CHECK(e.entry >= 0 && e.entry <= 63);
         break;
     case EventKind::EncoderTimeout:
     case EventKind::Photo:

@@ -30,6 +30,10 @@ constexpr std::int64_t kMaxGarbageBytes = 4096;
 // The phone's registry keeps value names of up to 255 characters.
 constexpr std::size_t kMaxValueNameChars = 255;
 constexpr std::size_t kMaxRegistryTextChars = 4096;
+// Lists and sheets of the phone's dialogs are short; a typed text is what an edit field holds.
+constexpr std::int64_t kMaxListEntry = 1023;
+constexpr std::int64_t kMaxSheetPage = 63;
+constexpr std::size_t kMaxTypedChars = 260;
 
 // An event as read, before a press becomes its two halves.
 struct Draft {
@@ -135,6 +139,35 @@ std::vector<Field> DialogCommandFields(Draft& d)
     d.event.msg = os::WM_COMMAND;
     return {ValueField("id", true, 0, 0xFFFF, &d.event.wParam)};
 }
+
+// Control and command ids are 16-bit, as WM_COMMAND carries them.
+Field ControlField(const char* key, Draft& d) { return ValueField(key, true, 0, 0xFFFF, &d.event.control); }
+
+std::vector<Field> ChooseFields(Draft& d)
+{
+    return {ControlField("control", d), IntField("entry", true, 0, kMaxListEntry, &d.event.entry)};
+}
+
+std::vector<Field> CheckFields(Draft& d)
+{
+    bool* checked = &d.event.checked;
+    return {ControlField("control", d), Field{"checked", true, [checked](const Value& v, Path path, std::string* e) {
+                                                  return json::ReadBool(v, path, checked, e);
+                                              }}};
+}
+
+std::vector<Field> TypeFields(Draft& d)
+{
+    bool* paste = &d.event.paste;
+    return {ControlField("control", d), TextField("text", true, kMaxTypedChars, &d.event.text),
+            Field{"paste", false, [paste](const Value& v, Path path, std::string* e) {
+                      return json::ReadBool(v, path, paste, e);
+                  }}};
+}
+
+std::vector<Field> MenuCommandFields(Draft& d) { return {ControlField("id", d)}; }
+
+std::vector<Field> SheetPageFields(Draft& d) { return {IntField("page", true, 0, kMaxSheetPage, &d.event.entry)}; }
 
 std::vector<Field> TapFields(Draft& d)
 {
@@ -389,6 +422,11 @@ constexpr EventKindRow kKinds[] = {
     {"shock", EventKind::Shock, ShockFields, false},
     {"screenshot", EventKind::Screenshot, ScreenshotFields, false},
     {"photo", EventKind::Photo, NoFields, false},
+    {"choose", EventKind::Choose, ChooseFields, false},
+    {"check", EventKind::Check, CheckFields, false},
+    {"type", EventKind::Type, TypeFields, false},
+    {"menu_command", EventKind::MenuCommand, MenuCommandFields, false},
+    {"sheet_page", EventKind::SheetPage, SheetPageFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
     {"end", EventKind::End, EndFields, false},

@@ -4,7 +4,8 @@
 // transitions, rotation, answers to message boxes, commands to dialogs, the
 // GPS receiver's sky and noise on its line, stalls of the camera and the
 // microphone, a hung encode, a jolt of the accelerometer, values written to the program's settings key,
-// other programs' files filling a volume, the driver taking a photo, and the end of the run.
+// other programs' files filling a volume, the driver taking a photo, the
+// driver's hand on the controls of dialogs and settings pages, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
 // sorted by time; events at equal times keep their file order. A "tap" or
@@ -52,6 +53,11 @@ enum class EventKind {
     Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
     Screenshot,        // the screen as a PNG file named `text` in the run's screenshot folder
     Photo,             // the driver presses the camera key (os::VK_CAMERA): down and up at once
+    Choose,            // the driver picks entry `entry` of list `control` in the topmost dialog or page
+    Check,             // the driver sets check box `control` there to `checked` (a click when it differs)
+    Type,              // the driver types `text` into edit field `control` there (`paste`: pastes it)
+    MenuCommand,       // the driver picks command `control` of the topmost dialog's or page's menu bar
+    SheetPage,         // the driver turns the open property sheet to page `entry`
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
@@ -88,6 +94,10 @@ struct ScenarioEvent {
     os::DWORD dword = 0;
     std::string text;
     std::uint64_t fillBytes = 0;
+    os::UINT control = 0;      // a control or command id
+    int entry = 0;             // a list entry or a sheet page, from 0
+    bool checked = false;
+    bool paste = false;
     bool operator==(const ScenarioEvent&) const = default;
 };
 

@@ -6,7 +6,10 @@
 #include "app/messages.h"
 #include "platform/devices/accelerometer_sim.h"
 #include "platform/kernel/clock.h"
+#include "platform/windows/controls.h"
 #include "platform/windows/dialog.h"
+#include "platform/windows/property_sheet.h"
+#include "platform/shell/shell.h"
 #include "platform/devices/display.h"
 #include "platform/files/file_sim.h"
 #include "platform/windows/message_box.h"
@@ -103,6 +106,13 @@ void SetCallStartTime(bool onCall)
     os::RegCloseKey(key);
 }
 
+// The menu bar of the topmost dialog: a sheet's current page, or a dialog of its own.
+bool MenuCommandOfTopDialog(os::UINT command)
+{
+    const std::vector<os::sim::DialogState> open = os::sim::OpenDialogs();
+    return !open.empty() && os::sim::ChooseMenuBarCommand(open.front().hwnd, command);
+}
+
 void Check(bool ok, const ScenarioEvent& e, const char* what)
 {
     if (!ok) os::PlatformLog("scenario event %zu: %s refused", e.source, what);
@@ -197,6 +207,11 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::Registry: Check(SetSettingsValue(e), e, "registry value"); break;
     case EventKind::Fill: Check(os::sim::FillVolume(e.volume, e.fillBytes), e, "fill"); break;
     case EventKind::Screenshot: Check(SaveScreenshot(e.text), e, "screenshot"); break;
+    case EventKind::Choose: Check(os::sim::ChooseListEntry(e.control, e.entry), e, "list choice"); break;
+    case EventKind::Check: Check(os::sim::TickCheckBox(e.control, e.checked), e, "check box"); break;
+    case EventKind::Type: Check(os::sim::TypeIntoField(e.control, e.text, e.paste), e, "typing"); break;
+    case EventKind::MenuCommand: Check(MenuCommandOfTopDialog(e.control), e, "menu command"); break;
+    case EventKind::SheetPage: Check(os::sim::SelectSheetPage(e.entry), e, "sheet page"); break;
     case EventKind::Photo: {
         ScenarioEvent press = e;
         press.vk = os::VK_CAMERA;

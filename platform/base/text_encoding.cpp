@@ -1,10 +1,11 @@
-// UTF-8 to UTF-16 through the C library's iconv.
+// UTF-8, UTF-16 and the ANSI code page through the C library's iconv.
 #include "platform/base/text_encoding.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace os {
@@ -60,6 +61,62 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcByte
         dst[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     }
     return static_cast<int>(units);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcUnits, char* dst, int dstBytes,
+                        const char* defaultChar, BOOL* usedDefault)
+{
+    (void)flags;
+    if ((codePage != CP_UTF8 && codePage != CP_ACP) || src == nullptr || srcUnits < -1 || dstBytes < 0 ||
+        (dst == nullptr && dstBytes > 0)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    std::size_t units = 0;
+    if (srcUnits == -1) {
+        while (src[units] != 0) ++units;
+        ++units;
+    } else {
+        units = static_cast<std::size_t>(srcUnits);
+    }
+    iconv_t cd = iconv_open(codePage == CP_UTF8 ? "UTF-8" : "CP949", "UTF-16LE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return Fail(ERROR_NOT_SUPPORTED);
+    std::vector<unsigned char> in(units * 2);
+    for (std::size_t i = 0; i < units; ++i) {
+        in[2 * i] = static_cast<unsigned char>(src[i] & 0xFF);
+        in[2 * i + 1] = static_cast<unsigned char>(src[i] >> 8);
+    }
+    std::string out;
+    char* inPtr = reinterpret_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    const char fallback = defaultChar != nullptr ? *defaultChar : '?';
+    bool defaulted = false;
+    LONG error = 0;
+    while (inLeft > 0) {
+        char buffer[256];
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        const int why = errno;
+        out.append(buffer, sizeof buffer - outLeft);
+        if (done != static_cast<std::size_t>(-1) || why == E2BIG) continue;
+        if (why != EILSEQ || inLeft < 2) {
+            error = ERROR_NO_UNICODE_TRANSLATION;
+            break;
+        }
+        // A character the code page lacks (a lone surrogate half, too) is the default character.
+        const std::size_t skip = inLeft >= 4 && (static_cast<unsigned char>(inPtr[1]) & 0xFC) == 0xD8 ? 4 : 2;
+        out += fallback;
+        defaulted = true;
+        inPtr += skip;
+        inLeft -= skip;
+    }
+    iconv_close(cd);
+    if (error != 0) return Fail(error);
+    if (usedDefault != nullptr) *usedDefault = defaulted ? TRUE : FALSE;
+    if (dstBytes == 0) return static_cast<int>(out.size());
+    if (out.size() > static_cast<std::size_t>(dstBytes)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(dst, out.data(), out.size());
+    return static_cast<int>(out.size());
 }
 
 }  // namespace os

@@ -173,6 +173,19 @@ BOOL SHInitDialog(SHINITDLGINFO* info)
     return TRUE;
 }
 
+BOOL SHSetImeMode(HWND hwnd, DWORD mode)
+{
+    if (mode > SHIME_MODE_NUMBERS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!detail::CheckWindow(hwnd))
+        return FALSE;
+    detail::WithShellRecord(hwnd, [&](detail::ShellRecord& r) { r.state.imeMode = mode; });
+    PlatformLog("SHSetImeMode hwnd=%p mode=%u", static_cast<void*>(hwnd), static_cast<unsigned>(mode));
+    return TRUE;
+}
+
 BOOL SHDoneButton(HWND hwnd, DWORD state)
 {
     if (state != SHDB_SHOW && state != SHDB_HIDE) {

@@ -61,6 +61,14 @@ HWND SHFindMenuBar(HWND hwnd);
 
 BOOL SHSetNavBarText(HWND hwnd, const char* text);
 
+// The input panel's input method for a window (an edit field): what its
+// keys give. Kept as the window's state; the simulator types characters as such.
+constexpr DWORD SHIME_MODE_NONE = 0;
+constexpr DWORD SHIME_MODE_SPELL = 1;
+constexpr DWORD SHIME_MODE_AMBIGUOUS = 2;
+constexpr DWORD SHIME_MODE_NUMBERS = 3;
+BOOL SHSetImeMode(HWND hwnd, DWORD mode);
+
 // The activation record the shell keeps for a window.
 struct SHACTIVATEINFO {
     DWORD cbSize = sizeof(SHACTIVATEINFO);
@@ -158,6 +166,7 @@ struct ShellWindowState {
     DWORD doneButton = 0;         // last SHDoneButton state, 0 none
     HWND menuBar = nullptr;       // as SHFindMenuBar would answer
     UINT menuBarResource = 0;
+    DWORD imeMode = SHIME_MODE_NONE;  // last SHSetImeMode
 };
 
 ShellWindowState ShellStateOf(HWND hwnd);

@@ -3,15 +3,28 @@
 #include "platform/windows/dialog.h"
 
 #include "platform/windows/internal/dialog_table.h"
+#include "platform/graphics/graphics.h"
+#include "platform/windows/controls.h"
 #include "platform/base/trace.h"
 
 namespace os {
 namespace {
 
 constexpr char kDialogClass[] = "Dialog";
-constexpr char kStaticClass[] = "static";
-constexpr char kButtonClass[] = "button";
-constexpr char kComboBoxClass[] = "combobox";
+constexpr COLORREF kDialogColour = RGB(236, 236, 236);
+
+void PaintDialogBackground(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc == nullptr) return;
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HBRUSH brush = CreateSolidBrush(kDialogColour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    EndPaint(hwnd, &ps);
+}
 
 LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -25,55 +38,51 @@ LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                      reinterpret_cast<LPARAM>(detail::FindControl(hwnd, IDCANCEL)));
         return 0;
     }
+    if (msg == WM_PAINT) {
+        PaintDialogBackground(hwnd);
+        return 0;
+    }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg != WM_LBUTTONUP) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    PostMessageW(GetWindow(hwnd, GW_OWNER), WM_COMMAND, static_cast<WPARAM>(LOWORD(GetDlgCtrlID(hwnd))),
-                 reinterpret_cast<LPARAM>(hwnd));
-    return 0;
 }
 
 // Classes go with every platform restart, so each dialog makes sure of them.
 bool RegisterDialogClasses()
 {
-    const std::pair<const char*, WNDPROC> classes[] = {
-        {kDialogClass, DialogWindowProc}, {kStaticClass, nullptr}, {kButtonClass, ButtonProc}, {kComboBoxClass, nullptr}};
-    for (const auto& [name, proc] : classes) {
-        WNDCLASSW wc;
-        wc.lpfnWndProc = proc;
-        wc.lpszClassName = name;
-        if (RegisterClassW(&wc) == 0 && GetLastError() != static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS)) return false;
-    }
-    return true;
+    WNDCLASSW wc;
+    wc.lpfnWndProc = DialogWindowProc;
+    wc.lpszClassName = kDialogClass;
+    if (RegisterClassW(&wc) == 0 && GetLastError() != static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS)) return false;
+    return detail::RegisterControlClasses();
 }
 
 const char* ClassOf(ControlKind kind)
 {
     switch (kind) {
     case ControlKind::Button:
-    case ControlKind::CheckBox: return kButtonClass;
-    case ControlKind::ComboBox: return kComboBoxClass;
+    case ControlKind::CheckBox: return "button";
+    case ControlKind::ComboBox: return "combobox";
     case ControlKind::Label:
     case ControlKind::Text: break;
     }
-    return kStaticClass;
+    return "static";
 }
 
-// The dialog and its controls, hidden; null (nothing left behind) on failure.
-HWND CreateDialogWindows(HINSTANCE library, const DialogTemplateInfo& info, HWND owner, DLGPROC proc)
+}  // namespace
+
+HWND detail::CreateDialogWindows(HINSTANCE library, UINT templateId, HWND owner, DLGPROC proc)
 {
+    DialogTemplateInfo info;
+    if (!LoadDialogTemplate(library, templateId, &info) || !RegisterDialogClasses()) return nullptr;
     HWND dialog = CreateWindowExW(0, kDialogClass, info.caption.c_str(), WS_POPUP | WS_CAPTION, 0, 0, info.width,
                                   info.height, owner, nullptr, library, nullptr);
     if (dialog == nullptr) return nullptr;
     detail::OpenDialogEntry entry{dialog, owner, info.id, proc, {}, false, 0};
     for (const DialogControlInfo& c : info.controls) {
         auto* id = reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(c.id));
-        HWND control = CreateWindowExW(0, ClassOf(c.kind), c.text.c_str(), WS_CHILD | WS_VISIBLE, c.rect.left,
-                                       c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, dialog,
-                                       id, library, nullptr);
+        const DWORD style = WS_CHILD | WS_VISIBLE | (c.kind == ControlKind::CheckBox ? BS_AUTOCHECKBOX : 0);
+        HWND control = CreateWindowExW(0, ClassOf(c.kind), c.text.c_str(), style, c.rect.left, c.rect.top,
+                                       c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, dialog, id, library,
+                                       nullptr);
         if (control == nullptr) {
             const DWORD error = GetLastError();
             DestroyWindow(dialog);
@@ -83,8 +92,11 @@ HWND CreateDialogWindows(HINSTANCE library, const DialogTemplateInfo& info, HWND
         entry.controls.push_back({c.id, c.kind, control});
     }
     detail::AddOpenDialog(std::move(entry));
+    PlatformLog("dialog %u \"%s\" opened", templateId, info.caption.c_str());
     return dialog;
 }
+
+namespace {
 
 // Shows the dialog and pumps messages until it ends; the window that had the
 // foreground is returned.
@@ -105,11 +117,8 @@ INT_PTR DialogBoxParamW(HINSTANCE library, UINT templateId, HWND owner, DLGPROC 
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    DialogTemplateInfo info;
-    if (!LoadDialogTemplate(library, templateId, &info) || !RegisterDialogClasses()) return -1;
-    HWND dialog = CreateDialogWindows(library, info, owner, proc);
+    HWND dialog = detail::CreateDialogWindows(library, templateId, owner, proc);
     if (dialog == nullptr) return -1;
-    PlatformLog("dialog %u \"%s\" opened", templateId, info.caption.c_str());
     SendMessageW(dialog, WM_INITDIALOG, 0, param);
     HWND previous = detail::DialogEnded(dialog) ? nullptr : RunDialog(dialog);
     // Read before the windows go; a dialog that its procedure destroyed leaves no texts.

@@ -54,6 +54,13 @@ bool DialogEnded(HWND dialog)
     return entry != nullptr && entry->ended;
 }
 
+void RaiseOpenDialog(HWND dialog)
+{
+    std::lock_guard<std::mutex> lock(g_dialogTableMutex);
+    auto it = std::find_if(g_open.begin(), g_open.end(), [dialog](const auto& e) { return e.hwnd == dialog; });
+    if (it != g_open.end()) std::rotate(it, it + 1, g_open.end());
+}
+
 bool MarkDialogEnded(HWND dialog, INT_PTR result)
 {
     const bool ownThread = GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId();

@@ -227,6 +227,7 @@ HWND CreateWindowExW(DWORD exStyle, const char* className, const char* title, DW
 BOOL DestroyWindow(HWND hwnd)
 {
     std::vector<HWND> owned;
+    std::vector<HWND> children;
     WNDPROC proc = nullptr;
     {
         std::lock_guard<std::mutex> lk(Sched().mu);
@@ -240,12 +241,18 @@ BOOL DestroyWindow(HWND hwnd)
             return FALSE;
         }
         for (const auto& [id, other] : WM().windows) {
-            if (other->owner == w->id) owned.push_back(detail::WindowHandle(id));
+            if (other->owner != w->id) continue;
+            ((other->style & WS_CHILD) ? children : owned).push_back(detail::WindowHandle(id));
         }
         proc = w->proc;
     }
-    for (HWND child : owned) DestroyWindow(child);
+    // Owned pop-ups go first; child windows after the window's own WM_DESTROY,
+    // so that a dialog still reads its controls there.
+    for (HWND popup : owned) DestroyWindow(popup);
     CallWindowProcW(proc, hwnd, WM_DESTROY, 0, 0);
+    for (HWND child : children) {
+        if (IsWindow(child)) DestroyWindow(child);
+    }
     const std::uint32_t id = detail::WindowId(hwnd);
     detail::DropWindowSurface(id);
     std::lock_guard<std::mutex> lk(Sched().mu);
@@ -412,6 +419,8 @@ BOOL SetWindowTextW(HWND hwnd, const char* text)
     WindowRec* w = detail::FindWindowRec(hwnd);
     if (w == nullptr) return FALSE;
     w->title = text ? text : "";
+    // A control shows its text: it is drawn again. A top-level window's title is not drawn.
+    if ((w->style & WS_CHILD) && w->visible) MarkForPaint(w);
     return TRUE;
 }
 

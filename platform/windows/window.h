@@ -142,7 +142,8 @@ BOOL UnregisterClassW(const char* className, HINSTANCE instance);
 // (WS_CHILD) takes `menu` as its control id within its owner.
 HWND CreateWindowExW(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                      int width, int height, HWND owner, HMENU menu, HINSTANCE instance, void* param);
-// Sends WM_DESTROY, then the handle is invalid. Owned windows go first.
+// Sends WM_DESTROY, then the handle is invalid. Owned pop-ups go first, child
+// windows (controls) right after the window's WM_DESTROY.
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

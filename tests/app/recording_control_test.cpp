@@ -6,6 +6,8 @@
 #include "recorder/mov.h"
 #include "platform/files/file.h"
 #include "platform/files/file_sim.h"
+#include "platform/windows/controls.h"
+#include "platform/windows/property_sheet.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace {
@@ -137,11 +139,33 @@ TEST_F(RecordingControlTest, ATaggedClipIsFiledIntoItsEventFolder)
     EXPECT_GT(App()->EvtTotal, 0u) << "the filed clip counts as protected";
 }
 
+// On the open settings sheet: the recording page's file length to 1 minute, then "Done".
+int g_recordingSheetStep = 0;
+os::LRESULT ChangeSplitTimeProc(os::HWND w, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    if (msg != os::WM_TIMER) return os::DefWindowProcW(w, msg, wParam, lParam);
+    switch (g_recordingSheetStep++) {
+    case 0: os::sim::SelectSheetPage(1); break;
+    case 1: os::sim::ChooseListEntry(1022, 1); break;
+    default: os::sim::SheetMenuCommand(40007); os::KillTimer(w, 1); break;
+    }
+    return 0;
+}
+
 TEST_F(RecordingControlTest, TheSettingsCommandRestartsRecordingWhenTheSheetAsks)
 {
-    App()->restartRecording = 1;
     App()->freeSpaceBytes = 1ull << 30;
+    g_recordingSheetStep = 0;
+    os::WNDCLASSW wc;
+    wc.lpfnWndProc = ChangeSplitTimeProc;
+    wc.lpszClassName = "ChangeSplitTime";
+    os::RegisterClassW(&wc);
+    os::HWND hand = os::CreateWindowExW(0, "ChangeSplitTime", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    os::SetTimer(hand, 1, 50, nullptr);
     Command(IDM_SETTINGS);
+    os::DestroyWindow(hand);
+    EXPECT_EQ(App()->restartRecording, 1) << "the file length changed";
+    EXPECT_EQ(App()->settings.SplitTimeSec, 60u);
     EXPECT_EQ(App()->captureRunning, 1);
     const std::string before = LastName();
     RunFor(250);

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "app/cmd_run.h"
+#include "platform/windows/dialog.h"
+#include "platform/windows/property_sheet.h"
 #include "sensing/sensor_manager.h"
 #include "storage/folder_layout.h"
 #include "tests/app/main_window_fixture.h"
@@ -161,12 +163,30 @@ TEST_F(ScreenModesTest, TheRecordingScreensRegisterTheHotKeyOnce)
     EXPECT_EQ(App()->hotKeyRegistered, 1);
 }
 
+// Closes the settings sheet from its menu bar once it is up.
+os::LRESULT CloseSheetProc(os::HWND w, os::UINT msg, os::WPARAM wParam, os::LPARAM lParam)
+{
+    if (msg != os::WM_TIMER) return os::DefWindowProcW(w, msg, wParam, lParam);
+    if (os::sim::SheetMenuCommand(40007)) os::KillTimer(w, 1);
+    return 0;
+}
+
 TEST_F(ScreenModesTest, SettingsAndExitAreActionsThatNeverStayCurrent)
 {
     CMD_Run(hwnd, 6);
     EXPECT_EQ(App()->cmdMode, 4u);
+    os::WNDCLASSW wc;
+    wc.lpfnWndProc = CloseSheetProc;
+    wc.lpszClassName = "CloseSheet";
+    os::RegisterClassW(&wc);
+    os::HWND closer = os::CreateWindowExW(0, "CloseSheet", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    os::SetTimer(closer, 1, 50, nullptr);
     Drain();
-    EXPECT_TRUE(Has("RunSettingsSheet: settings sheet not built yet"));
+    os::DestroyWindow(closer);
+    const auto pages = os::sim::DialogHistory();
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(pages.back().dialog.templateId, 119u) << "the storage page, landscape";
+    EXPECT_EQ(App()->cmdMode, 4u);
 
     CMD_Run(hwnd, 7);
     EXPECT_TRUE(Has("WM_CLOSE Msg Send by Kestrava 4"));

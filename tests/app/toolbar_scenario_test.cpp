@@ -52,7 +52,7 @@ TEST_F(ToolbarScenario, ButtonsKeysAndOtherProcessesReachTheRecorder)
 
     const std::string trace = ReadWholeFile(folder / "run.trace");
     for (const char* line : {"CMD_Run cmdMode=10", "CMD_Run cmdMode=12", "CMD_Run cmdMode=15", "CMD_Run cmdMode=14",
-                             "CMD_Run cmdMode=6", "RunSettingsSheet: settings sheet not built yet",
+                             "CMD_Run cmdMode=6", "setting : res file name=kestrava-res-English.dll",
                              "WM_KEYUP : vkcode=0xd, lKyeData", "WM_CLOSE Msg Send by Kestrava 8", "End OnDestroyProc"}) {
         EXPECT_TRUE(Contains(trace, line)) << line << "\n" << trace;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/shell/shell.h"
@@ -11,6 +12,7 @@ namespace os::detail {
 struct ShellRecord {
     sim::ShellWindowState state;
     std::vector<UINT> menuCommands;  // every command of the menu bar's menu
+    std::vector<std::string> menuTexts;  // its top-level items, as the bar shows them
 };
 
 // Runs `change` on the record of hwnd (created on first use) under the shell

@@ -28,6 +28,8 @@ void AddOpenDialog(OpenDialogEntry entry);
 // Null for a window that is not an open dialog.
 DLGPROC DialogProcOf(HWND dialog);
 bool DialogEnded(HWND dialog);
+// Makes an open dialog the topmost one (a sheet's page turned to).
+void RaiseOpenDialog(HWND dialog);
 // Records EndDialog's value; false with the last error set for a window that
 // is not an open dialog or belongs to another thread.
 bool MarkDialogEnded(HWND dialog, INT_PTR result);
@@ -36,6 +38,10 @@ sim::DialogState DialogStateOf(HWND dialog);
 // Takes the dialog out of the table into the history, with `last` as its final
 // state; returns EndDialog's value, or -1 when it was not ended.
 INT_PTR CloseDialog(HWND dialog, const sim::DialogState& last);
+// A dialog from a template, hidden, with its controls, entered in the table
+// of open dialogs (and logged); null with the last error set on failure.
+// The caller sends WM_INITDIALOG. Pages of a property sheet are made so too.
+HWND CreateDialogWindows(HINSTANCE library, UINT templateId, HWND owner, DLGPROC proc);
 // The control `id` of a dialog, or null; the last error is left alone.
 HWND FindControl(HWND dialog, int id);
 
