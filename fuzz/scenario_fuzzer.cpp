@@ -108,6 +108,7 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
         m.text = e.text;
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::PowerCut:
     case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:
@@ -196,6 +197,7 @@ void CheckKindRanges(const ScenarioEvent& e)
         FUZZ_CHECK(e.text.find('/') == std::string::npos && e.text.find('\\') == std::string::npos);
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::PowerCut:
     case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:

@@ -391,6 +391,7 @@ constexpr EventKindRow kKinds[] = {
     {"photo", EventKind::Photo, NoFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
+    {"power_cut", EventKind::PowerCut, NoFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 

@@ -4,7 +4,7 @@
 // transitions, rotation, answers to message boxes, commands to dialogs, the
 // GPS receiver's sky and noise on its line, stalls of the camera and the
 // microphone, a hung encode, a jolt of the accelerometer, values written to the program's settings key,
-// other programs' files filling a volume, the driver taking a photo, and the end of the run.
+// other programs' files filling a volume, the driver taking a photo, a power cut, and the end of the run.
 //
 // Read from a JSON file (see docs/simulation.md). The parsed events are
 // sorted by time; events at equal times keep their file order. A "tap" or
@@ -52,6 +52,7 @@ enum class EventKind {
     Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
     Screenshot,        // the screen as a PNG file named `text` in the run's screenshot folder
     Photo,             // the driver presses the camera key (os::VK_CAMERA): down and up at once
+    PowerCut,          // the battery is pulled: the program ends at once, the files keep only their durable data
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
