@@ -269,7 +269,10 @@ AviRepairPlan PlanAviRepair(const AviRepairSource& source, const JournalContent*
 {
     AviRepairPlan plan;
     Header header;
-    if (!ReadHeader(source, &plan.header, &header, &plan.why)) return plan;
+    if (!ReadHeader(source, &plan.header, &header, &plan.why)) {
+        plan.noHeader = true;
+        return plan;
+    }
     if (header.riffSize != 0 && static_cast<std::uint64_t>(header.riffSize) + 8 == source.size) {
         plan.verdict = AviRepairVerdict::Sound;
         return plan;

@@ -40,6 +40,7 @@ enum class AviRepairVerdict { Sound, Repairable, Refused };
 struct AviRepairPlan {
     AviRepairVerdict verdict = AviRepairVerdict::Refused;
     std::string why;  // for Refused
+    bool noHeader = false;  // Refused for want of a complete header: nothing in it can be played
     std::vector<std::uint8_t> header;  // bytes before the first chunk, sizes and counts patched
     std::vector<AviRepairChunk> chunks;
     std::vector<std::uint8_t> info;    // the INFO list with its LIST header

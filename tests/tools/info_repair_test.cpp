@@ -111,11 +111,11 @@ TEST(InfoRepairTest, CutsAtManyOffsetsBecomeSoundFilesWithEveryCompleteFrame)
         std::smatch m;
         ASSERT_TRUE(std::regex_search(show.output, m, framesLine)) << show.output;
         EXPECT_EQ(std::stoul(m[1]), complete);
+        if (i % 10 != 0) continue;
         // A repaired file again is sound and stays as it is.
         const std::string repaired = ReadWholeFile(path);
         EXPECT_EQ(RunHostTool(info + "repair " + RepairTestQuote(path)).exitCode, 0);
         EXPECT_EQ(ReadWholeFile(path), repaired);
-        if (i % 10 != 0) continue;
         const auto decoded = testing_support::DecodeIndices(path, folder.Path(), 320, 240);
         EXPECT_EQ(decoded.exitCode, 0) << decoded.errors;
         EXPECT_TRUE(decoded.errors.empty()) << decoded.errors;
