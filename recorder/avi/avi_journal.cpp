@@ -18,16 +18,15 @@ void GiveUp(AviJournal* journal, const char* what)
 
 void AviJournalOpen(AviJournal* journal, const std::string& recordingPath)
 {
-    journal->path = JournalPathFor(recordingPath);
-    journal->handle = os::CreateFileW(journal->path.c_str(), os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
+    const std::string path = JournalPathFor(recordingPath);
+    journal->handle = os::CreateFileW(path.c_str(), os::GENERIC_WRITE, os::FILE_SHARE_READ, nullptr,
                                       os::CREATE_ALWAYS, os::FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (journal->handle == os::INVALID_HANDLE_VALUE) {
-        os::Trace("AVI journal %s: cannot create it (%lu)\n", journal->path.c_str(),
-                  static_cast<unsigned long>(os::GetLastError()));
-        return;
-    }
+    if (journal->handle == os::INVALID_HANDLE_VALUE) return;
+    journal->path = path;
     AviJournalAppend(journal, JournalHeader());
 }
+
+bool AviJournalIsOpen(const AviJournal& journal) { return journal.handle != os::INVALID_HANDLE_VALUE; }
 
 void AviJournalAppend(AviJournal* journal, const JournalBytes& record)
 {

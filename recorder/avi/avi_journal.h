@@ -14,8 +14,11 @@ struct AviJournal {
     std::string path;
 };
 
-// Creates (or replaces) the journal of the recording at `recordingPath`.
+// Creates (or replaces) the journal of the recording at `recordingPath`,
+// before the recording itself, so that no recording is ever without one.
+// Quiet: the writer says it when the recording opened and the journal did not.
 void AviJournalOpen(AviJournal* journal, const std::string& recordingPath);
+bool AviJournalIsOpen(const AviJournal& journal);
 void AviJournalAppend(AviJournal* journal, const JournalBytes& record);
 void AviJournalMakeDurable(AviJournal* journal);
 // Closes it; `remove`: and deletes it, the recording being whole.

@@ -184,6 +184,9 @@ int AVI_Writer_Open(const char* path, AVCodecID videoCodec, int width, int heigh
         FreeContext();
         return -1;
     }
+    if (g_writer.durablePoints && !AviJournalIsOpen(g_writer.journal)) {
+        os::Trace("AVI journal of '%s' cannot be made: the recording goes on without it\n", path);
+    }
     if (g_writer.muxer.WriteHeader(g_writer.ctx, g_writer.riffLimit) < 0) {
         os::Trace("Could not write the header of '%s'\n", path);
         FreeContext();
