@@ -91,9 +91,9 @@ bool FillVolume(const std::string& name, ULONGLONG bytes);
 
 // Power cuts, modelled on the fault-injecting file layers storage engines
 // test their crash safety with. Each file's data is durable up to its last
-// FlushFileBuffers or the close of a handle on it; what was written since
-// (appended, overwritten or cut off by SetEndOfFile) is pending. Folder
-// changes (create, move, delete) are durable at once.
+// FlushFileBuffers or the close of a handle open for writing it; what was
+// written since (appended, overwritten or cut off by SetEndOfFile) is
+// pending. Folder changes (create, move, delete) are durable at once.
 enum class LostWrites {
     Dropped,  // a cut keeps only the durable data
     Zeros,    // the pending bytes past the durable size read as zeros
