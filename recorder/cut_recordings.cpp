@@ -96,12 +96,18 @@ int RepairOne(os::HWND hwnd, const std::string& folder, const std::string& journ
     source.size = static_cast<std::uint64_t>(size);
     source.read = [file](std::uint64_t offset, void* into, std::size_t n) { return ReadAt(file, offset, into, n); };
     const AviRepairPlan plan = PlanAviRepair(source, hasJournal ? &journal : nullptr);
+    // A recording cut before its first picture was durable has nothing to play.
+    const bool empty = plan.verdict == AviRepairVerdict::Repairable &&
+                       (plan.chunks.empty() || (plan.hasVideo && plan.videoChunks == 0));
     bool replaced = false;
-    if (plan.verdict == AviRepairVerdict::Repairable) replaced = WriteRepaired(path, source, plan);
+    if (plan.verdict == AviRepairVerdict::Repairable && !empty) replaced = WriteRepaired(path, source, plan);
     os::CloseHandle(file);
     int repaired = 0;
     if (plan.verdict == AviRepairVerdict::Sound) {
         os::Trace("RepairCutRecordings: %s is sound\n", path.c_str());
+    } else if (empty) {
+        os::Trace("RepairCutRecordings: %s holds no picture: deleted\n", path.c_str());
+        os::DeleteFileW(path.c_str());
     } else if (plan.verdict == AviRepairVerdict::Refused && plan.noHeader) {
         os::Trace("RepairCutRecordings: %s holds nothing that plays (%s): deleted\n", path.c_str(), plan.why.c_str());
         os::DeleteFileW(path.c_str());

@@ -303,6 +303,7 @@ AviRepairPlan PlanAviRepair(const AviRepairSource& source, const JournalContent*
     for (const StreamHeader& s : header.streams) {
         SetU32(&plan.header, s.lengthAt, static_cast<std::uint32_t>(s.video ? s.chunks : s.bytes / s.blockAlign));
         if (s.video) frames = std::max(frames, s.chunks);
+        if (s.video) plan.hasVideo = true;
     }
     plan.videoChunks = frames;
     SetU32(&plan.header, header.totalFramesAt, static_cast<std::uint32_t>(frames));

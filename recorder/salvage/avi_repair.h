@@ -45,6 +45,7 @@ struct AviRepairPlan {
     std::vector<AviRepairChunk> chunks;
     std::vector<std::uint8_t> info;    // the INFO list with its LIST header
     std::uint64_t videoChunks = 0;
+    bool hasVideo = false;  // the header has a video stream
     bool hadJournal = false;
     bool eventTagged = false;  // the rebuilt INFO holds at least one event record
     std::uint64_t droppedBytes = 0;  // of the file past the last chunk kept
