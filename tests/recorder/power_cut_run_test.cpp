@@ -163,7 +163,8 @@ TEST(PowerCutRun, AfterTheNextStartEveryRecordingIsSoundAndTheCutOneHoldsAllButI
         for (const auto& [path, bytes] : after) {
             if (path.ends_with(".avi") && !path.starts_with(kCutTimeFolder)) CutJudge(dev + "/" + path, folder.Path());
         }
-        const auto lastNeeded = static_cast<std::uint32_t>((cutAt - 2 - kCutCameraStart) * kCutFps);
+        // A cut in the first two seconds needs no picture kept.
+        const auto lastNeeded = static_cast<std::uint32_t>(std::max(0.0, (cutAt - 2 - kCutCameraStart) * kCutFps));
         for (const std::string& path : recordings) {
             SCOPED_TRACE(path);
             const CutRecording r = CutJudge(dev + "/" + path, folder.Path());
