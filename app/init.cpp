@@ -17,6 +17,7 @@
 #include "platform/shell/resource.h"
 #include "platform/shell/shell.h"
 #include "platform/base/trace.h"
+#include "recorder/cut_recordings.h"
 #include "recorder/mov.h"
 #include "sensing/gps_acquisition.h"
 #include "settings/settings_store.h"
@@ -99,6 +100,9 @@ int OnInitProc(os::HWND hwnd)
     os::Trace("CMD_Init");
     LST_Init(hwnd);
     os::Trace("LST_Init");
+    // Before the space is counted and the first recording opens: the clips
+    // a power loss cut are whole again, and counted as such.
+    RepairCutRecordings(hwnd, app->storage.RecordingRoot.c_str());
     AccountStorage(hwnd, app);
     const RecorderSettings& s = app->settings;
     app->recorder.resources = g_hResourceLibrary;

@@ -16,6 +16,12 @@
 // stand-in drawing the road scene; "less scene" takes that drawing, as the
 // bare pass timed it, out.
 //
+// The cost of the writer's durable points (a flush and FlushFileBuffers of
+// the file and of its journal about once a second): each pass also drives
+// the path with them turned off, and the figures with and without them are
+// reported side by side, in processor time and in wall time (the flush
+// waits on the host's disk, which processor time does not see).
+//
 // Beside the rates it counts the host context switches of the drive per
 // frame: the scheduler's hand-offs, which a neighbour's load does not change.
 //
@@ -25,6 +31,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -38,6 +45,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/registry/registry_sim.h"
+#include "recorder/avi/avi_writer.h"
 #include "recorder/mov.h"
 #include "recorder/recorder_internal.h"
 #include "sensing/gps_state.h"
@@ -107,6 +115,7 @@ std::string ClipPath(int index)
 
 struct PathDrive {
     double seconds = 0;  // processor time from the start to the stop
+    double wallSeconds = 0;
     long switches = 0;   // host context switches of the process over the same span
     std::vector<std::string> files;
 };
@@ -155,6 +164,7 @@ bool DrivePath(std::int64_t lengthMs, PathDrive* drive, std::string* error)
     if (ok) {
         os::Sleep(500);  // the preview runs first, as after the program's start
         const double start = ProcessSeconds();
+        const auto wallStart = std::chrono::steady_clock::now();
         const long switchesAtStart = ContextSwitches();
         drive->files.push_back(ClipPath(0));
         ok = StartRecording(state.get(), drive->files.back());
@@ -171,6 +181,7 @@ bool DrivePath(std::int64_t lengthMs, PathDrive* drive, std::string* error)
             *error = "MOV_Stop failed";
         }
         drive->seconds = ProcessSeconds() - start;
+        drive->wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
         drive->switches = ContextSwitches() - switchesAtStart;
     }
     MOV_DeInit(hwnd);
@@ -225,6 +236,9 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
     std::vector<double> overFfmpeg;
     std::vector<double> lessSceneOverBare;
     std::vector<double> switchesPerFrame;
+    std::vector<double> plainFps;
+    std::vector<double> durableOverPlainCpu;
+    std::vector<double> durableOverPlainWall;
     Recordings recorded;
     YardstickPass yard;
     for (auto _ : state) {
@@ -247,6 +261,23 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
             lessSceneOverBare.push_back(static_cast<double>(recorded.frames) /
                                         (drive.seconds - yard.bare.sceneSeconds) / bareFps.back());
             switchesPerFrame.push_back(static_cast<double>(drive.switches) / static_cast<double>(recorded.frames));
+            // The same drive without durable points, for their cost.
+            AVI_Writer_SetDurablePoints(false);
+            PathDrive plain;
+            Recordings plainRecorded;
+            const bool plainDrove = DrivePath(lengthMs, &plain, &error);
+            const bool plainCounted = plainDrove && CountRecordings(hostFolder, &plainRecorded, &error);
+            DeleteFiles(plain.files);
+            AVI_Writer_SetDurablePoints(true);
+            if (!plainCounted) break;
+            plainFps.push_back(static_cast<double>(plainRecorded.frames) / plain.seconds);
+            durableOverPlainCpu.push_back(pathFps.back() / plainFps.back());
+            durableOverPlainWall.push_back((static_cast<double>(recorded.frames) / drive.wallSeconds) /
+                                           (static_cast<double>(plainRecorded.frames) / plain.wallSeconds));
+            std::printf("recording path pass %d: with durable points %.0f fps, without %.0f fps; with/without "
+                        "%.3f (processor time), %.3f (wall time)\n",
+                        pass + 1, pathFps.back(), plainFps.back(), durableOverPlainCpu.back(),
+                        durableOverPlainWall.back());
             std::printf("recording path pass %d: path %.0f fps, bare %.0f fps, ffmpeg %.0f fps; path/bare %.3f, "
                         "path/ffmpeg %.3f; %.2f context switches a frame\n",
                         pass + 1, pathFps.back(), bareFps.back(), ffmpegFps.back(), overBare.back(),
@@ -269,12 +300,18 @@ void BM_RecordingPathVersusBareAndFfmpeg(benchmark::State& state)
     state.counters["path_less_scene_over_bare"] = Median(lessSceneOverBare);
     state.counters["path_switches_per_frame"] = Median(switchesPerFrame);
     state.counters["path_kbps"] = KbitPerSecond(recorded.videoBytes, recorded.frames);
+    state.counters["path_no_durable_fps"] = Median(plainFps);
+    state.counters["durable_over_no_durable_cpu"] = Median(durableOverPlainCpu);
+    state.counters["durable_over_no_durable_wall"] = Median(durableOverPlainWall);
     state.SetLabel(length + " drive, recording path only");
     std::printf("recording path alone, %s drive, %lld frames in %d files, median of %d passes: path %.0f fps, bare "
                 "libavcodec %.0f fps, ffmpeg %.0f fps; path/bare %.3f, path/ffmpeg %.3f, path less scene/bare %.3f; %.2f context switches a frame\n",
                 length.c_str(), static_cast<long long>(recorded.frames), recorded.files, kPathPasses,
                 Median(pathFps), Median(bareFps), Median(ffmpegFps), Median(overBare), Median(overFfmpeg),
                 Median(lessSceneOverBare), Median(switchesPerFrame));
+    std::printf("durable points: path %.0f fps with them, %.0f fps without; with/without %.3f in processor time, "
+                "%.3f in wall time\n",
+                Median(pathFps), Median(plainFps), Median(durableOverPlainCpu), Median(durableOverPlainWall));
 }
 
 BENCHMARK(BM_RecordingPathVersusBareAndFfmpeg)->Unit(benchmark::kSecond)->Iterations(1);

@@ -43,6 +43,7 @@ Options Sentinel()
     o.action = Action::Version;
     o.root = "left over";
     o.runForMs = -1;
+    o.powerCutAtMs = -1;
     o.post.msg = 1;
     return o;
 }
@@ -58,9 +59,11 @@ void CheckAgreesWithWords(const Options& o, const std::vector<std::string>& word
     FUZZ_CHECK((o.action == Action::Version) == (Has(words, "--version") && !Has(words, "--help")));
     if (o.action == Action::Post) {
         FUZZ_CHECK(o.profilePath.empty() && o.scenarioPath.empty() && o.tracePath.empty() && !o.runForMs &&
+                   !o.powerCutAtMs &&
                    o.clock == os::ClockMode::Real);
     }
     FUZZ_CHECK(!o.runForMs || (*o.runForMs > 0 && *o.runForMs <= sim::kMaxDurationMs));
+    FUZZ_CHECK(!o.powerCutAtMs || (*o.powerCutAtMs > 0 && *o.powerCutAtMs <= sim::kMaxDurationMs));
 }
 
 // A command line that gives `o`, every value after "=".
@@ -83,6 +86,9 @@ std::vector<std::string> Write(const Options& o)
     }
     if (o.runForMs) {
         add("--for", std::to_string(*o.runForMs) + "ms");
+    }
+    if (o.powerCutAtMs) {
+        add("--power-cut-at", std::to_string(*o.powerCutAtMs) + "ms");
     }
     add("--sound-log", o.soundLogPath);
     if (o.screenshotEveryMs) {

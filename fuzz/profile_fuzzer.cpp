@@ -37,6 +37,7 @@ DeviceProfile Sentinel()
     p.accelerometer = sim::AccelerometerProfile{{1, 2, 3}, -1, 0, os::sim::AccelerometerFailure::Read, "left",
                                                 sim::AccelerometerUnits::G, "over"};
     p.sounds = false;
+    p.lostWrites = os::sim::LostWrites::Garbage;
     p.phone = sim::PhoneProfile{"left over", false, true};
     return p;
 }
@@ -236,6 +237,9 @@ std::string Write(const DeviceProfile& p)
     }
     file["accelerometer"] = accel;
     file["sounds"] = p.sounds;
+    file["lostWrites"] = p.lostWrites == os::sim::LostWrites::Dropped ? "dropped"
+                         : p.lostWrites == os::sim::LostWrites::Zeros ? "zeros"
+                                                                       : "garbage";
     file["phone"] = {{"number", p.phone.number}, {"line", p.phone.line}, {"smsFails", p.phone.smsFails}};
     file["battery"] = {{"ac", p.battery.ac}, {"percent", p.battery.percent}};
     if (!p.gps) {

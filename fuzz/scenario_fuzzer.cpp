@@ -127,6 +127,7 @@ ScenarioEvent Meaningful(const ScenarioEvent& e)
         m.entry = e.entry;
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::PowerCut:
     case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:
@@ -228,6 +229,7 @@ void CheckKindRanges(const ScenarioEvent& e)
         FUZZ_CHECK(e.entry >= 0 && e.entry <= 63);
         break;
     case EventKind::EncoderTimeout:
+    case EventKind::PowerCut:
     case EventKind::Photo:
     case EventKind::CallStart:
     case EventKind::CallEnd:

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -221,6 +222,30 @@ void PrintSummary(const std::string& root, os::ClockMode mode, double wallSecond
     }
 }
 
+// What a power cut needs to end the run: it comes on the scenario's thread
+// while the program runs, and nothing of the program runs after it.
+struct PowerCutRun {
+    std::string root;
+    os::ClockMode clock = os::ClockMode::Real;
+    double wallStart = 0;
+    os::sim::LostWrites lost = os::sim::LostWrites::Dropped;
+};
+PowerCutRun g_powerCutRun;
+
+// The cards keep what was durable; the process ends without its destroy
+// sequence, as a phone whose battery falls out.
+void EndRunByPowerCut()
+{
+    const std::string when = os::FormatDeviceTime(os::DeviceTimeUs());
+    os::sim::CutPower(g_powerCutRun.lost);
+    os::CloseTraceFile();
+    PrintSummary(g_powerCutRun.root, g_powerCutRun.clock, os::sim::WallSeconds() - g_powerCutRun.wallStart,
+                 "the power was cut at " + when);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
 // The screenshot folder an option names is made before the run, so that a
 // folder the host refuses stops the run before anything is lost.
 bool SetUpScreenshots(const Options& options, const std::string& root, std::string* error)
@@ -271,9 +296,11 @@ int RunPhone(const Options& options)
     if (!os::sim::StartIpcListener(&error)) std::fprintf(stderr, "kestrava: %s\n", error.c_str());
 
     const double wallStart = os::sim::WallSeconds();
+    g_powerCutRun = PowerCutRun{root, options.clock, wallStart, profile.lostWrites};
+    SetPowerCutHandler(EndRunByPowerCut);
     int code = kFailure;
     std::string endOfRun = "the scenario did not start";
-    if (StartScenarioRunner(scenario, options.runForMs) &&
+    if (StartScenarioRunner(scenario, options.runForMs, options.powerCutAtMs) &&
         (!options.screenshotEveryMs || StartPeriodicScreenshots(*options.screenshotEveryMs))) {
         // Only a person at a terminal reads a line rewritten in place.
         StatusLine* status = os::sim::StdoutIsTerminal() ? StartStatusLine() : nullptr;

@@ -21,7 +21,7 @@ constexpr OptionRow kOptions[] = {
     {"--clock", true, true},     {"--for", true, true},     {"--trace", true, true},
     {"--sound-log", true, true}, {"--post", true, false},   {"--help", false, false},
     {"--version", false, false}, {"--screenshot-every", true, true}, {"--screenshot-folder", true, true},
-    {"--window", false, true},
+    {"--window", false, true},   {"--power-cut-at", true, true},
 };
 
 const OptionRow* FindOption(std::string_view name)
@@ -122,6 +122,8 @@ private:
             return ApplyClock(value);
         } else if (name == "--for") {
             return ApplyPositiveDuration(name, value, &o.runForMs);
+        } else if (name == "--power-cut-at") {
+            return ApplyPositiveDuration(name, value, &o.powerCutAtMs);
         } else if (name == "--screenshot-every") {
             return ApplyPositiveDuration(name, value, &o.screenshotEveryMs);
         } else {
@@ -244,6 +246,9 @@ std::string UsageText()
            "  --scenario FILE        scenario of device events (default: the built-in one)\n"
            "  --clock real|virtual   clock of the run (default real)\n"
            "  --for DURATION         stop after this much device time\n"
+           "  --power-cut-at DURATION\n"
+           "                         cut the power at this device time: the program ends\n"
+           "                         at once and the cards keep only what was made durable\n"
            "  --trace FILE           write the trace lines to FILE\n"
            "  --sound-log FILE       write every sound played into one WAV file FILE\n"
            "  --screenshot-every DURATION\n"

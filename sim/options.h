@@ -36,6 +36,7 @@ struct Options {
     std::string scenarioPath;                // empty: the built-in scenario
     os::ClockMode clock = os::ClockMode::Real;
     std::optional<std::int64_t> runForMs;    // stop after this much device time
+    std::optional<std::int64_t> powerCutAtMs;  // cut the power at this device time
     std::string tracePath;                   // empty: no trace file
     std::string soundLogPath;                // empty: the sounds played are not written out
     std::optional<std::int64_t> screenshotEveryMs;  // a screenshot at every multiple of this device time

@@ -92,6 +92,22 @@ bool ReadScreen(const Value& value, const std::string& path, ScreenSize* out, st
     return true;
 }
 
+bool ReadLostWrites(const Value& value, const std::string& path, os::sim::LostWrites* out, std::string* error)
+{
+    std::string text;
+    if (!json::ReadText(value, path, 16, &text, error)) return false;
+    if (text == "dropped") {
+        *out = os::sim::LostWrites::Dropped;
+    } else if (text == "zeros") {
+        *out = os::sim::LostWrites::Zeros;
+    } else if (text == "garbage") {
+        *out = os::sim::LostWrites::Garbage;
+    } else {
+        return json::Fail(path, "must be \"dropped\", \"zeros\" or \"garbage\"", error);
+    }
+    return true;
+}
+
 bool ReadRotation(const Value& value, const std::string& path, int* out, std::string* error)
 {
     std::int64_t r = 0;
@@ -612,6 +628,8 @@ std::vector<json::Field> ProfileFields(DeviceProfile& p)
                   return ReadAccelerometer(v, path, &p.accelerometer, e);
               }},
         Field{"sounds", false, [&p](const Value& v, Path path, std::string* e) { return json::ReadBool(v, path, &p.sounds, e); }},
+        Field{"lostWrites", false,
+              [&p](const Value& v, Path path, std::string* e) { return ReadLostWrites(v, path, &p.lostWrites, e); }},
         Field{"phone", false, [&p](const Value& v, Path path, std::string* e) { return ReadPhone(v, path, &p.phone, e); }},
         Field{"battery", false,
               [&p](const Value& v, Path path, std::string* e) { return ReadBattery(v, path, &p.battery, e); }},

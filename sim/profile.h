@@ -148,6 +148,8 @@ struct DeviceProfile {
     CameraProfile camera;
     AccelerometerProfile accelerometer;
     bool sounds = true;  // the system sounds in "\windows"; false: none of them
+    // What a power cut leaves of the bytes written after a file was last made durable.
+    os::sim::LostWrites lostWrites = os::sim::LostWrites::Dropped;
     PhoneProfile phone;
     BatteryProfile battery;
     bool operator==(const DeviceProfile&) const = default;

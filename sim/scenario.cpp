@@ -429,6 +429,7 @@ constexpr EventKindRow kKinds[] = {
     {"sheet_page", EventKind::SheetPage, SheetPageFields, false},
     {"registry", EventKind::Registry, RegistryFields, false},
     {"fill", EventKind::Fill, FillFields, false},
+    {"power_cut", EventKind::PowerCut, NoFields, false},
     {"end", EventKind::End, EndFields, false},
 };
 

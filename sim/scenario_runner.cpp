@@ -40,6 +40,24 @@ struct Runner {
 };
 
 Runner* g_runner = nullptr;
+void (*g_powerCutHandler)() = nullptr;
+
+void CutPower()
+{
+    if (g_powerCutHandler != nullptr) {
+        g_powerCutHandler();
+    } else {
+        os::sim::CutPower(os::sim::LostWrites::Dropped);
+    }
+}
+
+// After every event of the same time.
+void InsertLast(std::vector<ScenarioEvent>* events, ScenarioEvent event)
+{
+    auto at = std::upper_bound(events->begin(), events->end(), event.atMs,
+                               [](std::int64_t t, const ScenarioEvent& x) { return t < x.atMs; });
+    events->insert(at, std::move(event));
+}
 
 // A window of this phone's program: a scenario never reaches into another
 // instance running on the same device root.
@@ -212,6 +230,7 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     case EventKind::Type: Check(os::sim::TypeIntoField(e.control, e.text, e.paste), e, "typing"); break;
     case EventKind::MenuCommand: Check(MenuCommandOfTopDialog(e.control), e, "menu command"); break;
     case EventKind::SheetPage: Check(os::sim::SelectSheetPage(e.entry), e, "sheet page"); break;
+    case EventKind::PowerCut: CutPower(); break;
     case EventKind::Photo: {
         ScenarioEvent press = e;
         press.vk = os::VK_CAMERA;
@@ -222,10 +241,20 @@ void PerformScenarioEvent(const ScenarioEvent& e)
     }
 }
 
-bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs)
+void SetPowerCutHandler(void (*handler)()) { g_powerCutHandler = handler; }
+
+bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs,
+                         std::optional<std::int64_t> powerCutAtMs)
 {
     auto* runner = new Runner{scenario};
     auto& events = runner->scenario.events;
+    if (powerCutAtMs) {
+        ScenarioEvent cut;
+        cut.kind = EventKind::PowerCut;
+        cut.atMs = *powerCutAtMs;
+        cut.source = events.size();
+        InsertLast(&events, cut);
+    }
     if (endAtMs) {
         ScenarioEvent end;
         end.kind = EventKind::End;
@@ -235,9 +264,7 @@ bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> e
         end.atMs = *endAtMs;
         end.source = events.size();
         // After every event of the same time, so that the run ends last.
-        auto at = std::upper_bound(events.begin(), events.end(), end.atMs,
-                                   [](std::int64_t t, const ScenarioEvent& x) { return t < x.atMs; });
-        events.insert(at, end);
+        InsertLast(&events, end);
     }
     // The settings the program finds at launch: written before it can start.
     const auto launch = std::find_if(events.begin(), events.end(), [](const ScenarioEvent& x) {

@@ -18,9 +18,14 @@
 
 namespace sim {
 
-// Starts the runner; `endAtMs` adds an end of the run at that device time.
-// False when the thread cannot be made.
-bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs);
+// Starts the runner; `endAtMs` adds an end of the run at that device time,
+// `powerCutAtMs` a power cut. False when the thread cannot be made.
+bool StartScenarioRunner(const Scenario& scenario, std::optional<std::int64_t> endAtMs,
+                         std::optional<std::int64_t> powerCutAtMs = std::nullopt);
+// What a power cut does beyond the file system: the launcher ends the
+// process from it. Without one, a cut only cuts the files' power (the
+// profile's default loss: the unflushed bytes dropped).
+void SetPowerCutHandler(void (*handler)());
 // True once the runner has posted an end of the run to the program.
 bool ScenarioEndPosted();
 // The runner's thread, signalled once the last event is played; null when no

@@ -196,6 +196,8 @@ int WriteAndClose(int fd, const std::function<void(std::ostream&)>& write, std::
         write(out);
         out.flush();
         failure = buffer.Failure();
+        // A writer that gives up marks the stream bad: the output is abandoned.
+        if (failure == 0 && out.bad()) failure = ECANCELED;
     }
     if (::close(fd) != 0 && failure == 0) failure = errno;
     if (failure != 0) *reason = Reason(failure);

@@ -113,7 +113,9 @@ private:
 // Writes a whole output file. A regular file (or a new one) is written to a
 // temporary file beside it that replaces it only once every byte was
 // written, so a failed export leaves what was there; other files (devices,
-// FIFOs) are written in place. 1 done; 0 with a message naming the path.
+// FIFOs) are written in place. A `write` that sets the stream's badbit
+// gives up: the temporary file goes and the original stays. 1 done; 0 with
+// a message naming the path.
 int WriteHostFile(const std::string& path, const std::function<void(std::ostream&)>& write, std::string* error);
 
 }  // namespace kinfo

@@ -13,6 +13,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  show [--json] FILE|FOLDER...  streams, summary, event tags and GPS records\n"
     "  check FILE|FOLDER...          structure checks; exit 1 when a file has problems\n"
+    "  repair FILE...                make recordings cut by a power loss sound\n"
     "  export --format gpx|kml|csv|srt [--output FILE] FILE|FOLDER...\n"
     "                             the GPS track of one recording or a whole trip\n"
     "\n"
@@ -51,6 +52,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (command == "show") return RunShow(rest, out, err);
     if (command == "check") return RunCheck(rest, out, err);
+    if (command == "repair") return RunRepair(rest, out, err);
     if (command == "export") return RunExport(rest, out, err);
     err << "kestrava-info: unknown command '" << command << "'\n" << kUsage;
     return 2;

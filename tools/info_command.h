@@ -3,6 +3,7 @@
 //
 //   kestrava-info show [--json] FILE|FOLDER...
 //   kestrava-info check FILE|FOLDER...
+//   kestrava-info repair FILE...
 //   kestrava-info export --format gpx|kml|csv|srt [--output FILE] FILE|FOLDER...
 //
 // RunInfo returns the process exit code: 0 done (check: every file sound),
@@ -21,6 +22,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 // The subcommands, with the arguments after their name.
 int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunRepair(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The files the paths name, each folder replaced by its ".avi" and ".gps"

@@ -131,6 +131,9 @@ bool CloseFileHandle(HANDLE handle)
     const auto it = state.open.find(fs::Key(handle));
     if (it == state.open.end()) return false;
     released = std::move(it->second);
+    // Closing a handle that may write makes the file's data durable, unless
+    // the power is already cut.
+    if (!state.powerCut && (released->access & GENERIC_WRITE) != 0) fs::MakeDurable(state, *released);
     ReleaseHandleValue(it->first, HandleKind::File);
     state.open.erase(it);
     return true;
@@ -152,6 +155,9 @@ void ResetFileSystem()
     state.windowsHost.clear();
     state.volumes.clear();
     state.written.clear();
+    state.pending.clear();
+    state.writeFault.reset();
+    state.powerCut = false;
 }
 
 }  // namespace os::detail

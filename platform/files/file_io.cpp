@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <limits>
 
+#include "platform/files/file_sim.h"
 #include "platform/files/internal/file_state.h"
 
 namespace os::detail::fs {
@@ -108,8 +109,9 @@ DWORD Seek(const OpenObject& object, LONGLONG distance, DWORD method, LONGLONG* 
     return ERROR_SUCCESS;
 }
 
-DWORD Truncate(State& state, OpenObject& object)
+DWORD Truncate(State& state, const OpenPtr& pointer)
 {
+    OpenObject& object = *pointer;
     LONGLONG position = 0;
     LONGLONG size = 0;
     DWORD error = CurrentSpan(object.fd->get(), &position, &size);
@@ -118,6 +120,8 @@ DWORD Truncate(State& state, OpenObject& object)
     if (Tracked(object.volume) && growth > 0 && static_cast<ULONGLONG>(growth) > Room(*object.volume)) {
         return ERROR_DISK_FULL;
     }
+    error = NoteTruncate(state, pointer, position);
+    if (error != ERROR_SUCCESS) return error;
     if (::ftruncate(object.fd->get(), position) != 0) return ErrorFromErrno(errno);
     AddUsage(object.volume, growth);
     if (!object.recorded) RecordWritten(state, object.device);
@@ -167,17 +171,27 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* bytesWritt
     State& state = TheState();
     OpenPtr object;
     Reservation reservation;
+    bool faultFires = false;
     DWORD error = ERROR_SUCCESS;
     {
         std::lock_guard lock(state.mutex);
-        error = LookupFileLocked(state, file, GENERIC_WRITE, &object);
-        if (error == ERROR_SUCCESS) error = Reserve(*object, toWrite, &reservation);
+        error = PowerError(state);
+        if (error == ERROR_SUCCESS) error = LookupFileLocked(state, file, GENERIC_WRITE, &object);
+        if (error == ERROR_SUCCESS) {
+            const DWORD count = AllowedByFault(state, *object, toWrite, &faultFires);
+            const off_t at = ::lseek(object->fd->get(), 0, SEEK_CUR);
+            error = at < 0 ? ErrorFromErrno(errno) : NoteWrite(state, object, at, count);
+            if (error == ERROR_SUCCESS) error = Reserve(*object, count, &reservation);
+        }
+        if (error == ERROR_SUCCESS) ++state.writesUnderWay;
     }
     if (error != ERROR_SUCCESS) return Finish(error);
     DWORD done = 0;
     const int hostError = WriteAll(object->fd->get(), buffer, reservation.allowed, &done);
+    bool removed = false;
     {
         std::lock_guard lock(state.mutex);
+        if (--state.writesUnderWay == 0) state.writesDone.notify_all();
         if (Tracked(object->volume)) {
             const LONGLONG growth = std::max<LONGLONG>(0, reservation.start + done - reservation.size);
             AddUsage(object->volume, growth - reservation.reserved);
@@ -186,8 +200,17 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* bytesWritt
             RecordWritten(state, object->device);
             object->recorded = true;
         }
+        if (faultFires) {
+            removed = state.writeFault->fault == sim::WriteFault::Removed;
+            if (!removed) object->volume->filled += Room(*object->volume);
+            state.writeFault.reset();
+        }
     }
     if (bytesWritten != nullptr) *bytesWritten = done;
+    if (removed) {
+        sim::UnmountVolume(object->volume->name);
+        return Finish(ERROR_DEVICE_NOT_AVAILABLE);
+    }
     if (hostError != 0) return Finish(ErrorFromErrno(hostError));
     return Finish(reservation.allowed < toWrite ? static_cast<DWORD>(ERROR_DISK_FULL) : ERROR_SUCCESS);
 }
@@ -223,17 +246,26 @@ BOOL SetEndOfFile(HANDLE file)
         State& state = TheState();
         std::lock_guard lock(state.mutex);
         OpenPtr object;
-        error = LookupFileLocked(state, file, GENERIC_WRITE, &object);
-        if (error == ERROR_SUCCESS) error = Truncate(state, *object);
+        error = PowerError(state);
+        if (error == ERROR_SUCCESS) error = LookupFileLocked(state, file, GENERIC_WRITE, &object);
+        if (error == ERROR_SUCCESS) error = Truncate(state, object);
     }
     return Finish(error);
 }
 
+// Durable once the host has the data on its disk; a flush after a power cut
+// makes nothing durable.
 BOOL FlushFileBuffers(HANDLE file)
 {
     OpenPtr object;
     DWORD error = LookupFile(file, GENERIC_WRITE, &object);
     if (error == ERROR_SUCCESS && ::fdatasync(object->fd->get()) != 0) error = ErrorFromErrno(errno);
+    if (error == ERROR_SUCCESS) {
+        State& state = TheState();
+        std::lock_guard lock(state.mutex);
+        error = PowerError(state);
+        if (error == ERROR_SUCCESS) MakeDurable(state, *object);
+    }
     return Finish(error);
 }
 

@@ -37,11 +37,13 @@ bool SharingAllows(const State& state, const struct stat& st, const Request& req
     });
 }
 
+// A file open for writing is also readable on the host: the power-cut model
+// reads the durable bytes a write is about to replace. What the handle may
+// do is its own access, checked at each call.
 int HostFlags(DWORD access)
 {
-    const bool read = (access & GENERIC_READ) != 0;
     const bool write = (access & GENERIC_WRITE) != 0;
-    return (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY) | O_CLOEXEC;
+    return (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
 }
 
 OpenPtr NewFileObject(int fd, const Resolved& r, const Request& request)
@@ -178,7 +180,8 @@ HANDLE CreateFileW(const char* path, DWORD access, DWORD shareMode, void* /*secu
         State& state = TheState();
         std::lock_guard lock(state.mutex);
         OpenPtr object;
-        error = Open(state, path, request, &object, &existed);
+        error = PowerError(state);
+        if (error == ERROR_SUCCESS) error = Open(state, path, request, &object, &existed);
         if (error == ERROR_SUCCESS) handle = AddOpen(state, std::move(object));
     }
     const bool reportsExisting = existed && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS);

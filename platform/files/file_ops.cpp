@@ -114,7 +114,8 @@ BOOL Locked(Operation operation)
     {
         State& state = TheState();
         std::lock_guard lock(state.mutex);
-        error = operation(state);
+        error = PowerError(state);
+        if (error == ERROR_SUCCESS) error = operation(state);
     }
     return Finish(error);
 }

@@ -193,6 +193,9 @@ bool ConfigureFileSystem(const FileSystemConfig& config, std::string* error)
     state.volumes = std::move(built.volumes);
     DropHandles(state, &dropped, &droppedFinds);
     state.written.clear();
+    state.pending.clear();
+    state.writeFault.reset();
+    state.powerCut = false;
     return true;
 }
 

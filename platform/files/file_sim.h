@@ -89,6 +89,36 @@ bool UnmountVolume(const std::string& name);
 // not mounted.
 bool FillVolume(const std::string& name, ULONGLONG bytes);
 
+// Power cuts, modelled on the fault-injecting file layers storage engines
+// test their crash safety with. Each file's data is durable up to its last
+// FlushFileBuffers or the close of a handle open for writing it; what was
+// written since (appended, overwritten or cut off by SetEndOfFile) is
+// pending. Folder changes (create, move, delete) are durable at once.
+enum class LostWrites {
+    Dropped,  // a cut keeps only the durable data
+    Zeros,    // the pending bytes past the durable size read as zeros
+    Garbage,  // they read as pseudo-random bytes, the same for every run
+};
+// Cuts the power: waits for writes under way, then gives every file with
+// pending data back its durable bytes (overwritten durable bytes come back,
+// the file shrinks to its durable size or keeps its length filled as `lost`
+// says). From then on every write, truncation and change to a folder fails
+// with ERROR_DEVICE_NOT_AVAILABLE and changes nothing, until the next
+// configuration. False when the power was already cut.
+bool CutPower(LostWrites lost);
+bool PowerWasCut();
+
+// A card that fills up or is pulled out in the middle of a write: counting
+// from this call, the writes to files on the volume take `bytes` more bytes;
+// the write that reaches the limit writes what fits and fails. Full: the
+// volume then has no room left (ERROR_DISK_FULL, as a write that no longer
+// fits); Removed: the card is unmounted (as UnmountVolume, with its
+// message) and the write fails with ERROR_DEVICE_NOT_AVAILABLE. One fault
+// at a time; a new call replaces it. False, changing nothing, when the
+// volume is unknown or not mounted, or is to fill up without a capacity.
+enum class WriteFault { Full, Removed };
+bool FailWritesAfter(const std::string& volume, ULONGLONG bytes, WriteFault fault);
+
 // Device paths of the files the program created or wrote since the
 // configuration, in the order of their first write; a moved file is listed
 // under its new path, a deleted one no longer.

@@ -64,6 +64,16 @@ AVIOContext* AviOutputOpen(const char* devicePath)
     return pb;
 }
 
+int AviOutputMakeDurable(AVIOContext* pb, std::int64_t* durableBytes)
+{
+    avio_flush(pb);
+    if (pb->error < 0) return pb->error;
+    auto* file = static_cast<DeviceFile*>(pb->opaque);
+    if (!os::FlushFileBuffers(file->handle)) return AVERROR(EIO);
+    *durableBytes = avio_tell(pb);
+    return 0;
+}
+
 int AviOutputClose(AVIOContext** pb)
 {
     if (!*pb) return 0;

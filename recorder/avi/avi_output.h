@@ -16,6 +16,9 @@ extern "C" {
 // Creates (or replaces) the file, shared for reading. Null on failure, with
 // the platform's last error left as the file call set it.
 AVIOContext* AviOutputOpen(const char* devicePath);
+// Makes what was written durable: the buffer flushed, then FlushFileBuffers.
+// 0 with *durableBytes the file's length then, or the context's error.
+int AviOutputMakeDurable(AVIOContext* pb, std::int64_t* durableBytes);
 // Flushes, closes the file and frees the context; *pb becomes null. 0, or
 // the first error of the context's life (a write error, then the close's).
 int AviOutputClose(AVIOContext** pb);

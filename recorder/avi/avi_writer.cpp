@@ -5,6 +5,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/base/trace.h"
 #include "recorder/avi/avi_codec_tags.h"
+#include "recorder/avi/avi_journal.h"
 #include "recorder/avi/avi_muxer.h"
 #include "recorder/avi/avi_output.h"
 
@@ -43,7 +44,17 @@ struct Writer {
     EvtTagRecord events[kAviMaxEventRecords];
     int eventCount = 0;
     RecordingSummary summary{};
+    AviJournal journal;
+    bool durablePoints = true;
+    os::DWORD openTick = 0;
+    os::DWORD lastDurableTick = 0;
 };
+
+constexpr os::DWORD kDurableEveryMs = 1000;
+
+static_assert(sizeof(GpsTrackRecord) == kJournalGpsBytes);
+static_assert(kEvtTagStoredBytes == kJournalEventBytes);
+static_assert(sizeof(RecordingSummary) == kJournalSummaryBytes);
 
 Writer g_writer;
 
@@ -59,8 +70,26 @@ bool ValidAudio(AVCodecID codec, int sampleRate, int channels, int bits, int kbp
            kbps >= 0;
 }
 
+// The file's data up to here made durable, then the journal's record of it:
+// a journal's durable point never names bytes the file may still lose.
+void MakeDurable()
+{
+    g_writer.lastDurableTick = os::GetTickCount();
+    if (!g_writer.durablePoints) return;
+    std::int64_t bytes = 0;
+    if (AviOutputMakeDurable(g_writer.ctx->pb, &bytes) < 0) return;
+    RecordingSummary summary = g_writer.summary;
+    os::GetLocalTime(&summary.closeTime);
+    summary.lengthHns = static_cast<std::int64_t>(g_writer.lastDurableTick - g_writer.openTick) * 10000;
+    // The distance is the recorder's to say at the close; a repair knows none.
+    summary.distanceKm = 0;
+    AviJournalAppend(&g_writer.journal, JournalDurablePoint(static_cast<std::uint64_t>(bytes), &summary));
+    AviJournalMakeDurable(&g_writer.journal);
+}
+
 void FreeContext()
 {
+    AviJournalClose(&g_writer.journal, true);
     if (!g_writer.ctx) return;
     AviOutputClose(&g_writer.ctx->pb);
     avformat_free_context(g_writer.ctx);
@@ -148,11 +177,15 @@ int AVI_Writer_Open(const char* path, AVCodecID videoCodec, int width, int heigh
         FreeContext();
         return -1;
     }
+    if (g_writer.durablePoints) AviJournalOpen(&g_writer.journal, path);
     g_writer.ctx->pb = AviOutputOpen(path);
     if (!g_writer.ctx->pb) {
         os::Trace("Could not open '%s'\n", path);
         FreeContext();
         return -1;
+    }
+    if (g_writer.durablePoints && !AviJournalIsOpen(g_writer.journal)) {
+        os::Trace("AVI journal of '%s' cannot be made: the recording goes on without it\n", path);
     }
     if (g_writer.muxer.WriteHeader(g_writer.ctx, g_writer.riffLimit) < 0) {
         os::Trace("Could not write the header of '%s'\n", path);
@@ -160,6 +193,8 @@ int AVI_Writer_Open(const char* path, AVCodecID videoCodec, int width, int heigh
         return -1;
     }
     os::GetLocalTime(&g_writer.summary.openTime);
+    g_writer.openTick = os::GetTickCount();
+    MakeDurable();
     return 0;
 }
 
@@ -178,6 +213,7 @@ int AVI_Writer_WriteFrame(int kind, const std::uint8_t* data, int size, std::int
         os::Trace("%s", failure);
         return -1;
     }
+    if (os::GetTickCount() - g_writer.lastDurableTick >= kDurableEveryMs) MakeDurable();
     return 0;
 }
 
@@ -188,6 +224,7 @@ int AVI_Writer_AddGpsRecord(const GpsTrackRecord* record)
         return -1;
     }
     g_writer.gps[g_writer.gpsCount++] = *record;
+    if (g_writer.ctx) AviJournalAppend(&g_writer.journal, JournalRecord(JournalRecordType::Gps, record, sizeof *record));
     return 0;
 }
 
@@ -198,6 +235,11 @@ int AVI_Writer_AddEventRecord(const EvtTagRecord* record)
         return -1;
     }
     g_writer.events[g_writer.eventCount++] = *record;
+    // An event is what a crash leaves: durable at once, not at the next second.
+    if (g_writer.ctx) {
+        AviJournalAppend(&g_writer.journal, JournalRecord(JournalRecordType::Event, record, kEvtTagStoredBytes));
+        AviJournalMakeDurable(&g_writer.journal);
+    }
     os::Trace("--EVT Data Count : %d\n", g_writer.eventCount);
     return 0;
 }
@@ -224,6 +266,8 @@ int AVI_Writer_Close(std::int64_t lengthHns, float distanceKm)
     info.summary = &g_writer.summary;
     const int trailer = g_writer.muxer.WriteTrailer(info);
     const int close = AviOutputClose(&g_writer.ctx->pb);
+    // A file that did not finish keeps its journal for the repair.
+    if (trailer < 0 || close < 0) AviJournalClose(&g_writer.journal, false);
     FreeContext();
     if (trailer < 0 || close < 0) {
         os::Trace("Error while finishing the file\n");
@@ -237,5 +281,7 @@ void AVI_Writer_GetEventTable(void* destination) { std::memcpy(destination, g_wr
 int AVI_Writer_GetEventCount() { return g_writer.eventCount; }
 
 void AVI_Writer_SetRiffLimit(std::int64_t bytes) { g_writer.riffLimit = bytes; }
+
+void AVI_Writer_SetDurablePoints(bool on) { g_writer.durablePoints = on; }
 
 const RecordingSummary& AVI_Writer_Summary() { return g_writer.summary; }

@@ -10,6 +10,12 @@
 // positions of the last file that had GPS records. Not thread-safe: the
 // recorder calls it under its lock.
 //
+// Against power loss, the file is made durable at its open and then about
+// once a second of recording (after a frame, buffers flushed and
+// FlushFileBuffers), without changing its layout; its GPS records, event
+// records (durable at once) and summary go to a journal beside it
+// (recorder/avi/avi_journal.h), deleted by a close that finishes the file.
+//
 // The tables are bounded: at most kAviMaxGpsRecords and kAviMaxEventRecords
 // per file; further records are refused with -1.
 #pragma once
@@ -54,5 +60,8 @@ int AVI_Writer_GetEventCount();
 // The size at which a RIFF of the file is closed and the next begins;
 // kAviRiffLimit unless a test sets a smaller one. Applies from the next open.
 void AVI_Writer_SetRiffLimit(std::int64_t bytes);
+// Durable points and the journal are on unless a benchmark turns them off
+// to measure their cost. Applies from the next open.
+void AVI_Writer_SetDurablePoints(bool on);
 // The summary block as the last close left it.
 const RecordingSummary& AVI_Writer_Summary();

@@ -1,6 +1,7 @@
 // Files that outgrow one RIFF (with the limit lowered to a few hundred
 // kilobytes), a card that fills up, and the refusals of the open call.
 #include "platform/base/trace.h"
+#include "recorder/salvage/recording_journal.h"
 #include "tests/recorder/avi_recording_script.h"
 
 namespace testing_support {
@@ -157,7 +158,10 @@ TEST_F(AviRiffTest, FullCardFailsTheWriteAndTheClose)
               -1);
     EXPECT_EQ(AVI_Writer_Close(10000000, 0.0f), -1);
     const std::vector<std::uint8_t> file = ReadDeviceFile(kPath);
-    EXPECT_EQ(file.size(), kCapacity);
+    // The journal beside it, kept for a repair of the unfinished file, has the rest of the card.
+    const std::vector<std::uint8_t> journal = ReadDeviceFile(JournalPathFor(kPath).c_str());
+    EXPECT_FALSE(journal.empty());
+    EXPECT_EQ(file.size() + journal.size(), kCapacity);
     EXPECT_EQ(ReadTag(file, 0), "RIFF");
     // The frames written before the card filled up still play.
     ExpectPlayable(HostPath(kPath), written, false);

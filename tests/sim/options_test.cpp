@@ -60,6 +60,7 @@ TEST(Options, EveryRunOptionInBothForms)
     EXPECT_EQ(MustParse({"--clock", "real"}).clock, os::ClockMode::Real);
     EXPECT_EQ(MustParse({"--for", "90"}).runForMs, 90'000);
     EXPECT_EQ(MustParse({"--for=0:01:30"}).runForMs, 90'000);
+    EXPECT_EQ(MustParse({"--power-cut-at", "37500ms"}).powerCutAtMs, 37'500);
 }
 
 TEST(Options, HelpAndVersionWinOverTheRest)
@@ -71,7 +72,7 @@ TEST(Options, HelpAndVersionWinOverTheRest)
     std::string usage = sim::UsageText();
     for (const char* option : {"--root", "--profile", "--scenario", "--clock", "--for", "--trace", "--sound-log",
                                "--post", "--help", "--version", "--screenshot-every", "--screenshot-folder",
-                               "--window"}) {
+                               "--window", "--power-cut-at"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

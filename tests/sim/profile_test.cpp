@@ -152,7 +152,7 @@ TEST(DeviceProfile, ContentErrorsNameTheField)
         {R"({"modle": "x"})",
          "p.json: modle: unknown key (expected one of: description, screen, rotation, autoOrientation, model, "
          "manufacturer, totalMemory, freeMemory, volumes, startTime, languages, gps, camera, accelerometer, sounds, "
-         "phone, battery)"},
+         "lostWrites, phone, battery)"},
         {R"({"screen": {"width": 800, "hieght": 480}})",
          "p.json: screen.hieght: unknown key (expected one of: width, height)"},
         {R"({"screen": {"width": 800}})", "p.json: screen: missing key \"height\""},

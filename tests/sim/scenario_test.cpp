@@ -225,7 +225,7 @@ TEST(Scenario, ContentErrorsNameTheEventAndField)
          "touch_up, key, key_down, key_up, mount, unmount, call_start, call_end, power_transition, resume, "
          "power_info, rotation, message_box, dialog_command, gps_fix_lost, gps_fix_back, gps_garbage, camera_stall, "
          "mic_stall, encoder_timeout, shock, screenshot, photo, choose, check, type, menu_command, sheet_page, "
-         "registry, fill, end)"},
+         "registry, fill, power_cut, end)"},
         {WithEvent(R"({"at": 1, "do": 5})"), nullptr},
         {WithEvent(R"({"at": 1, "do": "screenshot", "file": "../up.png"})"),
          "s.json: events[1].file: not a file name ending in \".png\" (letters, digits, '-', '_' and '.')"},

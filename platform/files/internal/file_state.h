@@ -13,9 +13,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <variant>
@@ -27,6 +30,7 @@
 
 namespace os::sim {
 struct VolumeConfig;
+enum class WriteFault;
 }
 
 namespace os::detail::fs {
@@ -115,6 +119,22 @@ struct OpenObject {
 };
 using OpenPtr = std::shared_ptr<OpenObject>;
 
+// Data of one host file written since it was last made durable: its size
+// then, and the durable bytes overwritten or cut off since, in the order
+// they were replaced.
+struct PendingData {
+    LONGLONG durableSize = 0;
+    std::vector<std::pair<LONGLONG, std::vector<char>>> replaced;
+    OpenPtr writer;  // a handle to give the bytes back through at a cut
+};
+using FileKey = std::pair<dev_t, ino_t>;
+
+struct ArmedWriteFault {
+    VolumePtr volume;
+    ULONGLONG bytesLeft = 0;
+    sim::WriteFault fault{};
+};
+
 using FindList = std::variant<std::vector<WIN32_FIND_DATAW>, std::vector<STOREINFO>, std::vector<PARTINFO>>;
 struct FindObject {
     FindList entries;
@@ -133,6 +153,12 @@ struct State {
     std::unordered_map<std::uintptr_t, OpenPtr> open;
     std::unordered_map<std::uintptr_t, std::shared_ptr<FindObject>> finds;
     std::vector<std::string> written;
+    // Power-cut model (file_durability.cpp).
+    std::map<FileKey, PendingData> pending;
+    std::optional<ArmedWriteFault> writeFault;
+    bool powerCut = false;
+    int writesUnderWay = 0;
+    std::condition_variable writesDone;
 };
 
 State& TheState();
@@ -232,6 +258,18 @@ ULONGLONG CountBytesBelow(const std::string& host);
 // Laid-out files (file_layout.cpp): the volume's files, already checked
 // with CheckVolumeFiles, onto its host folder.
 bool LayOutFiles(const sim::VolumeConfig& volume, const std::string& host, std::string* why);
+
+// Power-cut model (file_durability.cpp), under the mutex. Before a write
+// of `count` bytes at `start` or a truncation to `newSize`, the durable
+// bytes it replaces are kept; a flush or a close makes the file durable.
+DWORD NoteWrite(State& state, const OpenPtr& object, LONGLONG start, LONGLONG count);
+DWORD NoteTruncate(State& state, const OpenPtr& object, LONGLONG newSize);
+void MakeDurable(State& state, const OpenObject& object);
+// ERROR_DEVICE_NOT_AVAILABLE once the power is cut.
+DWORD PowerError(const State& state);
+// The bytes the armed fault lets a write of `count` bytes to the object's
+// volume take; *fires when the fault happens at this write.
+DWORD AllowedByFault(State& state, const OpenObject& object, DWORD count, bool* fires);
 
 // Record of written files (file_sim.cpp).
 void RecordWritten(State& state, const std::string& device);
