@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ pkg-config clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
-          libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev fonts-dejavu-core fonts-nanum
+          libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libfreetype-dev fonts-dejavu-core fonts-nanum
           libcairo2-dev libfontconfig-dev libimage-exiftool-perl exiv2 imagemagick
           nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev gpsd-clients mediainfo gpsbabel libxml2-utils
           libsdl2-dev xvfb xauth)

@@ -54,9 +54,12 @@ enum class EventKind {
     Fill,              // other programs' files take `fillBytes` more of `volume`; 0 gives back all they took
     Screenshot,        // the screen as a PNG file named `text` in the run's screenshot folder
     Photo,             // the driver presses the camera key (os::VK_CAMERA): down and up at once
-// other programs' files filling a volume, the driver taking a photo, the
-// driver's hand on the controls of dialogs and settings pages, a power cut,
-// and the end of the run.
+    Choose,            // the driver picks entry `entry` of list `control` in the topmost dialog or page
+    Check,             // the driver sets check box `control` there to `checked` (a click when it differs)
+    Type,              // the driver types `text` into edit field `control` there (`paste`: pastes it)
+    MenuCommand,       // the driver picks command `control` of the topmost dialog's or page's menu bar
+    SheetPage,         // the driver turns the open property sheet to page `entry`
+    PowerCut,          // the battery is pulled: the program ends at once, the files keep only their durable data
     End,               // as the exit button: posted WM_COMMAND IDM_BUTTON with lParam 7 (msg, wParam, lParam)
 };
 
