@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr os::COLORREF kAmber = os::RGB(255, 176, 0);
+constexpr os::COLORREF kCountdownAmber = os::RGB(255, 176, 0);
 constexpr os::COLORREF kMuted = os::RGB(170, 184, 196);
-constexpr int kTextLeft = 220;  // right of the box's envelope, stretched with the box
+constexpr int kSmsTextLeft = 220;  // right of the box's envelope, stretched with the box
 
 void DrawLine(os::HDC dc, const std::string& text, const os::RECT& rect, int height, os::COLORREF color)
 {
@@ -38,13 +38,13 @@ void DrawFace(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
     DrawAlphaImage(dc, images.smsBox, client.left, client.top, client.right, client.bottom, nullptr, 255,
                    os::AC_SRC_ALPHA);
     const int oldMode = os::SetBkMode(dc, os::TRANSPARENT);
-    DrawLine(dc, ResourceText(kestrava::res::IDS_DLG_SEND_SMS), os::RECT{kTextLeft, 20, client.right - 24, 60}, 28,
+    DrawLine(dc, ResourceText(kestrava::res::IDS_DLG_SEND_SMS), os::RECT{kSmsTextLeft, 20, client.right - 24, 60}, 28,
              kWhite);
-    DrawLine(dc, std::string(app->settings.EvtTagSMSRecvNum.View()), os::RECT{kTextLeft, 62, client.right - 24, 96},
+    DrawLine(dc, std::string(app->settings.EvtTagSMSRecvNum.View()), os::RECT{kSmsTextLeft, 62, client.right - 24, 96},
              24, kMuted);
     char seconds[16];
     std::snprintf(seconds, sizeof seconds, "%d s", std::max(app->accidentAlert.secondsLeft, 0));
-    DrawLine(dc, seconds, os::RECT{kTextLeft, 100, client.right - 24, 180}, 72, kAmber);
+    DrawLine(dc, seconds, os::RECT{kSmsTextLeft, 100, client.right - 24, 180}, 72, kCountdownAmber);
     os::SetBkMode(dc, oldMode);
     // The look is smaller than the touch area: centred in it.
     ButtonStrip cancel = images.popupButtons[1];

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recorder/salvage/le_bytes.h"
+
 namespace {
 
 constexpr std::size_t kGpsTimePositionOffset = 24;
@@ -15,23 +17,15 @@ constexpr std::size_t kKeyProbeBytes = 512;
 constexpr std::size_t kCopyBlock = 1 << 20;
 constexpr const char* kSoftware = "Ardvane v1.1.0";
 
-std::uint32_t U32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 void SetU32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) (*bytes)[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-void PutU32(std::vector<std::uint8_t>* out, std::uint32_t v)
+void PutTag(std::vector<std::uint8_t>* out, const char* tag)
 {
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<std::uint8_t>(tag[i]));
 }
-
-void PutTag(std::vector<std::uint8_t>* out, const char* tag) { out->insert(out->end(), tag, tag + 4); }
 
 bool Is(const std::uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
 
@@ -61,7 +55,7 @@ bool ReadStreams(const std::vector<std::uint8_t>& bytes, std::size_t from, std::
     std::size_t at = from;
     while (at + 8 <= to) {
         const std::uint8_t* p = bytes.data() + at;
-        const std::uint32_t size = U32(p + 4);
+        const std::uint32_t size = GetLe32(p + 4);
         if (at + 8 + size > to) break;
         if (Is(p, "avih") && size >= 20) {
             header->totalFramesAt = at + 8 + 16;
@@ -72,13 +66,13 @@ bool ReadStreams(const std::vector<std::uint8_t>& bytes, std::size_t from, std::
             const std::size_t end = at + 8 + size;
             while (in + 8 <= end) {
                 const std::uint8_t* q = bytes.data() + in;
-                const std::uint32_t n = U32(q + 4);
+                const std::uint32_t n = GetLe32(q + 4);
                 if (in + 8 + n > end) break;
                 if (Is(q, "strh") && n >= 36) {
                     hasStrh = true;
                     s.video = Is(q + 8, "vids");
-                    s.scale = U32(q + 8 + 20);
-                    s.rate = U32(q + 8 + 24);
+                    s.scale = GetLe32(q + 8 + 20);
+                    s.rate = GetLe32(q + 8 + 24);
                     s.lengthAt = in + 8 + 32;
                 } else if (Is(q, "strf") && !s.video && n >= 14) {
                     s.blockAlign = static_cast<std::uint32_t>(q[8 + 12] | q[8 + 13] << 8);
@@ -114,8 +108,8 @@ bool ReadHeader(const AviRepairSource& source, std::vector<std::uint8_t>* bytes,
         *why = "no complete AVI header (RIFF \"AVI \" with its header list)";
         return false;
     }
-    header->riffSize = U32(head + 4);
-    const std::uint64_t hdrlEnd = 20 + static_cast<std::uint64_t>(U32(head + 16));
+    header->riffSize = GetLe32(head + 4);
+    const std::uint64_t hdrlEnd = 20 + static_cast<std::uint64_t>(GetLe32(head + 16));
     // The header this writer makes is a few kilobytes; the "movi" list follows a padding chunk.
     constexpr std::uint64_t kMaxHeader = 1 << 20;
     std::uint64_t at = hdrlEnd + (hdrlEnd & 1);
@@ -124,13 +118,13 @@ bool ReadHeader(const AviRepairSource& source, std::vector<std::uint8_t>* bytes,
         if (!source.read(at, tag, sizeof tag)) break;
         if (Is(tag, "LIST") && Is(tag + 8, "movi")) {
             header->moviAt = at + 8;
-            header->moviSize = U32(tag + 4);
+            header->moviSize = GetLe32(tag + 4);
             bytes->resize(static_cast<std::size_t>(at + 12));
             if (!source.read(0, bytes->data(), bytes->size())) break;
             return ReadStreams(*bytes, 24, static_cast<std::size_t>(hdrlEnd), header, why);
         }
         if (!Is(tag, "JUNK")) break;
-        const std::uint32_t size = U32(tag + 4);
+        const std::uint32_t size = GetLe32(tag + 4);
         at += 8 + static_cast<std::uint64_t>(size) + (size & 1);
     }
     *why = "no \"movi\" list after the header";
@@ -163,7 +157,7 @@ bool ScanChunks(const AviRepairSource& source, Header* header, std::uint64_t lim
         std::uint8_t tag[8];
         if (!source.read(at, tag, sizeof tag)) return false;
         const StreamHeader* s = StreamOf(*header, tag);
-        const std::uint32_t size = U32(tag + 4);
+        const std::uint32_t size = GetLe32(tag + 4);
         if (s == nullptr || at + 8 + size > limit) break;
         AviRepairChunk chunk;
         chunk.offset = at;
@@ -193,7 +187,7 @@ void ReadOwnInfo(const AviRepairSource& source, const Header& header, JournalCon
     while (at + 12 <= source.size) {
         std::uint8_t tag[12];
         if (!source.read(at, tag, sizeof tag)) return;
-        const std::uint32_t size = U32(tag + 4);
+        const std::uint32_t size = GetLe32(tag + 4);
         if (Is(tag, "LIST") && Is(tag + 8, "INFO")) {
             if (at + 8 + size > source.size) return;
             std::vector<std::uint8_t> list(size - 4);
@@ -201,7 +195,7 @@ void ReadOwnInfo(const AviRepairSource& source, const Header& header, JournalCon
             std::size_t in = 0;
             while (in + 8 <= list.size()) {
                 const std::uint8_t* q = list.data() + in;
-                const std::uint32_t n = U32(q + 4);
+                const std::uint32_t n = GetLe32(q + 4);
                 if (in + 8 + n > list.size()) return;
                 const std::uint8_t* payload = q + 8;
                 if (Is(q, "IGPS") && n >= 4 && (n - 4) % kJournalGpsBytes == 0) {
@@ -224,7 +218,7 @@ void ReadOwnInfo(const AviRepairSource& source, const Header& header, JournalCon
 void PutChunk(std::vector<std::uint8_t>* out, const char* tag, const std::vector<std::uint8_t>& payload)
 {
     PutTag(out, tag);
-    PutU32(out, static_cast<std::uint32_t>(payload.size()));
+    PutLe32(out, static_cast<std::uint32_t>(payload.size()));
     out->insert(out->end(), payload.begin(), payload.end());
     if (payload.size() & 1) out->push_back(0);
 }
@@ -235,7 +229,7 @@ std::vector<std::uint8_t> BuildInfo(const JournalContent& data, const Header& he
 {
     std::vector<std::uint8_t> info;
     PutTag(&info, "LIST");
-    PutU32(&info, 0);
+    PutLe32(&info, 0);
     PutTag(&info, "INFO");
     std::vector<std::uint8_t> summary = data.summary.value_or(JournalBytes(kJournalSummaryBytes, 0));
     if (!data.summary) {
@@ -247,14 +241,14 @@ std::vector<std::uint8_t> BuildInfo(const JournalContent& data, const Header& he
     }
     if (!data.gps.empty()) {
         std::vector<std::uint8_t> gps;
-        PutU32(&gps, static_cast<std::uint32_t>(data.gps.size()));
+        PutLe32(&gps, static_cast<std::uint32_t>(data.gps.size()));
         for (const JournalBytes& r : data.gps) gps.insert(gps.end(), r.begin(), r.end());
         PutChunk(&info, "IGPS", gps);
         std::memcpy(summary.data() + kSummaryFirstGps, data.gps.front().data() + kGpsTimePositionOffset, kGpsTimePositionBytes);
         std::memcpy(summary.data() + kSummaryLastGps, data.gps.back().data() + kGpsTimePositionOffset, kGpsTimePositionBytes);
     }
     std::vector<std::uint8_t> events;
-    PutU32(&events, static_cast<std::uint32_t>(data.events.size()));
+    PutLe32(&events, static_cast<std::uint32_t>(data.events.size()));
     for (const JournalBytes& r : data.events) events.insert(events.end(), r.begin(), r.end());
     PutChunk(&info, "IEVT", events);
     PutChunk(&info, "IFND", summary);
@@ -359,12 +353,12 @@ bool WriteAviRepair(const AviRepairSource& source, const AviRepairPlan& plan,
     std::vector<std::uint8_t> tail;
     if (padMissing) tail.push_back(0);
     PutTag(&tail, "idx1");
-    PutU32(&tail, static_cast<std::uint32_t>(16 * plan.chunks.size()));
+    PutLe32(&tail, static_cast<std::uint32_t>(16 * plan.chunks.size()));
     for (const AviRepairChunk& c : plan.chunks) {
         tail.insert(tail.end(), c.id, c.id + 4);
-        PutU32(&tail, c.key ? kKeyFlag : 0);
-        PutU32(&tail, static_cast<std::uint32_t>(c.offset - moviAt));
-        PutU32(&tail, c.size);
+        PutLe32(&tail, c.key ? kKeyFlag : 0);
+        PutLe32(&tail, static_cast<std::uint32_t>(c.offset - moviAt));
+        PutLe32(&tail, c.size);
     }
     tail.insert(tail.end(), plan.info.begin(), plan.info.end());
     if (!write(tail.data(), tail.size())) {

@@ -4,18 +4,9 @@
 
 #include <cstring>
 
+#include "recorder/salvage/le_bytes.h"
+
 namespace {
-
-void PutU32(JournalBytes* out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 std::uint32_t Crc(const std::uint8_t* data, std::size_t size)
 {
@@ -49,7 +40,7 @@ std::string JournalPathFor(const std::string& recordingPath)
 JournalBytes JournalHeader()
 {
     JournalBytes out(kJournalMagic, kJournalMagic + 4);
-    PutU32(&out, kJournalVersion);
+    PutLe32(&out, kJournalVersion);
     return out;
 }
 
@@ -57,11 +48,11 @@ JournalBytes JournalRecord(JournalRecordType type, const void* payload, std::siz
 {
     JournalBytes out;
     out.reserve(size + 12);
-    PutU32(&out, static_cast<std::uint32_t>(type));
-    PutU32(&out, static_cast<std::uint32_t>(size));
+    PutLe32(&out, static_cast<std::uint32_t>(type));
+    PutLe32(&out, static_cast<std::uint32_t>(size));
     const auto* bytes = static_cast<const std::uint8_t*>(payload);
     out.insert(out.end(), bytes, bytes + size);
-    PutU32(&out, Crc(out.data(), out.size()));
+    PutLe32(&out, Crc(out.data(), out.size()));
     return out;
 }
 
@@ -79,18 +70,18 @@ bool ParseJournal(const std::uint8_t* data, std::size_t size, JournalContent* ou
         *why = "not a recording journal";
         return false;
     }
-    if (GetU32(data + 4) != kJournalVersion) {
-        *why = "a recording journal of version " + std::to_string(GetU32(data + 4)) + ", this reads version " +
+    if (GetLe32(data + 4) != kJournalVersion) {
+        *why = "a recording journal of version " + std::to_string(GetLe32(data + 4)) + ", this reads version " +
                std::to_string(kJournalVersion);
         return false;
     }
     JournalContent content;
     std::size_t at = kJournalHeaderBytes;
     while (size - at >= 12) {
-        const std::uint32_t type = GetU32(data + at);
-        const std::uint32_t length = GetU32(data + at + 4);
+        const std::uint32_t type = GetLe32(data + at);
+        const std::uint32_t length = GetLe32(data + at + 4);
         if (ExpectedSize(type) == 0 || length != ExpectedSize(type) || size - at - 12 < length) break;
-        if (GetU32(data + at + 8 + length) != Crc(data + at, 8 + length)) break;
+        if (GetLe32(data + at + 8 + length) != Crc(data + at, 8 + length)) break;
         const std::uint8_t* payload = data + at + 8;
         switch (static_cast<JournalRecordType>(type)) {
         case JournalRecordType::Gps: content.gps.emplace_back(payload, payload + length); break;
