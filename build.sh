@@ -89,8 +89,10 @@ test)
     case "$variant" in
     "")         dir=build;      target=all;            opts=(-DCMAKE_BUILD_TYPE=Release) ;;
     # Line tables are all a sanitizer's report needs: -g1 builds faster than -g.
+    # At -O1 the instrumented tests run two to three times as fast as at -O0
+    # for a little more compile time.
     --sanitize) dir=build-asan; target=kestrava_tests; opts=(-DKESTRAVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-                                                             -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1) ;;
+                                                             "-DCMAKE_CXX_FLAGS_DEBUG=-g1 -O1" "-DCMAKE_C_FLAGS_DEBUG=-g1 -O1") ;;
     --tsan)     dir=build-tsan; target=kestrava_tests; opts=(-DKESTRAVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
                                                              -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1) ;;
     --fuzz)     fuzz; exit ;;
