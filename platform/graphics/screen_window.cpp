@@ -87,6 +87,10 @@ bool Open(Window* w)
     // By default SDL asks the desktop's compositor to stand aside, which makes
     // some desktops flicker; a small window at its own size needs no such thing.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // The software renderer draws into the window's own frame buffer; left to
+    // itself SDL would put that behind an OpenGL texture, loading the host's
+    // GL driver and its threads for nothing.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         w->error = std::string("no display to show the window on: ") + SDL_GetError();
         SDL_Quit();
