@@ -98,36 +98,39 @@ TEST(Launcher, AVirtualRunRepeatsItsTraceAndLeavesTheSettingsKey)
     EXPECT_NE(traces[0].find("End OnDestroyProc"), std::string::npos) << traces[0];
 }
 
-TEST(Launcher, TheExampleDrivesRunToTheirEndInVirtualTime)
+// One drive a test, so that the drives run side by side.
+class ExampleDrive : public testing::TestWithParam<const char*> {};
+
+// How the program takes each drive is the recorder's business (it ends by
+// itself when the card is pulled); the drive must only play out cleanly.
+TEST_P(ExampleDrive, RunsToItsEndInVirtualTime)
 {
     TempFolder folder;
-    // How the program takes each drive is the recorder's business (it ends by
-    // itself when the card is pulled); the drive must only play out cleanly.
-    for (const char* name : {"continuous_drive", "event_only_drive", "card_pulled", "card_fills"}) {
-        const std::string scenario = std::string(KESTRAVA_SOURCE_DIR) + "/sim/scenarios/" + name + ".json";
-        const std::string trace = folder / (std::string(name) + ".trace");
-        const ProgramRun run = RunProgram(
-            {"--root", folder / name, "--clock", "virtual", "--scenario", scenario, "--trace", trace}, folder, name);
-        EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.err;
-        EXPECT_NE(run.out.find("kestrava: ran "), std::string::npos) << name << "\n" << run.out;
-        const std::string said = run.out + run.err + testing_support::ReadWholeFile(trace);
-        EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << name << "\n" << run.err;
-        EXPECT_EQ(said.find("refused"), std::string::npos) << name << ": every event did what it says";
-    }
+    const std::string source = KESTRAVA_SOURCE_DIR;
+    const std::string name = GetParam();
+    const std::string trace = folder / (name + ".trace");
+    std::vector<std::string> args = {"--root", folder / name, "--clock", "virtual", "--scenario",
+                                     source + "/sim/scenarios/" + name + ".json", "--trace", trace};
     // The two-hour loop drive takes about a minute of wall time to its end
     // (the loop recording test drives it): its first minute on the card it
     // is made for shows that it loads and plays.
-    const std::string source = KESTRAVA_SOURCE_DIR;
-    const ProgramRun loop = RunProgram({"--root", folder / "loop", "--clock", "virtual", "--for", "0:01:00",
-                                        "--profile", source + "/sim/profiles/small_card.json", "--scenario",
-                                        source + "/sim/scenarios/loop_drive.json", "--trace", folder / "loop.trace"},
-                                       folder, "loop");
-    EXPECT_EQ(loop.exitCode, 0) << loop.err;
-    EXPECT_NE(loop.out.find("ran 00:01:00"), std::string::npos) << loop.out;
-    const std::string said = loop.out + loop.err + testing_support::ReadWholeFile(folder / "loop.trace");
-    EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << loop.err;
+    if (name == "loop_drive") {
+        args.insert(args.end(), {"--for", "0:01:00", "--profile", source + "/sim/profiles/small_card.json"});
+    }
+    const ProgramRun run = RunProgram(args, folder, name);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("kestrava: ran "), std::string::npos) << run.out;
+    if (name == "loop_drive") {
+        EXPECT_NE(run.out.find("ran 00:01:00"), std::string::npos) << run.out;
+    }
+    const std::string said = run.out + run.err + testing_support::ReadWholeFile(trace);
+    EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << run.err;
     EXPECT_EQ(said.find("refused"), std::string::npos) << "every event did what it says";
 }
+
+INSTANTIATE_TEST_SUITE_P(Launcher, ExampleDrive,
+                         testing::Values("continuous_drive", "event_only_drive", "card_pulled", "card_fills",
+                                         "loop_drive"));
 
 class OtherProcess : public testing_support::RealTimePlatformTest {};
 
