@@ -189,7 +189,8 @@ void ReadOwnInfo(const AviRepairSource& source, const Header& header, JournalCon
         if (!source.read(at, tag, sizeof tag)) return;
         const std::uint32_t size = GetLe32(tag + 4);
         if (Is(tag, "LIST") && Is(tag + 8, "INFO")) {
-            if (at + 8 + size > source.size) return;
+            // The list's size counts its "INFO" tag: one below that is no list.
+            if (size < 4 || at + 8 + size > source.size) return;
             std::vector<std::uint8_t> list(size - 4);
             if (!source.read(at + 12, list.data(), list.size())) return;
             std::size_t in = 0;
