@@ -13,19 +13,6 @@ namespace {
 constexpr char kDialogClass[] = "Dialog";
 constexpr COLORREF kDialogColour = RGB(236, 236, 236);
 
-void PaintDialogBackground(HWND hwnd)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc == nullptr) return;
-    RECT r;
-    GetClientRect(hwnd, &r);
-    HBRUSH brush = CreateSolidBrush(kDialogColour);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
-    EndPaint(hwnd, &ps);
-}
-
 LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     DLGPROC proc = detail::DialogProcOf(hwnd);
@@ -39,7 +26,7 @@ LRESULT DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     if (msg == WM_PAINT) {
-        PaintDialogBackground(hwnd);
+        detail::PaintDialogBackground(hwnd);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -135,5 +122,22 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
     if (!detail::MarkDialogEnded(dialog, result)) return FALSE;
     return EndModalLoop(dialog, result);
 }
+
+namespace detail {
+
+void PaintDialogBackground(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc == nullptr) return;
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HBRUSH brush = CreateSolidBrush(kDialogColour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    EndPaint(hwnd, &ps);
+}
+
+}  // namespace detail
 
 }  // namespace os

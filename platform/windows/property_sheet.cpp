@@ -90,17 +90,7 @@ LRESULT SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                    ? reinterpret_cast<LRESULT>(s->pages[static_cast<std::size_t>(s->current)])
                    : 0;
     }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT r;
-        GetClientRect(hwnd, &r);
-        HBRUSH brush = CreateSolidBrush(RGB(236, 236, 236));
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT: detail::PaintDialogBackground(hwnd); return 0;
     case WM_CLOSE: PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }

@@ -8,6 +8,9 @@
 
 namespace os::detail {
 
+// Fills a dialog's or a property sheet's client area with the page colour.
+void PaintDialogBackground(HWND hwnd);
+
 struct DialogControlEntry {
     UINT id = 0;
     ControlKind kind = ControlKind::Label;
