@@ -24,13 +24,40 @@ bool IsRecording(const std::string& path, const std::vector<ClosedRecording>& re
                        [&](const ClosedRecording& r) { return r.path == path || FileName(r.path) == name; });
 }
 
-std::string RecordingLine(const ClosedRecording& r)
+bool Listed(const std::vector<std::string>& files, const std::string& path)
+{
+    return std::find(files.begin(), files.end(), path) != files.end();
+}
+
+// Where a recording is at the end of the run: where it was opened, in its
+// folder's "Event" when it was filed there, or nowhere when loop recording
+// deleted it (empty).
+std::string PathNow(const ClosedRecording& r, const std::vector<std::string>& filesWritten)
+{
+    if (Listed(filesWritten, r.path)) return r.path;
+    const std::size_t slash = r.path.find_last_of('\\');
+    const std::string filed = r.path.substr(0, slash + 1) + "Event\\" + FileName(r.path);
+    return Listed(filesWritten, filed) ? filed : std::string();
+}
+
+bool InEventFolder(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('\\');
+    return slash != std::string::npos && path.substr(0, slash).ends_with("\\Event");
+}
+
+std::string RecordingLine(const ClosedRecording& r, const std::string& now)
 {
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "  %.1f s  %.1f MB", static_cast<double>(r.lengthHns) / kHnsPerSecond,
                   static_cast<double>(r.bytes) / kBytesPerMb);
-    std::string line = "  " + r.path + numbers;
-    if (r.eventClip) line += "  event clip";
+    std::string line = "  " + (now.empty() ? r.path : now) + numbers;
+    if (r.eventClip) {
+        line += "  event clip";
+    } else if (InEventFolder(now)) {
+        line += "  filed as an event";
+    }
+    if (now.empty()) line += "  deleted since";
     if (r.closeFailed) line += "  close failed";
     return line + "\n";
 }
@@ -40,11 +67,15 @@ std::string RecordingLine(const ClosedRecording& r)
 std::string WrittenFilesText(const std::vector<ClosedRecording>& recordings,
                              const std::vector<std::string>& filesWritten)
 {
-    const auto clips = std::count_if(recordings.begin(), recordings.end(),
-                                     [](const ClosedRecording& r) { return r.eventClip != 0; });
+    std::string lines;
+    int clips = 0;
+    for (const ClosedRecording& r : recordings) {
+        const std::string now = PathNow(r, filesWritten);
+        if (r.eventClip || InEventFolder(now)) ++clips;
+        lines += RecordingLine(r, now);
+    }
     std::string text = "kestrava: " + std::to_string(recordings.size()) + " recording(s) written, " +
-                       std::to_string(clips) + " of them event clip(s)\n";
-    for (const ClosedRecording& r : recordings) text += RecordingLine(r);
+                       std::to_string(clips) + " of them event clip(s)\n" + lines;
     std::vector<std::string> others;
     std::copy_if(filesWritten.begin(), filesWritten.end(), std::back_inserter(others),
                  [&](const std::string& f) { return !IsRecording(f, recordings); });
