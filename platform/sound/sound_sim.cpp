@@ -21,6 +21,7 @@ void PutLe(std::vector<unsigned char>* out, std::uint32_t value, int bytes)
 std::vector<unsigned char> WaveHeader(std::uint32_t dataBytes)
 {
     std::vector<unsigned char> h;
+    h.reserve(44);  // the canonical PCM header
     const auto tag = [&](const char* t) { h.insert(h.end(), t, t + 4); };
     tag("RIFF");
     PutLe(&h, 36 + dataBytes, 4);

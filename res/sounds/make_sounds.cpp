@@ -72,6 +72,7 @@ bool Write(const std::string& path, const std::vector<std::int16_t>& samples)
 {
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     std::vector<unsigned char> bytes;
+    bytes.reserve(44 + dataBytes);
     const auto tag = [&](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
     tag("RIFF");
     Put(&bytes, 36 + dataBytes, 4);

@@ -20,7 +20,7 @@ class DeviceRootTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = std::string(KESTRAVA_BINARY_DIR) + "/test-device-XXXXXX";
+        std::string pattern = KESTRAVA_BINARY_DIR "/test-device-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
     }
