@@ -18,17 +18,14 @@
 
 #include "tests/support/host_tool.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/sanitized.h"
 #include "tools/avi_reader.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
+using testing_support::kSanitized;
 
 constexpr const char* kTimeFolder = "volumes/Storage Card/Ardvane/20090303/085930";
 constexpr int kSplitSec = 30;

@@ -21,6 +21,7 @@
 #include "tests/recorder/decoded_indices.h"
 #include "tests/support/host_tool.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/sanitized.h"
 #include "tools/avi_reader.h"
 
 namespace {
@@ -29,13 +30,9 @@ using testing_support::ReadWholeFile;
 using testing_support::RunHostTool;
 using testing_support::TempFolder;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// Each cut is two runs of the program; three still take each drive and
-// each kind of loss once.
-constexpr int kDefaultCuts = 3;
-#else
-constexpr int kDefaultCuts = 6;
-#endif
+// Each cut is two runs of the program; under the sanitizers three still
+// take each drive and each kind of loss once.
+constexpr int kDefaultCuts = testing_support::kSanitized ? 3 : 6;
 
 constexpr int kCutWidth = 320;
 constexpr int kCutHeight = 240;

@@ -15,6 +15,7 @@
 #include "tests/recorder/decoded_indices.h"
 #include "tests/support/host_tool.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/sanitized.h"
 
 namespace {
 
@@ -27,11 +28,7 @@ constexpr int kHeight = 240;
 // The run's time folder: the profile's clock starts at 2009-03-03 08:59:30.
 constexpr const char* kTimeFolder = "volumes/Storage Card/Ardvane/20090303/085930";
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
+using testing_support::kSanitized;
 
 std::string Quote(const std::string& path)
 {

@@ -26,6 +26,7 @@
 #include "tests/support/ipc_peer.h"
 #include "tests/support/platform_fixture.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/sanitized.h"
 
 namespace {
 
@@ -117,11 +118,18 @@ TEST_P(ExampleDrive, RunsToItsEndInVirtualTime)
     if (name == "loop_drive") {
         args.insert(args.end(), {"--for", "0:01:00", "--profile", source + "/sim/profiles/small_card.json"});
     }
+    // Under the sanitizers the continuous drive ends after its two stalls
+    // (at 3 and 5 minutes): the rest is the same splits again.
+    const bool shortened = testing_support::kSanitized && name == "continuous_drive";
+    if (shortened) args.insert(args.end(), {"--for", "0:05:30"});
     const ProgramRun run = RunProgram(args, folder, name);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("kestrava: ran "), std::string::npos) << run.out;
     if (name == "loop_drive") {
         EXPECT_NE(run.out.find("ran 00:01:00"), std::string::npos) << run.out;
+    }
+    if (shortened) {
+        EXPECT_NE(run.out.find("ran 00:05:30"), std::string::npos) << run.out;
     }
     const std::string said = run.out + run.err + testing_support::ReadWholeFile(trace);
     EXPECT_EQ(said.find("virtual clock stalled"), std::string::npos) << run.err;

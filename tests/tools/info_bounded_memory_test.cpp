@@ -10,23 +10,11 @@
 
 #include <filesystem>
 
+#include "tests/support/sanitized.h"
 #include "tests/tools/info_test_support.h"
 
 namespace testing_support {
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define KINFO_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define KINFO_TEST_SANITIZED 1
-#endif
-#endif
-#ifdef KINFO_TEST_SANITIZED
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 constexpr rlim_t kAddressSpace = 256u << 20;
 constexpr std::uint32_t kFirstBigChunk = 0xC0000000u;  // 3 GiB
