@@ -56,8 +56,20 @@ BOOL AlphaBlend(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int s
     }
     const auto source = detail::StableSource(from, target);
     const std::uint32_t ca = blend.SourceConstantAlpha;
+    // Most of a skin's pixels are either fully transparent or opaque; for
+    // those the blend's arithmetic gives the destination or the source back
+    // exactly (Div255 is exact on multiples of 255), so they skip it.
+    const bool opaqueCopies = ca == 255;
     detail::ForEachMapped(a, detail::DrawableBox(*dst), *source, [&](int dx, int dy, int sx, int sy) {
-        target->WriteArgb(dx, dy, Blend(source->ReadArgb(sx, sy), target->ReadArgb(dx, dy), ca, perPixel));
+        const std::uint32_t s = source->ReadArgb(sx, sy);
+        if (perPixel) {
+            if (s == 0) return;
+            if (opaqueCopies && (s >> 24) == 0xFF) {
+                target->WriteArgb(dx, dy, s);
+                return;
+            }
+        }
+        target->WriteArgb(dx, dy, Blend(s, target->ReadArgb(dx, dy), ca, perPixel));
     });
     return TRUE;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,8 @@ struct Surface {
     int Bpp() const { return layout == PixelLayout::Xrgb8888 ? 32 : 16; }
     std::uint8_t* Bits() { return reinterpret_cast<std::uint8_t*>(storage.data()); }
     std::uint8_t* Row(int y) { return Bits() + static_cast<std::size_t>(topDown ? y : height - 1 - y) * stride; }
+    // The pixel accessors are called once a pixel by every blit: they are
+    // defined below, in this header, so that they inline into its loop.
     // The pixel as 0xAARRGGBB (16-bit: alpha 0, channels widened).
     std::uint32_t ReadArgb(int x, int y);
     // Writes 0xAARRGGBB (16-bit: channels truncated, alpha dropped).
@@ -38,8 +41,64 @@ struct Surface {
 
 // A zero-filled surface; null when a side is outside 1..kMaxBitmapSide.
 std::shared_ptr<Surface> NewSurface(int width, int height, PixelLayout layout, bool topDown);
+
 // Raw value of a colour in a layout (32-bit: alpha byte 0).
-std::uint32_t PackColor(PixelLayout layout, std::uint32_t argb);
+inline std::uint32_t PackColor(PixelLayout layout, std::uint32_t argb)
+{
+    const std::uint32_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    switch (layout) {
+    case PixelLayout::Rgb565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+    case PixelLayout::Rgb555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+    case PixelLayout::Xrgb8888: return argb & 0x00FFFFFFu;
+    }
+    return 0;
+}
+
+inline std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
+inline std::uint32_t Widen6(std::uint32_t v) { return (v << 2) | (v >> 4); }
+
+inline std::uint32_t Surface::ReadRaw(int x, int y)
+{
+    const std::uint8_t* row = Row(y);
+    if (layout == PixelLayout::Xrgb8888) {
+        std::uint32_t v;
+        std::memcpy(&v, row + static_cast<std::size_t>(x) * 4, 4);
+        return v;
+    }
+    std::uint16_t v;
+    std::memcpy(&v, row + static_cast<std::size_t>(x) * 2, 2);
+    return v;
+}
+
+inline void Surface::WriteRaw(int x, int y, std::uint32_t raw)
+{
+    std::uint8_t* row = Row(y);
+    if (layout == PixelLayout::Xrgb8888) {
+        std::memcpy(row + static_cast<std::size_t>(x) * 4, &raw, 4);
+        return;
+    }
+    const std::uint16_t v = static_cast<std::uint16_t>(raw);
+    std::memcpy(row + static_cast<std::size_t>(x) * 2, &v, 2);
+}
+
+inline std::uint32_t Surface::ReadArgb(int x, int y)
+{
+    const std::uint32_t v = ReadRaw(x, y);
+    switch (layout) {
+    case PixelLayout::Rgb565:
+        return (Widen5(v >> 11) << 16) | (Widen6((v >> 5) & 0x3F) << 8) | Widen5(v & 0x1F);
+    case PixelLayout::Rgb555:
+        return (Widen5((v >> 10) & 0x1F) << 16) | (Widen5((v >> 5) & 0x1F) << 8) | Widen5(v & 0x1F);
+    case PixelLayout::Xrgb8888: return v;
+    }
+    return 0;
+}
+
+inline void Surface::WriteArgb(int x, int y, std::uint32_t argb)
+{
+    WriteRaw(x, y, layout == PixelLayout::Xrgb8888 ? argb : PackColor(layout, argb));
+}
+
 std::uint32_t ArgbFromColorref(COLORREF c);
 COLORREF ColorrefFromArgb(std::uint32_t argb);
 
