@@ -89,13 +89,17 @@ void BuildStrip(os::HDC screen, const Loader& skin, const char* sub, const char*
                      os::SIZE{place.right - place.left, place.bottom - place.top}, button);
 }
 
-void BuildButtons(os::HDC screen, const Loader& skin, EventRecorderApp* app, MainScreenImages* m)
+void BuildToolbar(os::HDC screen, const Loader& skin, EventRecorderApp* app, MainScreenImages* m)
 {
     for (const ToolbarLooks& b : kToolbarLooks) {
         BuildStrip(screen, skin, b.folder, b.looks, app->screens[b.entry].rect, &m->buttons[b.entry]);
         // The picture decides the button's size, and with it its touch area.
         app->screens[b.entry].rect = m->buttons[b.entry].rect;
     }
+}
+
+void BuildPopupButtons(os::HDC screen, const Loader& skin, MainScreenImages* m)
+{
     for (int i = 0; i < 4; ++i) {
         const std::string base = kPopupButtonNames[i];
         const std::string looks[3] = {base + "_n.png", base + "_c.png", base + "_d.png"};
@@ -128,11 +132,12 @@ int SetupMainScreen(os::HWND hwnd)
     const Loader skin(index < 0 ? IdleSkinFolder() : SkinFolder(width, height), factory);
     LoadPictures(skin, m);
     m->logo = LoadAlphaImage(factory, SkinFile(IdleSkinFolder(), "01_common", "ardvane3.png").c_str());
-    if (app->resolutionClass == 3) {
-        os::HDC screen = os::GetDC(nullptr);
-        BuildButtons(screen, skin, app, m);
-        os::ReleaseDC(nullptr, screen);
-    }
+    // The toolbar belongs to the 800 x 480 layout; the pop-ups' buttons (the
+    // message boxes' and the accident SMS's cancel) are on every layout.
+    os::HDC screen = os::GetDC(nullptr);
+    if (app->resolutionClass == 3) BuildToolbar(screen, skin, app, m);
+    BuildPopupButtons(screen, skin, m);
+    os::ReleaseDC(nullptr, screen);
     m->loaded = true;
     return 1;
 }

@@ -1,10 +1,13 @@
 // The recording screen as the user sees it: the composed screen's pixels
 // where the toolbar's buttons lie, through presses, a disabled button and a
-// toggled setting, the start screen, and the drawing objects over many paints.
+// toggled setting, the start screen, the drawing objects over many paints,
+// and the accident SMS's cancel button on each layout.
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/accident_alert.h"
+#include "app/messages.h"
 #include "platform/graphics/graphics_sim.h"
 #include "tests/app/main_window_fixture.h"
 
@@ -122,5 +125,34 @@ TEST_F(MainScreenTest, PaintingLeavesNoDrawingObjectsBehindAndTheScreenshotIsAPi
     ::pclose(pipe);
     EXPECT_EQ(std::string(size, n), "800 480");
 }
+
+// The toolbar is the 800 x 480 layout's own; the pop-ups' buttons are on
+// every layout: a driver must see where to cancel the accident SMS.
+class SmsPopupLayoutTest : public MainWindowTest, public testing::WithParamInterface<int> {};
+
+TEST_P(SmsPopupLayoutTest, TheCancelButtonShowsInItsTouchArea)
+{
+    profile.screen.width = GetParam();
+    profile.screen.height = 480;
+    Start();
+    os::SendMessageW(hwnd, WM_RECORDER_SMS_POPUP, 1, 0);
+    RunFor(20);
+    ASSERT_TRUE(os::IsWindowVisible(g_hAccSmsCancelWindow));
+    os::RECT popup{};
+    ASSERT_TRUE(os::GetWindowRect(g_hAccSmsCancelWindow, &popup));
+    const os::sim::ScreenImage screen = os::sim::CaptureScreen();
+    // The touch area in the pop-up's client, give or take its sizing border.
+    int bright = 0;
+    for (int y = popup.top + kSmsCancelButton.top; y < popup.top + kSmsCancelButton.bottom + 8; ++y) {
+        for (int x = popup.left + kSmsCancelButton.left; x < popup.left + kSmsCancelButton.right + 8; ++x) {
+            if (x >= screen.width || y >= screen.height) continue;
+            const auto p = screen.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * screen.width + x) * 3;
+            if (p[0] > 200 && p[1] > 200 && p[2] > 200) ++bright;
+        }
+    }
+    EXPECT_GT(bright, 40) << "the button's white label";
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SmsPopupLayoutTest, testing::Values(800, 640));
 
 }  // namespace
