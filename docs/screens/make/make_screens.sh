@@ -12,8 +12,17 @@ program=${1:-$top/build/kestrava}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The pictures show the device's clock (times, file names): every run starts
+# it at the same moment, so that remaking them changes only what the program
+# draws differently.
+dated() {
+    sed '1a\
+  "startTime": "2026-06-01T08:59:30",' "$1" >"$work/$(basename "$1")"
+    echo "$work/$(basename "$1")"
+}
+
 shoot() {
-    profile=$1
+    profile=$(dated "$1")
     size=$2
     scenario=$3
     run=$work/$size-$(basename "$scenario" .json)
