@@ -122,13 +122,6 @@ void IconPower(cairo_t* cr, const IconStyle& s)
     Line(cr, {{50, 10}, {50, 50}}, 10);
 }
 
-void IconBack(cairo_t* cr, const IconStyle& s)
-{
-    SetColour(cr, s.fg);
-    Line(cr, {{84, 50}, {20, 50}}, 11);
-    Line(cr, {{46, 24}, {20, 50}, {46, 76}}, 11);
-}
-
 void IconPlus(cairo_t* cr, const IconStyle& s)
 {
     SetColour(cr, s.fg);

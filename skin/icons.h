@@ -25,7 +25,6 @@ void IconSpeaker(cairo_t* cr, const IconStyle& s);
 void IconMicrophone(cairo_t* cr, const IconStyle& s);
 void IconGear(cairo_t* cr, const IconStyle& s);
 void IconPower(cairo_t* cr, const IconStyle& s);
-void IconBack(cairo_t* cr, const IconStyle& s);
 void IconPlus(cairo_t* cr, const IconStyle& s);
 void IconMinus(cairo_t* cr, const IconStyle& s);
 void IconCheck(cairo_t* cr, const IconStyle& s);

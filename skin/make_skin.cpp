@@ -514,7 +514,7 @@ void SkinMaker::DrawButton(const Canvas& canvas, Look look, IconFn icon, Rgb sur
 void SkinMaker::Buttons()
 {
     const ButtonSet side[] = {
-        {"02_menu", "btn_cancel", IconBack, false},
+        {"02_menu", "btn_cancel", IconCross, false},
         {"02_menu", "btn_liteexit", IconPower, false},
         {"02_menu", "btn_litesetting", IconGear, false},
         {"02_menu", "btn_litemic", IconMicrophone, true},

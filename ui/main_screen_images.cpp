@@ -106,6 +106,8 @@ void BuildPopupButtons(os::HDC screen, const Loader& skin, MainScreenImages* m)
         const char* const names[3] = {looks[0].c_str(), looks[1].c_str(), looks[2].c_str()};
         BuildStrip(screen, skin, "01_common", names, os::RECT{0, 0, 150, 50}, &m->popupButtons[i]);
     }
+    const char* const smsCancel[3] = {"btn_cancel_n.png", "btn_cancel_c.png", "btn_cancel_d.png"};
+    BuildStrip(screen, skin, "02_menu", smsCancel, os::RECT{0, 0, 126, 90}, &m->smsCancel);
 }
 
 void Delete(os::HBITMAP* bitmap)
@@ -158,5 +160,6 @@ void ReleaseMainScreen(os::HWND hwnd)
     ReleasePictureBitmap(&m->testPattern);
     for (ButtonStrip& b : m->buttons) ReleaseButtonStrip(&b);
     for (ButtonStrip& b : m->popupButtons) ReleaseButtonStrip(&b);
+    ReleaseButtonStrip(&m->smsCancel);
     *m = MainScreenImages{};
 }

@@ -45,6 +45,7 @@ struct MainScreenImages {
     os::HBITMAP infoFont = nullptr;
     ButtonStrip buttons[kScreenCount];
     ButtonStrip popupButtons[4];  // confirm, cancel1, yes, no
+    ButtonStrip smsCancel;        // the accident SMS pop-up's cancel button
     // Made when first drawn, at the picture's size.
     PictureBitmap preview;      // the camera's latest picture
     PictureBitmap testPattern;  // what the picture area shows before it

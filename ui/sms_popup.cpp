@@ -46,8 +46,8 @@ void DrawFace(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
     std::snprintf(seconds, sizeof seconds, "%d s", std::max(app->accidentAlert.secondsLeft, 0));
     DrawLine(dc, seconds, os::RECT{kSmsTextLeft, 100, client.right - 24, 180}, 72, kCountdownAmber);
     os::SetBkMode(dc, oldMode);
-    // The look is smaller than the touch area: centred in it.
-    ButtonStrip cancel = images.popupButtons[1];
+    // The look is centred on the touch area.
+    ButtonStrip cancel = images.smsCancel;
     const os::RECT& place = kSmsCancelButton;
     cancel.rect.left = place.left + (place.right - place.left - cancel.width) / 2;
     cancel.rect.top = place.top + (place.bottom - place.top - cancel.height) / 2;

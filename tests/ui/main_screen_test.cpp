@@ -141,16 +141,20 @@ TEST_P(SmsPopupLayoutTest, TheCancelButtonShowsInItsTouchArea)
     os::RECT popup{};
     ASSERT_TRUE(os::GetWindowRect(g_hAccSmsCancelWindow, &popup));
     const os::sim::ScreenImage screen = os::sim::CaptureScreen();
-    // The touch area in the pop-up's client, give or take its sizing border.
-    int bright = 0;
+    const auto brightness = [&](int x, int y) {
+        const auto p = screen.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * screen.width + x) * 3;
+        return p[0] + p[1] + p[2];
+    };
+    // The box's own dark face, left of the button; in the touch area (give
+    // or take the sizing border) the button's frame and symbol stand out.
+    const int face = brightness(popup.left + 60, popup.top + kSmsCancelButton.top + 30);
+    int standingOut = 0;
     for (int y = popup.top + kSmsCancelButton.top; y < popup.top + kSmsCancelButton.bottom + 8; ++y) {
         for (int x = popup.left + kSmsCancelButton.left; x < popup.left + kSmsCancelButton.right + 8; ++x) {
-            if (x >= screen.width || y >= screen.height) continue;
-            const auto p = screen.rgb.begin() + (static_cast<std::ptrdiff_t>(y) * screen.width + x) * 3;
-            if (p[0] > 200 && p[1] > 200 && p[2] > 200) ++bright;
+            if (x < screen.width && y < screen.height && std::abs(brightness(x, y) - face) > 150) ++standingOut;
         }
     }
-    EXPECT_GT(bright, 40) << "the button's white label";
+    EXPECT_GT(standingOut, 100) << "the button's frame and symbol";
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, SmsPopupLayoutTest, testing::Values(800, 640));
