@@ -10,9 +10,6 @@
 
 namespace {
 
-// A journal is a second's records at a time; one larger than this is not a recording's.
-constexpr os::LONGLONG kMaxJournalBytes = 64ll << 20;
-
 bool ReadAt(os::HANDLE file, std::uint64_t offset, void* into, std::size_t n)
 {
     if (!os::SetFilePointerEx(file, static_cast<os::LONGLONG>(offset), nullptr, os::FILE_BEGIN)) return false;
@@ -27,7 +24,7 @@ bool ReadJournal(const std::string& path, JournalContent* out)
     if (file == os::INVALID_HANDLE_VALUE) return false;
     os::LONGLONG size = 0;
     std::vector<std::uint8_t> bytes;
-    bool ok = os::GetFileSizeEx(file, &size) && size <= kMaxJournalBytes;
+    bool ok = os::GetFileSizeEx(file, &size) && static_cast<std::uint64_t>(size) <= kJournalMaxBytes;
     if (ok) {
         bytes.resize(static_cast<std::size_t>(size));
         ok = bytes.empty() || ReadAt(file, 0, bytes.data(), bytes.size());

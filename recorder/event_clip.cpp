@@ -10,6 +10,7 @@
 #include "platform/shell/resource.h"
 #include "recorder/mov.h"
 #include "recorder/recorder_internal.h"
+#include "recorder/salvage/recording_format.h"
 #include "sensing/record_sound.h"
 #include "storage/folder_layout.h"
 
@@ -17,18 +18,6 @@ namespace {
 
 constexpr os::UINT kClipProgressText = 76;
 constexpr os::DWORD kNoSampleWaitMs = 1000;
-
-// An intra picture: its VOP (start code 00 00 01 B6) has coding type 0. The
-// encoder may put its stream headers (VOS, VOL, GOV) in front of an intra
-// VOP, so the VOP start code is looked for, not expected first.
-bool IsIntraVop(const BufferedSample& node)
-{
-    const std::uint8_t* p = node.payload;
-    for (std::uint32_t i = 0; i + 4 < node.payloadSize; ++i) {
-        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB6) return (p[i + 4] >> 6) == 0;
-    }
-    return false;
-}
 
 bool NewerThan(std::uint32_t tick, std::uint32_t reference)
 {
@@ -39,7 +28,7 @@ bool NewerThan(std::uint32_t tick, std::uint32_t reference)
 void WriteNode(RecorderState* s, const BufferedSample& node)
 {
     const bool video = node.kind == kBufferedVideo;
-    const bool intra = video && IsIntraVop(node);
+    const bool intra = video && IsIntraMpeg4Picture(node.payload, node.payloadSize);
     if (s->timeline.videoFrames == 0 && !intra) return;
     TimelineSample sample;
     sample.kind = video ? 0 : 1;

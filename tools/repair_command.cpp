@@ -21,10 +21,6 @@ constexpr const char* kRepairUsage =
     "only once complete; the journal is then deleted. A sound file is left as\n"
     "it is. Exit code 0 when every file is sound or repaired, 1 otherwise.\n";
 
-// A journal is small (a second's records at a time); one too large to be a
-// recording's is not read.
-constexpr std::uint64_t kMaxJournalBytes = 64ull << 20;
-
 // 1 with the journal read when there is one (*present false when not).
 int ReadJournal(const std::string& path, bool* present, JournalContent* out, std::string* note)
 {
@@ -37,7 +33,7 @@ int ReadJournal(const std::string& path, bool* present, JournalContent* out, std
         *note = "journal " + path + " not read: " + error;
         return 1;
     }
-    if (file.Size() > kMaxJournalBytes) {
+    if (file.Size() > kJournalMaxBytes) {
         *note = "journal " + path + " ignored: too large to be a recording's";
         return 1;
     }

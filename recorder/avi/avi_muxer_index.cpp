@@ -2,11 +2,11 @@
 #include <cstring>
 
 #include "recorder/avi/avi_muxer.h"
+#include "recorder/salvage/recording_format.h"
 
 namespace {
 
 constexpr std::uint32_t kNonKeyBit = 0x80000000u;
-constexpr const char* kSoftware = "Ardvane v1.1.0";
 
 }  // namespace
 
@@ -112,7 +112,7 @@ void AviMuxer::WriteInfoList(const AviInfoContent& info)
         }
     }
     if (!(ctx_->flags & AVFMT_FLAG_BITEXACT)) {
-        WriteInfoChunk("ISFT", kSoftware, static_cast<std::uint32_t>(std::strlen(kSoftware) + 1));
+        WriteInfoChunk("ISFT", kRecordingSoftware, sizeof kRecordingSoftware);
     }
     EndTag(list);
 }

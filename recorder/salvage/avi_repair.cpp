@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "recorder/salvage/le_bytes.h"
+#include "recorder/salvage/recording_format.h"
 
 namespace {
 
@@ -15,7 +17,6 @@ constexpr std::size_t kSummaryLengthHns = 32;
 constexpr std::uint32_t kKeyFlag = 0x10;
 constexpr std::size_t kKeyProbeBytes = 512;
 constexpr std::size_t kCopyBlock = 1 << 20;
-constexpr const char* kSoftware = "Ardvane v1.1.0";
 
 void SetU32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t v)
 {
@@ -131,15 +132,6 @@ bool ReadHeader(const AviRepairSource& source, std::vector<std::uint8_t>* bytes,
     return false;
 }
 
-// An MPEG-4 chunk is a key frame when its picture (VOP) is intra coded.
-bool IsIntraPicture(const std::uint8_t* p, std::size_t n)
-{
-    for (std::size_t i = 0; i + 4 < n; ++i) {
-        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB6) return (p[i + 4] >> 6) == 0;
-    }
-    return false;
-}
-
 const StreamHeader* StreamOf(const Header& header, const std::uint8_t* id)
 {
     for (const StreamHeader& s : header.streams) {
@@ -167,7 +159,7 @@ bool ScanChunks(const AviRepairSource& source, Header* header, std::uint64_t lim
         if (s->video && size > 0) {
             const std::size_t n = std::min<std::size_t>(size, kKeyProbeBytes);
             if (!source.read(at + 8, probe.data(), n)) return false;
-            chunk.key = IsIntraPicture(probe.data(), n);
+            chunk.key = IsIntraMpeg4Picture(probe.data(), n);
         }
         auto& stream = header->streams[static_cast<std::size_t>(s - header->streams.data())];
         ++stream.chunks;
@@ -253,7 +245,7 @@ std::vector<std::uint8_t> BuildInfo(const JournalContent& data, const Header& he
     for (const JournalBytes& r : data.events) events.insert(events.end(), r.begin(), r.end());
     PutChunk(&info, "IEVT", events);
     PutChunk(&info, "IFND", summary);
-    PutChunk(&info, "ISFT", std::vector<std::uint8_t>(kSoftware, kSoftware + std::strlen(kSoftware) + 1));
+    PutChunk(&info, "ISFT", std::vector<std::uint8_t>(std::begin(kRecordingSoftware), std::end(kRecordingSoftware)));
     SetU32(&info, 4, static_cast<std::uint32_t>(info.size() - 8));
     return info;
 }

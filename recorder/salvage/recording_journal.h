@@ -27,6 +27,9 @@
 constexpr char kJournalMagic[4] = {'K', 'J', 'N', 'L'};
 constexpr std::uint32_t kJournalVersion = 1;
 constexpr std::size_t kJournalHeaderBytes = 8;
+// A journal holds a second's records at a time: one larger than this is no
+// recording's, and is not read.
+constexpr std::uint64_t kJournalMaxBytes = 64ull << 20;
 
 enum class JournalRecordType : std::uint32_t { Gps = 1, Event = 2, DurablePoint = 3 };
 
