@@ -69,21 +69,7 @@ int CheckOne(const std::string& path, std::ostream& out)
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     std::vector<std::string> files;
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            out << kCheckUsage;
-            return 0;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            err << "kestrava-info check: unknown option '" << arg << "'\n" << kCheckUsage;
-            return 2;
-        }
-        files.push_back(arg);
-    }
-    if (files.empty()) {
-        err << kCheckUsage;
-        return 2;
-    }
+    if (const int done = FileArguments(args, "check", kCheckUsage, out, err, &files); done >= 0) return done;
     int result = 0;
     for (const std::string& path : InputFiles(files, out, &result)) {
         if (!CheckOne(path, out)) result = 1;

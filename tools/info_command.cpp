@@ -21,6 +21,27 @@ constexpr const char* kUsage =
 
 }  // namespace
 
+int FileArguments(const std::vector<std::string>& args, const char* command, const char* usage, std::ostream& out,
+                  std::ostream& err, std::vector<std::string>* files)
+{
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            out << usage;
+            return 0;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            err << "kestrava-info " << command << ": unknown option '" << arg << "'\n" << usage;
+            return 2;
+        }
+        files->push_back(arg);
+    }
+    if (files->empty()) {
+        err << usage;
+        return 2;
+    }
+    return -1;
+}
+
 std::vector<std::string> InputFiles(const std::vector<std::string>& paths, std::ostream& report, int* result)
 {
     std::vector<std::string> files;

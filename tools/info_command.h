@@ -25,6 +25,12 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int RunRepair(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The file arguments of a subcommand that takes no option but --help:
+// -1 with them in *files, else the exit code (0 after the help, 2 for an
+// unknown option or no file, with `usage` written).
+int FileArguments(const std::vector<std::string>& args, const char* command, const char* usage, std::ostream& out,
+                  std::ostream& err, std::vector<std::string>* files);
+
 // The files the paths name, each folder replaced by its ".avi" and ".gps"
 // files. A folder that cannot be listed or holds none of them is reported
 // to report and sets *result to 1.

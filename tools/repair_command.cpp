@@ -21,33 +21,32 @@ constexpr const char* kRepairUsage =
     "only once complete; the journal is then deleted. A sound file is left as\n"
     "it is. Exit code 0 when every file is sound or repaired, 1 otherwise.\n";
 
-// 1 with the journal read when there is one (*present false when not).
-int ReadJournal(const std::string& path, bool* present, JournalContent* out, std::string* note)
+// True with the journal read; false when there is none or it cannot be
+// used, *note then saying why for a journal that is there.
+bool ReadJournal(const std::string& path, JournalContent* out, std::string* note)
 {
-    *present = false;
     FileIdentity identity;
-    if (!IdentityOf(path, &identity)) return 1;
+    if (!IdentityOf(path, &identity)) return false;
     HostFile file;
     std::string error;
     if (!file.Open(path, &error)) {
         *note = "journal " + path + " not read: " + error;
-        return 1;
+        return false;
     }
     if (file.Size() > kJournalMaxBytes) {
         *note = "journal " + path + " ignored: too large to be a recording's";
-        return 1;
+        return false;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
     if (!bytes.empty() && !file.Read(0, bytes.data(), bytes.size())) {
         *note = "journal " + path + " not read: " + file.Error();
-        return 1;
+        return false;
     }
     if (!ParseJournal(bytes.data(), bytes.size(), out, &error)) {
         *note = "journal " + path + " ignored: " + error;
-        return 1;
+        return false;
     }
-    *present = true;
-    return 1;
+    return true;
 }
 
 int RepairOne(const std::string& path, std::ostream& out)
@@ -59,10 +58,9 @@ int RepairOne(const std::string& path, std::ostream& out)
         return 0;
     }
     const std::string journalPath = JournalPathFor(path);
-    bool hasJournal = false;
     JournalContent journal;
     std::string note;
-    ReadJournal(journalPath, &hasJournal, &journal, &note);
+    const bool hasJournal = ReadJournal(journalPath, &journal, &note);
     if (!note.empty()) out << path << ": " << note << "\n";
     AviRepairSource source;
     source.size = host.Size();
@@ -111,21 +109,7 @@ int RepairOne(const std::string& path, std::ostream& out)
 int RunRepair(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     std::vector<std::string> files;
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            out << kRepairUsage;
-            return 0;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            err << "kestrava-info repair: unknown option '" << arg << "'\n" << kRepairUsage;
-            return 2;
-        }
-        files.push_back(arg);
-    }
-    if (files.empty()) {
-        err << kRepairUsage;
-        return 2;
-    }
+    if (const int done = FileArguments(args, "repair", kRepairUsage, out, err, &files); done >= 0) return done;
     int result = 0;
     for (const std::string& path : files) {
         if (!RepairOne(path, out)) result = 1;
