@@ -328,13 +328,22 @@ void DrawPopup(os::HDC dc, const os::RECT& client, const os::RECT& picture, Even
     }
 }
 
+// The size the picture is laid out at: 320 x 240 when `VideoSize` asks for
+// the large preview, else the camera's capture size.
+void PictureLayoutSize(const EventRecorderApp* app, int* width, int* height)
+{
+    const bool large = app->settings.VideoSize != 0;
+    *width = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
+    *height = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
+}
+
 // The camera's latest picture, or the test pattern before there is one,
 // centred in `area`; returns where the picture lies.
 os::RECT DrawPicture(os::HDC dc, const os::RECT& area, EventRecorderApp* app)
 {
-    const bool large = app->settings.VideoSize != 0;
-    const int layoutW = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
-    const int layoutH = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
+    int layoutW = 0;
+    int layoutH = 0;
+    PictureLayoutSize(app, &layoutW, &layoutH);
     MainScreenImages& images = app->mainScreen;
     DrawPreviewPicture(dc, area, layoutW, layoutH, &app->recorder.preview, app->captureRunning.load() != 0,
                        &images.preview, &images.testPattern);
@@ -353,15 +362,14 @@ InfoPanelValues ReadInfoPanelValues(EventRecorderApp* app)
         if (app->gps.locksMade.load()) {
             os::EnterCriticalSection(&app->gps.lock);
             if (app->gps.logging && app->gps.logStartTime.wYear != 0) values.start = app->gps.logStartTime;
-            values.distanceKm = app->gps.logDistanceKm;
             os::LeaveCriticalSection(&app->gps.lock);
         }
     } else if (recorder.lockMade) {
         os::EnterCriticalSection(&recorder.lock);
         if (recorder.status.recording && recorder.status.startTime.wYear != 0) values.start = recorder.status.startTime;
-        values.distanceKm = recorder.timeline.distanceKm;
         os::LeaveCriticalSection(&recorder.lock);
     }
+    values.distanceKm = ShownDistanceKm(app);
     os::GetLocalTime(&values.now);
     if (app->gps.locksMade.load()) {
         os::EnterCriticalSection(&app->gps.lock);
@@ -481,9 +489,9 @@ void DrawFullPicture(os::HDC dc, const os::RECT& client, EventRecorderApp* app)
 {
     FillRectColor(dc, client, kBlack);
     for (ScreenEntry& entry : app->screens) entry.visible = 0;
-    const bool large = app->settings.VideoSize != 0;
-    const int layoutW = large ? 320 : (app->captureWidth > 0 ? app->captureWidth : 320);
-    const int layoutH = large ? 240 : (app->captureHeight > 0 ? app->captureHeight : 240);
+    int layoutW = 0;
+    int layoutH = 0;
+    PictureLayoutSize(app, &layoutW, &layoutH);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     // The larger of the two scales that still fits, in whole pixels.
