@@ -144,8 +144,6 @@ DWORD AllowedByFault(State& state, const OpenObject& object, DWORD count, bool* 
     return allowed;
 }
 
-
-
 }  // namespace os::detail::fs
 
 namespace os::sim {

@@ -59,7 +59,6 @@ void NotifyControlOwner(HWND hwnd, WORD code)
 
 // ---- Painting: plain shapes and one font, legible on a screenshot.
 
-constexpr COLORREF kControlPageColour = RGB(236, 236, 236);
 constexpr COLORREF kControlBoxColour = RGB(255, 255, 255);
 constexpr COLORREF kControlInk = RGB(16, 16, 16);
 constexpr COLORREF kControlGreyInk = RGB(150, 150, 150);
@@ -73,11 +72,9 @@ void PaintControlWindow(HWND hwnd, ControlLook look, const std::string& text, bo
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     if (dc == nullptr) return;
+    detail::FillDialogFace(hwnd, dc);
     RECT r;
     GetClientRect(hwnd, &r);
-    HBRUSH page = CreateSolidBrush(kControlPageColour);
-    FillRect(dc, &r, page);
-    DeleteObject(page);
     const bool enabled = IsWindowEnabled(hwnd) != FALSE;
     HPEN pen = CreatePen(PS_SOLID, 1, enabled ? kControlFrameColour : kControlGreyInk);
     HGDIOBJ oldPen = SelectObject(dc, pen);

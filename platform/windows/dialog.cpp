@@ -125,16 +125,21 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
 
 namespace detail {
 
-void PaintDialogBackground(HWND hwnd)
+void FillDialogFace(HWND hwnd, HDC dc)
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (dc == nullptr) return;
     RECT r;
     GetClientRect(hwnd, &r);
     HBRUSH brush = CreateSolidBrush(kDialogColour);
     FillRect(dc, &r, brush);
     DeleteObject(brush);
+}
+
+void PaintDialogBackground(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc == nullptr) return;
+    FillDialogFace(hwnd, dc);
     EndPaint(hwnd, &ps);
 }
 

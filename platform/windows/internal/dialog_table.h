@@ -10,6 +10,9 @@ namespace os::detail {
 
 // Fills a dialog's or a property sheet's client area with the page colour.
 void PaintDialogBackground(HWND hwnd);
+// Fills the client area of `hwnd`, painted through `dc`, with the page
+// colour: the face of dialogs and of the controls on them.
+void FillDialogFace(HWND hwnd, HDC dc);
 
 struct DialogControlEntry {
     UINT id = 0;
