@@ -149,3 +149,15 @@ void DrawKeyedImage(os::HDC dc, os::HBITMAP bitmap, int left, int top, int right
     os::TransparentImage(dc, left, top, right - left, bottom - top, source.get(), srcX, srcY, right - left,
                          bottom - top, key);
 }
+
+void DrawBuffered(os::HDC target, const os::RECT& client, const std::function<void(os::HDC)>& draw)
+{
+    os::HDC buffer = os::CreateCompatibleDC(target);
+    os::HBITMAP frame = os::CreateCompatibleBitmap(target, client.right, client.bottom);
+    const os::HGDIOBJ old = os::SelectObject(buffer, frame);
+    draw(buffer);
+    os::BitBlt(target, 0, 0, client.right, client.bottom, buffer, 0, 0, os::SRCCOPY);
+    os::SelectObject(buffer, old);
+    os::DeleteObject(frame);
+    os::DeleteDC(buffer);
+}

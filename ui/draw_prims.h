@@ -1,8 +1,10 @@
 // The drawing primitives of the screens: fonts, outlined and boxed text,
-// opaque fills, bevels and frames, and three ways to put a picture down
-// (plain copy, alpha blend, colour key). Every primitive that makes a GDI
+// opaque fills, bevels and frames, three ways to put a picture down
+// (plain copy, alpha blend, colour key), and drawing off screen. Every primitive that makes a GDI
 // object deletes it before returning, and puts back what it selected.
 #pragma once
+
+#include <functional>
 
 #include "platform/graphics/graphics.h"
 
@@ -35,3 +37,6 @@ void DrawAlphaImage(os::HDC dc, os::HBITMAP bitmap, int left, int top, int right
 // Copies, leaving pixels of the key colour out.
 void DrawKeyedImage(os::HDC dc, os::HBITMAP bitmap, int left, int top, int right, int bottom, int srcX, int srcY,
                     os::COLORREF key);
+// Has `draw` paint a buffer of `client`'s size, then shows the buffer on
+// `target` in one piece: a screen never shows half its paint.
+void DrawBuffered(os::HDC target, const os::RECT& client, const std::function<void(os::HDC)>& draw);

@@ -535,22 +535,16 @@ void PaintMainWindow(os::HWND hwnd, os::HDC hdc)
         os::EnterCriticalSection(&app->screenLock);
         os::RECT client{};
         os::GetClientRect(hwnd, &client);
-        // Drawn off screen and shown in one piece.
-        os::HDC buffer = os::CreateCompatibleDC(target);
-        os::HBITMAP frame = os::CreateCompatibleBitmap(target, client.right, client.bottom);
-        os::HGDIOBJ old = os::SelectObject(buffer, frame);
-        const uint32_t mode = app->cmdMode;
-        if (mode == kRecordingMode || mode == kSensitivityMode || mode == kGpsMode) {
-            DrawRecordingScreen(buffer, client, app);
-        } else if (mode == kFullPictureMode) {
-            DrawFullPicture(buffer, client, app);
-        } else {
-            DrawStartScreen(buffer, client, app->mainScreen, app->imagingFactory);
-        }
-        os::BitBlt(target, 0, 0, client.right, client.bottom, buffer, 0, 0, os::SRCCOPY);
-        os::SelectObject(buffer, old);
-        os::DeleteObject(frame);
-        os::DeleteDC(buffer);
+        DrawBuffered(target, client, [&](os::HDC buffer) {
+            const uint32_t mode = app->cmdMode;
+            if (mode == kRecordingMode || mode == kSensitivityMode || mode == kGpsMode) {
+                DrawRecordingScreen(buffer, client, app);
+            } else if (mode == kFullPictureMode) {
+                DrawFullPicture(buffer, client, app);
+            } else {
+                DrawStartScreen(buffer, client, app->mainScreen, app->imagingFactory);
+            }
+        });
         os::LeaveCriticalSection(&app->screenLock);
         g_touchEnabled = true;
     }

@@ -64,16 +64,9 @@ void PaintSmsCancelPopup(os::HWND popup)
     if (dc != nullptr && app != nullptr) {
         os::RECT client{};
         os::GetClientRect(popup, &client);
-        // Drawn off screen and shown in one piece, under the screen lock like the main screen.
+        // Under the screen lock like the main screen.
         os::EnterCriticalSection(&app->screenLock);
-        os::HDC buffer = os::CreateCompatibleDC(dc);
-        os::HBITMAP frame = os::CreateCompatibleBitmap(dc, client.right, client.bottom);
-        const os::HGDIOBJ old = os::SelectObject(buffer, frame);
-        DrawFace(buffer, client, app);
-        os::BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, os::SRCCOPY);
-        os::SelectObject(buffer, old);
-        os::DeleteObject(frame);
-        os::DeleteDC(buffer);
+        DrawBuffered(dc, client, [&](os::HDC buffer) { DrawFace(buffer, client, app); });
         os::LeaveCriticalSection(&app->screenLock);
     }
     os::EndPaint(popup, &ps);
