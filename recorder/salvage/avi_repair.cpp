@@ -4,17 +4,20 @@
 #include <cstring>
 #include <iterator>
 
+#include "recorder/avi/avi_index.h"
+#include "recorder/avi/gps_track_record.h"
+#include "recorder/avi/recording_summary.h"
 #include "recorder/salvage/le_bytes.h"
 #include "recorder/salvage/recording_format.h"
 
 namespace {
 
-constexpr std::size_t kGpsTimePositionOffset = 24;
-constexpr std::size_t kGpsTimePositionBytes = 16;
-constexpr std::size_t kSummaryFirstGps = 40;
-constexpr std::size_t kSummaryLastGps = 56;
-constexpr std::size_t kSummaryLengthHns = 32;
-constexpr std::uint32_t kKeyFlag = 0x10;
+// Where the writer's records keep what the summary is made of.
+constexpr std::size_t kGpsTimePositionOffset = offsetof(GpsTrackRecord, body) + offsetof(GpsFixBody, timePosition);
+constexpr std::size_t kGpsTimePositionBytes = sizeof(GpsTimePosition);
+constexpr std::size_t kSummaryFirstGps = offsetof(RecordingSummary, firstGps);
+constexpr std::size_t kSummaryLastGps = offsetof(RecordingSummary, lastGps);
+constexpr std::size_t kSummaryLengthHns = offsetof(RecordingSummary, lengthHns);
 constexpr std::size_t kKeyProbeBytes = 512;
 constexpr std::size_t kCopyBlock = 1 << 20;
 
@@ -349,7 +352,7 @@ bool WriteAviRepair(const AviRepairSource& source, const AviRepairPlan& plan,
     PutLe32(&tail, static_cast<std::uint32_t>(16 * plan.chunks.size()));
     for (const AviRepairChunk& c : plan.chunks) {
         tail.insert(tail.end(), c.id, c.id + 4);
-        PutLe32(&tail, c.key ? kKeyFlag : 0);
+        PutLe32(&tail, c.key ? kAviKeyFrameFlag : 0);
         PutLe32(&tail, static_cast<std::uint32_t>(c.offset - moviAt));
         PutLe32(&tail, c.size);
     }
